@@ -1,0 +1,291 @@
+#include <common/modifier/vertices_modifier.hpp>
+
+#include <algorithm>
+
+namespace orvane
+{
+    namespace
+    {
+        template < std::size_t N >
+        std::array< index_t, N > sorted( std::array< index_t, N > vertices )
+        {
+            std::sort( vertices.begin(), vertices.end() );
+            return vertices;
+        }
+
+        template < std::size_t N >
+        std::array< index_t, N > translated_sorted(
+            std::array< index_t, N > vertices, VerticesModifier& modifier )
+        {
+            for( auto& vertex : vertices )
+            {
+                vertex = modifier.updated_vertex( vertex );
+            }
+            return sorted( vertices );
+        }
+
+        VertexCycle translated_canonical(
+            VertexCycle cycle, VerticesModifier& modifier )
+        {
+            for( auto& vertex : cycle )
+            {
+                vertex = modifier.updated_vertex( vertex );
+            }
+            return detail::canonical_cycle( std::move( cycle ) );
+        }
+
+        template < typename Item >
+        bool contains_remapped( const std::vector< Item >& items,
+            const Item& item,
+            VerticesModifier& modifier )
+        {
+            if( items.empty() )
+            {
+                return false;
+            }
+            const auto target = translated_sorted( item, modifier );
+            return std::any_of( items.begin(), items.end(),
+                [&target, &modifier]( const Item& stored ) {
+                    return translated_sorted( stored, modifier ) == target;
+                } );
+        }
+
+        // Stable removal of the items one of whose translated vertices is
+        // `vertex`: every vertex of every item is translated, so the
+        // modifier's map is compressed along the way.
+        template < typename Item >
+        void remove_with_vertex( std::vector< Item >& items,
+            index_t vertex,
+            VerticesModifier& modifier )
+        {
+            std::vector< bool > to_remove( items.size(), false );
+            for( std::size_t i = 0; i < items.size(); i++ )
+            {
+                bool found{ false };
+                for( const auto stored : items[i] )
+                {
+                    if( modifier.updated_vertex( stored ) == vertex )
+                    {
+                        found = true;
+                    }
+                }
+                to_remove[i] = found;
+            }
+            std::size_t kept{ 0 };
+            for( std::size_t i = 0; i < items.size(); i++ )
+            {
+                if( !to_remove[i] )
+                {
+                    if( kept != i )
+                    {
+                        items[kept] = std::move( items[i] );
+                    }
+                    kept++;
+                }
+            }
+            items.resize( kept );
+        }
+    } // namespace
+
+    VerticesModifier::VerticesModifier() = default;
+
+    VerticesModifier::~VerticesModifier() = default;
+
+    index_t VerticesModifier::updated_vertex( index_t vertex )
+    {
+        auto entry = vertex_map_.find( vertex );
+        if( entry == vertex_map_.end() )
+        {
+            return vertex;
+        }
+        // Values of a flat_hash_map stay in place while nothing is inserted,
+        // so the entries of the walk can be rewritten through pointers.
+        absl::InlinedVector< index_t*, 3 > walked;
+        walked.push_back( &entry->second );
+        auto result = entry->second;
+        while( true )
+        {
+            const auto next = vertex_map_.find( result );
+            if( next == vertex_map_.end() )
+            {
+                break;
+            }
+            walked.push_back( &next->second );
+            result = next->second;
+        }
+        for( auto* value : walked )
+        {
+            *value = result;
+        }
+        return result;
+    }
+
+    void VerticesModifier::update_vertex_map(
+        index_t new_vertex, absl::Span< const index_t > merged_vertices )
+    {
+        for( const auto merged : merged_vertices )
+        {
+            vertex_map_.insert_or_assign( merged, new_vertex );
+        }
+    }
+
+    void VerticesModifier::clear_vertex_map()
+    {
+        vertex_map_.clear();
+    }
+
+    namespace detail
+    {
+        VertexCycle canonical_cycle( VertexCycle cycle )
+        {
+            if( cycle.size() < 2 )
+            {
+                return cycle;
+            }
+            // min_element returns the first occurrence of the smallest value.
+            std::rotate( cycle.begin(),
+                std::min_element( cycle.begin(), cycle.end() ), cycle.end() );
+            if( cycle[1] > cycle.back() )
+            {
+                std::reverse( cycle.begin() + 1, cycle.end() );
+            }
+            return cycle;
+        }
+
+        void add_unique_edge( std::vector< std::array< index_t, 2 > >& edges,
+            std::array< index_t, 2 > edge )
+        {
+            edge = sorted( edge );
+            if( std::find( edges.begin(), edges.end(), edge ) == edges.end() )
+            {
+                edges.push_back( edge );
+            }
+        }
+
+        bool contains_remapped_edge(
+            const std::vector< std::array< index_t, 2 > >& edges,
+            std::array< index_t, 2 > edge,
+            VerticesModifier& modifier )
+        {
+            return contains_remapped( edges, edge, modifier );
+        }
+
+        void remove_edges_with_vertex(
+            std::vector< std::array< index_t, 2 > >& edges,
+            index_t vertex,
+            VerticesModifier& modifier )
+        {
+            remove_with_vertex( edges, vertex, modifier );
+        }
+
+        void add_unique_triangle(
+            std::vector< std::array< index_t, 3 > >& triangles,
+            std::array< index_t, 3 > triangle )
+        {
+            triangle = sorted( triangle );
+            if( std::find( triangles.begin(), triangles.end(), triangle )
+                == triangles.end() )
+            {
+                triangles.push_back( triangle );
+            }
+        }
+
+        bool contains_remapped_triangle(
+            const std::vector< std::array< index_t, 3 > >& triangles,
+            std::array< index_t, 3 > triangle,
+            VerticesModifier& modifier )
+        {
+            return contains_remapped( triangles, triangle, modifier );
+        }
+
+        void add_unique_cycle(
+            std::vector< VertexCycle >& cycles, VertexCycle cycle )
+        {
+            cycle = canonical_cycle( std::move( cycle ) );
+            if( std::find( cycles.begin(), cycles.end(), cycle )
+                == cycles.end() )
+            {
+                cycles.push_back( std::move( cycle ) );
+            }
+        }
+
+        void add_unique_cycles( std::vector< VertexCycle >& cycles,
+            const std::vector< VertexCycle >& new_cycles )
+        {
+            for( const auto& cycle : new_cycles )
+            {
+                if( std::find( cycles.begin(), cycles.end(), cycle )
+                    == cycles.end() )
+                {
+                    cycles.push_back( cycle );
+                }
+            }
+        }
+
+        bool contains_remapped_cycle( const std::vector< VertexCycle >& cycles,
+            VertexCycle cycle,
+            VerticesModifier& modifier )
+        {
+            if( cycles.empty() )
+            {
+                return false;
+            }
+            const auto target =
+                translated_canonical( std::move( cycle ), modifier );
+            return std::any_of( cycles.begin(), cycles.end(),
+                [&target, &modifier]( const VertexCycle& stored ) {
+                    return translated_canonical( stored, modifier ) == target;
+                } );
+        }
+
+        void remove_cycles_with_vertex( std::vector< VertexCycle >& cycles,
+            index_t vertex,
+            VerticesModifier& modifier )
+        {
+            remove_with_vertex( cycles, vertex, modifier );
+        }
+
+        void merge_vertex_entries( std::vector< VertexEntry >& entries,
+            index_t new_vertex,
+            absl::Span< const index_t > merged_vertices )
+        {
+            absl::InlinedVector< std::size_t, 4 > collected;
+            for( std::size_t e = 0; e < entries.size(); e++ )
+            {
+                if( std::find( merged_vertices.begin(), merged_vertices.end(),
+                        entries[e].vertex )
+                    != merged_vertices.end() )
+                {
+                    collected.push_back( e );
+                }
+            }
+            if( collected.empty() )
+            {
+                return;
+            }
+            absl::InlinedVector< index_t, 4 > merged_values;
+            for( const auto e : collected )
+            {
+                for( const auto value : entries[e].values )
+                {
+                    if( value != NO_ID
+                        && std::find( merged_values.begin(),
+                               merged_values.end(), value )
+                               == merged_values.end() )
+                    {
+                        merged_values.push_back( value );
+                    }
+                }
+            }
+            if( merged_values.empty() )
+            {
+                merged_values.push_back( NO_ID );
+            }
+            for( const auto e : collected )
+            {
+                entries[e].vertex = new_vertex;
+                entries[e].values = merged_values;
+            }
+        }
+    } // namespace detail
+} // namespace orvane
