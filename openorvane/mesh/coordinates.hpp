@@ -1,0 +1,52 @@
+#pragma once
+
+#include <vector>
+
+#include <openorvane/basic/types.hpp>
+#include <openorvane/geometry/bounding_box.hpp>
+#include <openorvane/geometry/point.hpp>
+
+namespace orvane
+{
+    /// The coordinates of a mesh's vertices, one point per vertex.
+    ///
+    /// Meshes with coordinates (point sets, curves, surfaces and solids)
+    /// hold one and keep its size equal to their number of vertices: a new
+    /// vertex starts at the origin.
+    template < index_t dimension >
+    class CoordinateArray
+    {
+    public:
+        const Point< dimension >& point( index_t vertex ) const
+        {
+            return points_[vertex];
+        }
+
+        void set_point( index_t vertex, const Point< dimension >& point )
+        {
+            points_[vertex] = point;
+        }
+
+        index_t nb_points() const
+        {
+            return static_cast< index_t >( points_.size() );
+        }
+
+        const std::vector< Point< dimension > >& points() const
+        {
+            return points_;
+        }
+
+        /// Grows or shrinks to `nb_points`; new points are the origin.
+        void resize( index_t nb_points );
+
+        /// Removes the flagged points, keeping the order of the others.
+        void delete_points( const std::vector< bool >& to_delete );
+
+        /// The smallest box holding every point (empty without points).
+        BoundingBox< dimension > bounding_box() const;
+
+    private:
+        std::vector< Point< dimension > > points_;
+    };
+} // namespace orvane
