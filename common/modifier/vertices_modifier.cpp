@@ -1,6 +1,10 @@
 #include <common/modifier/vertices_modifier.hpp>
 
 #include <algorithm>
+#include <mutex>
+
+#include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/variable_attribute.hpp>
 
 namespace orvane
 {
@@ -86,6 +90,85 @@ namespace orvane
             items.resize( kept );
         }
     } // namespace
+
+    namespace
+    {
+        // Number of live ActiveFlags per attribute manager. Modifiers of
+        // different meshes are created on several threads at once, hence
+        // the lock.
+        class ActiveFlagsHolders
+        {
+        public:
+            static void add( const AttributeManager& manager )
+            {
+                const std::lock_guard< std::mutex > locking{ mutex() };
+                holders()[&manager]++;
+            }
+
+            /// Whether the removed holder was the last one of the manager.
+            static bool remove( const AttributeManager& manager )
+            {
+                const std::lock_guard< std::mutex > locking{ mutex() };
+                auto& counts = holders();
+                const auto found = counts.find( &manager );
+                if( found == counts.end() )
+                {
+                    return true;
+                }
+                if( --found->second > 0 )
+                {
+                    return false;
+                }
+                counts.erase( found );
+                return true;
+            }
+
+        private:
+            static std::mutex& mutex()
+            {
+                static std::mutex holders_mutex;
+                return holders_mutex;
+            }
+
+            static absl::flat_hash_map< const AttributeManager*, index_t >&
+                holders()
+            {
+                static absl::flat_hash_map< const AttributeManager*, index_t >
+                    counts;
+                return counts;
+            }
+        };
+    } // namespace
+
+    namespace internal
+    {
+        ActiveFlags::ActiveFlags( AttributeManager& manager )
+            : manager_( manager ),
+              attribute_(
+                  manager.find_or_create_attribute< VariableAttribute, bool >(
+                      ACTIVE_ATTRIBUTE_NAME, true, AttributeProperties{} ) )
+        {
+            ActiveFlagsHolders::add( manager_ );
+        }
+
+        ActiveFlags::~ActiveFlags()
+        {
+            if( ActiveFlagsHolders::remove( manager_ ) )
+            {
+                manager_.delete_attribute( ACTIVE_ATTRIBUTE_NAME );
+            }
+        }
+
+        bool ActiveFlags::is_active( index_t element ) const
+        {
+            return attribute_->value( element );
+        }
+
+        void ActiveFlags::set_active( index_t element, bool active )
+        {
+            attribute_->set_value( element, active );
+        }
+    } // namespace internal
 
     VerticesModifier::VerticesModifier() = default;
 
