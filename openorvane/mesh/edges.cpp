@@ -1,0 +1,163 @@
+#include <openorvane/mesh/edges.hpp>
+
+#include <algorithm>
+#include <utility>
+
+#include <absl/container/flat_hash_map.h>
+
+#include <openorvane/basic/algorithm.hpp>
+#include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/exception.hpp>
+
+namespace orvane
+{
+    namespace
+    {
+        EdgeVertices sorted( const EdgeVertices& vertices )
+        {
+            return vertices[0] <= vertices[1]
+                       ? vertices
+                       : EdgeVertices{ vertices[1], vertices[0] };
+        }
+    } // namespace
+
+    class Edges::Impl
+    {
+    public:
+        void copy( const Impl& other )
+        {
+            vertices = other.vertices;
+            lookup = other.lookup;
+            attributes.copy( other.attributes );
+        }
+
+        /// The vertices of each edge as first created.
+        std::vector< EdgeVertices > vertices;
+        /// Sorted vertex pair to edge; orphans (a deleted vertex) are absent.
+        absl::flat_hash_map< EdgeVertices, index_t > lookup;
+        AttributeManager attributes;
+    };
+
+    Edges::Edges() : impl_{ std::make_unique< Impl >() } {}
+
+    Edges::Edges( Edges&& other ) noexcept
+        : impl_{ std::exchange( other.impl_, std::make_unique< Impl >() ) }
+    {
+    }
+
+    Edges& Edges::operator=( Edges&& other ) noexcept
+    {
+        if( this != &other )
+        {
+            impl_ = std::exchange( other.impl_, std::make_unique< Impl >() );
+        }
+        return *this;
+    }
+
+    Edges::~Edges() = default;
+
+    index_t Edges::nb_edges() const
+    {
+        return static_cast< index_t >( impl_->vertices.size() );
+    }
+
+    const EdgeVertices& Edges::edge_vertices( index_t edge_id ) const
+    {
+        return impl_->vertices[edge_id];
+    }
+
+    std::optional< index_t > Edges::edge_from_vertices(
+        const EdgeVertices& vertices ) const
+    {
+        const auto found = impl_->lookup.find( sorted( vertices ) );
+        if( found == impl_->lookup.end() )
+        {
+            return std::nullopt;
+        }
+        return found->second;
+    }
+
+    AttributeManager& Edges::edge_attribute_manager() const
+    {
+        return impl_->attributes;
+    }
+
+    EdgesBuilder::EdgesBuilder( Edges& edges, UsedEdges used_edges )
+        : edges_( edges ), used_edges_( std::move( used_edges ) )
+    {
+    }
+
+    index_t EdgesBuilder::find_or_create_edge( const EdgeVertices& vertices )
+    {
+        auto& impl = *edges_.impl_;
+        const auto next = static_cast< index_t >( impl.vertices.size() );
+        const auto [it, inserted] = impl.lookup.try_emplace( sorted( vertices ), next );
+        if( inserted )
+        {
+            impl.vertices.push_back( vertices );
+            impl.attributes.resize( next + 1 );
+        }
+        return it->second;
+    }
+
+    void EdgesBuilder::update_edge_vertices( const OldToNew& old2new )
+    {
+        auto& impl = *edges_.impl_;
+        impl.lookup.clear();
+        for( index_t e = 0; e < impl.vertices.size(); e++ )
+        {
+            auto& vertices = impl.vertices[e];
+            for( auto& vertex : vertices )
+            {
+                if( vertex != NO_ID )
+                {
+                    vertex = vertex < old2new.size() ? old2new[vertex] : NO_ID;
+                }
+            }
+            if( vertices[0] != NO_ID && vertices[1] != NO_ID )
+            {
+                impl.lookup.try_emplace( sorted( vertices ), e );
+            }
+        }
+    }
+
+    OldToNew EdgesBuilder::delete_edges( const std::vector< bool >& to_delete )
+    {
+        auto& impl = *edges_.impl_;
+        ORVANE_EXCEPTION( to_delete.size() == impl.vertices.size(),
+            "[EdgesBuilder::delete_edges] Expected one flag per edge, got ",
+            to_delete.size(), " flags for ", impl.vertices.size(), " edges" );
+        auto old2new = detail::mapping_after_deletion( to_delete );
+        if( std::find( to_delete.begin(), to_delete.end(), true ) == to_delete.end() )
+        {
+            return old2new;
+        }
+        delete_vector_elements( to_delete, impl.vertices );
+        impl.attributes.delete_elements( to_delete );
+        impl.lookup.clear();
+        for( index_t e = 0; e < impl.vertices.size(); e++ )
+        {
+            const auto& vertices = impl.vertices[e];
+            if( vertices[0] != NO_ID && vertices[1] != NO_ID )
+            {
+                impl.lookup.try_emplace( sorted( vertices ), e );
+            }
+        }
+        return old2new;
+    }
+
+    OldToNew EdgesBuilder::delete_isolated_edges()
+    {
+        ORVANE_EXCEPTION( static_cast< bool >( used_edges_ ),
+            "[EdgesBuilder::delete_isolated_edges] The builder does not know "
+            "which edges the mesh uses" );
+        auto to_delete = used_edges_( edges_ );
+        to_delete.flip();
+        return delete_edges( to_delete );
+    }
+
+    void EdgesBuilder::copy( const Edges& other )
+    {
+        edges_.impl_->copy( *other.impl_ );
+    }
+} // namespace orvane
