@@ -7,19 +7,15 @@
 #include <type_traits>
 #include <typeinfo>
 
-#include <absl/strings/str_cat.h>
-
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/basic/factory.hpp>
+#include <openorvane/mesh/mesh_factory.hpp>
+#include <openorvane/mesh/vertex_set.hpp>
 
 #include <common/modifier/vertices_modifier.hpp>
 
 namespace orvane
 {
-    class VertexSet;
-    class VertexSetBuilder;
-    struct MeshImplTag;
-
     /// Mesh-modifier factory: creates the modifier of a mesh from the mesh's
     /// implementation name, the key under which the mesh factory and the
     /// mesh-builder factory know the mesh ("OpenOrvaneTriangulatedSurface3D",
@@ -31,13 +27,13 @@ namespace orvane
     /// only reads the store, so it may run on several threads once
     /// initialisation is over.
     class MeshModifierFactory
-        : public Factory< NamedType< std::string, MeshImplTag >,
+        : public Factory< MeshImpl,
               VerticesModifier,
               const VertexSet&,
               VertexSetBuilder& >
     {
     public:
-        using Key = NamedType< std::string, MeshImplTag >;
+        using Key = MeshImpl;
         using Base = Factory< Key,
             VerticesModifier,
             const VertexSet&,
@@ -51,13 +47,8 @@ namespace orvane
         /// The key of a core mesh class: its family name, the dimension
         /// digit and "D" ("OpenOrvaneEdgedCurve" and 2 give
         /// "OpenOrvaneEdgedCurve2D").
-        [[nodiscard]] static Key key( std::string_view family,
-            unsigned int dimension )
-        {
-            return Key{ absl::StrCat(
-                absl::string_view{ family.data(), family.size() }, dimension,
-                "D" ) };
-        }
+        [[nodiscard]] static Key key(
+            std::string_view family, unsigned int dimension );
 
         /// Registers, under the key, the creator of a Modifier built from
         /// the mesh viewed as Mesh and the builder viewed as Builder. Views
@@ -80,13 +71,12 @@ namespace orvane
         /// contain the requested key" when no module registered the name,
         /// and "Cannot create mesh modifier with key: " followed by the name
         /// when the registered modifier is of another class.
-        template < typename Modifier, typename Mesh >
+        template < typename Modifier >
             requires std::derived_from< Modifier, VerticesModifier >
-                     && std::derived_from< Mesh, VertexSet >
         [[nodiscard]] static std::unique_ptr< Modifier > create(
-            const Mesh& mesh, VertexSetBuilder& builder )
+            const VertexSet& mesh, VertexSetBuilder& builder )
         {
-            const Key key{ implementation_name( mesh ) };
+            const auto key = mesh.impl_name();
             auto modifier = Base::create( key, mesh, builder );
             auto* typed = dynamic_cast< Modifier* >( modifier.get() );
             if( typed == nullptr )
@@ -100,20 +90,6 @@ namespace orvane
         }
 
     private:
-        template < typename Mesh >
-        static std::string implementation_name( const Mesh& mesh )
-        {
-            const auto name = mesh.impl_name();
-            if constexpr( std::is_convertible_v< decltype( name ), std::string > )
-            {
-                return std::string{ name };
-            }
-            else
-            {
-                return std::string{ name.get() };
-            }
-        }
-
         template < typename Modifier, typename Mesh, typename Builder >
         static std::unique_ptr< VerticesModifier > create_modifier(
             const VertexSet& mesh, VertexSetBuilder& builder )
