@@ -1,0 +1,872 @@
+#include <openorvane/mesh/solid_mesh.hpp>
+
+#include <algorithm>
+#include <deque>
+
+#include <absl/container/flat_hash_set.h>
+
+#include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/exception.hpp>
+#include <openorvane/mesh/solid_mesh_builder.hpp>
+
+namespace
+{
+    using namespace orvane;
+
+    /// A set of polyhedron indices that stays a plain array while small:
+    /// the fans around vertices and edges usually hold a few dozen cells.
+    class VisitedPolyhedra
+    {
+    public:
+        /// Inserts the polyhedron; false when it was already there.
+        bool insert( index_t polyhedron_id )
+        {
+            if( !large_.empty() )
+            {
+                return large_.insert( polyhedron_id ).second;
+            }
+            if( std::find( small_.begin(), small_.end(), polyhedron_id )
+                != small_.end() )
+            {
+                return false;
+            }
+            small_.push_back( polyhedron_id );
+            if( small_.size() > SMALL_SIZE )
+            {
+                large_.insert( small_.begin(), small_.end() );
+            }
+            return true;
+        }
+
+    private:
+        static constexpr std::size_t SMALL_SIZE = 64;
+        absl::InlinedVector< index_t, SMALL_SIZE + 1 > small_;
+        absl::flat_hash_set< index_t > large_;
+    };
+} // namespace
+
+namespace orvane
+{
+    template < index_t dimension >
+    class SolidMesh< dimension >::Impl
+    {
+    public:
+        Impl() = default;
+
+        AttributeManager& polyhedron_attribute_manager()
+        {
+            return polyhedron_attribute_manager_;
+        }
+
+        std::unique_ptr< SolidEdges< dimension > >& edges()
+        {
+            return edges_;
+        }
+
+        std::unique_ptr< SolidFacets< dimension > >& facets()
+        {
+            return facets_;
+        }
+
+    private:
+        AttributeManager polyhedron_attribute_manager_;
+        // The two tables live in separate objects so that enabling one may
+        // run while the other is being enabled on another thread.
+        std::unique_ptr< SolidEdges< dimension > > edges_;
+        std::unique_ptr< SolidFacets< dimension > > facets_;
+    };
+
+    template < index_t dimension >
+    SolidMesh< dimension >::SolidMesh() : impl_( std::make_unique< Impl >() )
+    {
+    }
+
+    template < index_t dimension >
+    SolidMesh< dimension >::SolidMesh( SolidMesh&& other ) noexcept
+        : VertexSet( std::move( other ) ),
+          impl_( std::exchange( other.impl_, std::make_unique< Impl >() ) )
+    {
+    }
+
+    template < index_t dimension >
+    SolidMesh< dimension >& SolidMesh< dimension >::operator=(
+        SolidMesh&& other ) noexcept
+    {
+        VertexSet::operator=( std::move( other ) );
+        impl_ = std::exchange( other.impl_, std::make_unique< Impl >() );
+        return *this;
+    }
+
+    template < index_t dimension >
+    SolidMesh< dimension >::~SolidMesh() = default;
+
+    template < index_t dimension >
+    std::unique_ptr< SolidMesh< dimension > > SolidMesh< dimension >::create()
+    {
+        return create( MeshFactory::default_impl( type_name_static() ) );
+    }
+
+    template < index_t dimension >
+    std::unique_ptr< SolidMesh< dimension > > SolidMesh< dimension >::create(
+        const MeshImpl& impl )
+    {
+        return detail::create_mesh< SolidMesh< dimension > >( impl );
+    }
+
+    template < index_t dimension >
+    MeshType SolidMesh< dimension >::type_name_static()
+    {
+        return MeshType{ absl::StrCat( "SolidMesh", dimension, "D" ) };
+    }
+
+    template < index_t dimension >
+    std::unique_ptr< SolidMesh< dimension > > SolidMesh< dimension >::clone()
+        const
+    {
+        auto clone = create( this->impl_name() );
+        auto builder = SolidMeshBuilder< dimension >::create( *clone );
+        builder->copy( *this );
+        return clone;
+    }
+
+    template < index_t dimension >
+    index_t SolidMesh< dimension >::nb_polyhedra() const
+    {
+        return get_nb_polyhedra();
+    }
+
+    template < index_t dimension >
+    local_index_t SolidMesh< dimension >::nb_polyhedron_vertices(
+        index_t polyhedron_id ) const
+    {
+        return get_nb_polyhedron_vertices( polyhedron_id );
+    }
+
+    template < index_t dimension >
+    local_index_t SolidMesh< dimension >::nb_polyhedron_facets(
+        index_t polyhedron_id ) const
+    {
+        return get_nb_polyhedron_facets( polyhedron_id );
+    }
+
+    template < index_t dimension >
+    local_index_t SolidMesh< dimension >::nb_polyhedron_facet_vertices(
+        const PolyhedronFacet& polyhedron_facet ) const
+    {
+        return get_nb_polyhedron_facet_vertices( polyhedron_facet );
+    }
+
+    template < index_t dimension >
+    index_t SolidMesh< dimension >::polyhedron_vertex(
+        const PolyhedronVertex& polyhedron_vertex ) const
+    {
+        return get_polyhedron_vertex( polyhedron_vertex );
+    }
+
+    template < index_t dimension >
+    PolyhedronVertices SolidMesh< dimension >::polyhedron_vertices(
+        index_t polyhedron_id ) const
+    {
+        const auto nb_vertices = nb_polyhedron_vertices( polyhedron_id );
+        PolyhedronVertices vertices( nb_vertices );
+        for( local_index_t v = 0; v < nb_vertices; v++ )
+        {
+            vertices[v] = get_polyhedron_vertex( { polyhedron_id, v } );
+        }
+        return vertices;
+    }
+
+    template < index_t dimension >
+    PolyhedronVertex SolidMesh< dimension >::polyhedron_facet_vertex_id(
+        const PolyhedronFacetVertex& polyhedron_facet_vertex ) const
+    {
+        return { polyhedron_facet_vertex.polyhedron_facet.polyhedron_id,
+            get_polyhedron_facet_vertex_id( polyhedron_facet_vertex ) };
+    }
+
+    template < index_t dimension >
+    index_t SolidMesh< dimension >::polyhedron_facet_vertex(
+        const PolyhedronFacetVertex& polyhedron_facet_vertex ) const
+    {
+        return get_polyhedron_vertex(
+            polyhedron_facet_vertex_id( polyhedron_facet_vertex ) );
+    }
+
+    template < index_t dimension >
+    PolyhedronFacetVertices SolidMesh< dimension >::polyhedron_facet_vertices(
+        const PolyhedronFacet& polyhedron_facet ) const
+    {
+        const auto nb_vertices =
+            get_nb_polyhedron_facet_vertices( polyhedron_facet );
+        PolyhedronFacetVertices vertices( nb_vertices );
+        for( local_index_t v = 0; v < nb_vertices; v++ )
+        {
+            vertices[v] = polyhedron_facet_vertex( { polyhedron_facet, v } );
+        }
+        return vertices;
+    }
+
+    template < index_t dimension >
+    PolyhedronFacetsVertices SolidMesh< dimension >::polyhedron_facets_vertices(
+        index_t polyhedron_id ) const
+    {
+        const auto nb_facets = nb_polyhedron_facets( polyhedron_id );
+        PolyhedronFacetsVertices facets( nb_facets );
+        for( local_index_t f = 0; f < nb_facets; f++ )
+        {
+            facets[f] = polyhedron_facet_vertices( { polyhedron_id, f } );
+        }
+        return facets;
+    }
+
+    template < index_t dimension >
+    EdgeVertices SolidMesh< dimension >::polyhedron_facet_edge_vertices(
+        const PolyhedronFacetEdge& polyhedron_facet_edge ) const
+    {
+        const auto& facet = polyhedron_facet_edge.polyhedron_facet;
+        const auto nb_vertices = get_nb_polyhedron_facet_vertices( facet );
+        const auto edge = polyhedron_facet_edge.edge_id;
+        const auto next = static_cast< local_index_t >( ( edge + 1 ) % nb_vertices );
+        return { polyhedron_facet_vertex( { facet, edge } ),
+            polyhedron_facet_vertex( { facet, next } ) };
+    }
+
+    template < index_t dimension >
+    std::optional< index_t > SolidMesh< dimension >::polyhedron_adjacent(
+        const PolyhedronFacet& polyhedron_facet ) const
+    {
+        const auto adjacent = get_polyhedron_adjacent( polyhedron_facet );
+        if( adjacent == NO_ID )
+        {
+            return std::nullopt;
+        }
+        return adjacent;
+    }
+
+    template < index_t dimension >
+    std::optional< PolyhedronFacet >
+        SolidMesh< dimension >::polyhedron_adjacent_facet(
+            const PolyhedronFacet& polyhedron_facet ) const
+    {
+        const auto adjacent = get_polyhedron_adjacent( polyhedron_facet );
+        if( adjacent == NO_ID )
+        {
+            return std::nullopt;
+        }
+        auto vertices = polyhedron_facet_vertices( polyhedron_facet );
+        std::sort( vertices.begin(), vertices.end() );
+        for( local_index_t f = 0; f < nb_polyhedron_facets( adjacent ); f++ )
+        {
+            auto other = polyhedron_facet_vertices( { adjacent, f } );
+            std::sort( other.begin(), other.end() );
+            if( other == vertices )
+            {
+                return PolyhedronFacet{ adjacent, f };
+            }
+        }
+        return std::nullopt;
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::is_polyhedron_facet_on_border(
+        const PolyhedronFacet& polyhedron_facet ) const
+    {
+        return get_polyhedron_adjacent( polyhedron_facet ) == NO_ID;
+    }
+
+    template < index_t dimension >
+    const Point< dimension >& SolidMesh< dimension >::point(
+        index_t vertex_id ) const
+    {
+        return get_point( vertex_id );
+    }
+
+    template < index_t dimension >
+    BoundingBox< dimension > SolidMesh< dimension >::bounding_box() const
+    {
+        BoundingBox< dimension > box;
+        for( index_t v = 0; v < this->nb_vertices(); v++ )
+        {
+            box.add_point( get_point( v ) );
+        }
+        return box;
+    }
+
+    template < index_t dimension >
+    std::optional< PolyhedronVertex >
+        SolidMesh< dimension >::polyhedron_around_vertex(
+            index_t vertex_id ) const
+    {
+        const auto stored = get_polyhedron_around_vertex( vertex_id );
+        if( stored.polyhedron_id == NO_ID )
+        {
+            return std::nullopt;
+        }
+        return stored;
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::is_vertex_isolated( index_t vertex_id ) const
+    {
+        return get_polyhedron_around_vertex( vertex_id ).polyhedron_id == NO_ID;
+    }
+
+    template < index_t dimension >
+    PolyhedraAroundVertex SolidMesh< dimension >::polyhedra_around_vertex(
+        index_t vertex_id ) const
+    {
+        PolyhedraAroundVertex result;
+        const auto first = get_polyhedron_around_vertex( vertex_id );
+        if( first.polyhedron_id == NO_ID )
+        {
+            return result;
+        }
+        VisitedPolyhedra visited;
+        visited.insert( first.polyhedron_id );
+        result.push_back( first );
+        // The result doubles as the breadth-first queue.
+        for( std::size_t next = 0; next < result.size(); next++ )
+        {
+            const auto current = result[next];
+            const auto nb_facets = nb_polyhedron_facets( current.polyhedron_id );
+            for( local_index_t f = 0; f < nb_facets; f++ )
+            {
+                const PolyhedronFacet facet{ current.polyhedron_id, f };
+                bool holds_vertex{ false };
+                const auto nb_facet_vertices =
+                    get_nb_polyhedron_facet_vertices( facet );
+                for( local_index_t v = 0; v < nb_facet_vertices; v++ )
+                {
+                    if( get_polyhedron_facet_vertex_id( { facet, v } )
+                        == current.vertex_id )
+                    {
+                        holds_vertex = true;
+                        break;
+                    }
+                }
+                if( !holds_vertex )
+                {
+                    continue;
+                }
+                const auto adjacent = get_polyhedron_adjacent( facet );
+                if( adjacent == NO_ID || !visited.insert( adjacent ) )
+                {
+                    continue;
+                }
+                // An adjacency that does not lead to the vertex is not
+                // followed: it cannot belong to this vertex's cells.
+                if( const auto local = vertex_in_polyhedron( adjacent, vertex_id ) )
+                {
+                    result.emplace_back( adjacent, local.value() );
+                }
+            }
+        }
+        return result;
+    }
+
+    template < index_t dimension >
+    VerticesAroundVertex SolidMesh< dimension >::vertices_around_vertex(
+        index_t vertex_id ) const
+    {
+        VerticesAroundVertex result;
+        for( const auto& polyhedron_vertex : polyhedra_around_vertex( vertex_id ) )
+        {
+            const auto polyhedron = polyhedron_vertex.polyhedron_id;
+            const auto nb_facets = nb_polyhedron_facets( polyhedron );
+            for( local_index_t f = 0; f < nb_facets; f++ )
+            {
+                const PolyhedronFacet facet{ polyhedron, f };
+                const auto nb_facet_vertices =
+                    get_nb_polyhedron_facet_vertices( facet );
+                for( local_index_t v = 0; v < nb_facet_vertices; v++ )
+                {
+                    // A facet edge leaving the vertex gives a neighbour; every
+                    // polyhedron edge is such an edge of some facet.
+                    if( get_polyhedron_facet_vertex_id( { facet, v } )
+                        != polyhedron_vertex.vertex_id )
+                    {
+                        continue;
+                    }
+                    const auto next = static_cast< local_index_t >(
+                        ( v + 1 ) % nb_facet_vertices );
+                    const auto other = polyhedron_facet_vertex( { facet, next } );
+                    if( std::find( result.begin(), result.end(), other )
+                        == result.end() )
+                    {
+                        result.push_back( other );
+                    }
+                }
+            }
+        }
+        return result;
+    }
+
+    template < index_t dimension >
+    std::optional< local_index_t > SolidMesh< dimension >::vertex_in_polyhedron(
+        index_t polyhedron_id, index_t vertex_id ) const
+    {
+        const auto nb_vertices = nb_polyhedron_vertices( polyhedron_id );
+        for( local_index_t v = 0; v < nb_vertices; v++ )
+        {
+            if( get_polyhedron_vertex( { polyhedron_id, v } ) == vertex_id )
+            {
+                return v;
+            }
+        }
+        return std::nullopt;
+    }
+
+    template < index_t dimension >
+    std::optional< std::array< local_index_t, 2 > >
+        SolidMesh< dimension >::edge_vertices_in_polyhedron(
+            index_t polyhedron_id, const EdgeVertices& edge_vertices ) const
+    {
+        const auto first = vertex_in_polyhedron( polyhedron_id, edge_vertices[0] );
+        if( !first )
+        {
+            return std::nullopt;
+        }
+        const auto second =
+            vertex_in_polyhedron( polyhedron_id, edge_vertices[1] );
+        if( !second )
+        {
+            return std::nullopt;
+        }
+        return std::array< local_index_t, 2 >{ first.value(), second.value() };
+    }
+
+    template < index_t dimension >
+    PolyhedraAroundEdge SolidMesh< dimension >::polyhedra_around_edge(
+        const EdgeVertices& edge_vertices, index_t first_polyhedron ) const
+    {
+        PolyhedraAroundEdge result;
+        if( first_polyhedron == NO_ID
+            || !edge_vertices_in_polyhedron( first_polyhedron, edge_vertices ) )
+        {
+            return result;
+        }
+        // The two facets of a polyhedron that hold the edge, the one opposite
+        // the non-edge vertex of smaller local index first. Crossing one of
+        // them and then always the other one of the next polyhedron turns
+        // around the edge in one direction.
+        const auto edge_facets = [this, &edge_vertices]( index_t polyhedron ) {
+            return edge_incident_facets( polyhedron, edge_vertices );
+        };
+        // Walks from the start through `crossed_facet` and appends the
+        // polyhedra met; returns true when the walk closed back on the start.
+        const auto walk = [this, &edge_facets, &edge_vertices, &result](
+                              index_t start, local_index_t crossed_facet ) {
+            PolyhedronFacet facet{ start, crossed_facet };
+            while( true )
+            {
+                const auto next = get_polyhedron_adjacent( facet );
+                if( next == NO_ID )
+                {
+                    return false;
+                }
+                if( next == result.front() )
+                {
+                    return true;
+                }
+                const auto entered = polyhedron_adjacent_facet( facet );
+                if( !entered
+                    || std::find( result.begin(), result.end(), next )
+                           != result.end()
+                    || !edge_vertices_in_polyhedron( next, edge_vertices ) )
+                {
+                    // Inconsistent adjacency: stop rather than loop.
+                    return false;
+                }
+                result.push_back( next );
+                // Leave `next` through its other facet holding the edge.
+                const auto next_facets = edge_facets( next );
+                facet = next_facets[0] == entered.value() ? next_facets[1]
+                                                          : next_facets[0];
+            }
+        };
+        result.push_back( first_polyhedron );
+        const auto first_facets = edge_facets( first_polyhedron );
+        if( walk( first_polyhedron, first_facets[0].facet_id ) )
+        {
+            return result;
+        }
+        walk( first_polyhedron, first_facets[1].facet_id );
+        return result;
+    }
+
+    template < index_t dimension >
+    PolyhedraAroundEdge SolidMesh< dimension >::polyhedra_around_edge(
+        const EdgeVertices& edge_vertices ) const
+    {
+        for( const auto& polyhedron_vertex :
+            polyhedra_around_vertex( edge_vertices[0] ) )
+        {
+            if( vertex_in_polyhedron(
+                    polyhedron_vertex.polyhedron_id, edge_vertices[1] ) )
+            {
+                return polyhedra_around_edge(
+                    edge_vertices, polyhedron_vertex.polyhedron_id );
+            }
+        }
+        return {};
+    }
+
+    template < index_t dimension >
+    PolyhedraAroundEdge SolidMesh< dimension >::polyhedra_around_edge(
+        const PolyhedronFacetEdge& polyhedron_facet_edge ) const
+    {
+        return polyhedra_around_edge(
+            polyhedron_facet_edge_vertices( polyhedron_facet_edge ),
+            polyhedron_facet_edge.polyhedron_facet.polyhedron_id );
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::is_edge_on_border(
+        const EdgeVertices& edge_vertices, index_t first_polyhedron ) const
+    {
+        for( const auto polyhedron :
+            polyhedra_around_edge( edge_vertices, first_polyhedron ) )
+        {
+            for( const auto& facet :
+                edge_incident_facets( polyhedron, edge_vertices ) )
+            {
+                if( is_polyhedron_facet_on_border( facet ) )
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::is_edge_on_border(
+        const EdgeVertices& edge_vertices ) const
+    {
+        for( const auto& polyhedron_vertex :
+            polyhedra_around_vertex( edge_vertices[0] ) )
+        {
+            if( vertex_in_polyhedron(
+                    polyhedron_vertex.polyhedron_id, edge_vertices[1] ) )
+            {
+                return is_edge_on_border(
+                    edge_vertices, polyhedron_vertex.polyhedron_id );
+            }
+        }
+        return false;
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::is_vertex_on_border( index_t vertex_id ) const
+    {
+        for( const auto& polyhedron_vertex : polyhedra_around_vertex( vertex_id ) )
+        {
+            const auto polyhedron = polyhedron_vertex.polyhedron_id;
+            for( local_index_t f = 0; f < nb_polyhedron_facets( polyhedron ); f++ )
+            {
+                const PolyhedronFacet facet{ polyhedron, f };
+                if( !is_polyhedron_facet_on_border( facet ) )
+                {
+                    continue;
+                }
+                const auto nb_facet_vertices =
+                    get_nb_polyhedron_facet_vertices( facet );
+                for( local_index_t v = 0; v < nb_facet_vertices; v++ )
+                {
+                    if( get_polyhedron_facet_vertex_id( { facet, v } )
+                        == polyhedron_vertex.vertex_id )
+                    {
+                        return true;
+                    }
+                }
+            }
+        }
+        return false;
+    }
+
+    template < index_t dimension >
+    std::optional< PolyhedronFacet >
+        SolidMesh< dimension >::polyhedron_facet_from_vertices(
+            const PolyhedronFacetVertices& vertices ) const
+    {
+        if( vertices.empty() )
+        {
+            return std::nullopt;
+        }
+        auto sorted = vertices;
+        std::sort( sorted.begin(), sorted.end() );
+        for( const auto& polyhedron_vertex : polyhedra_around_vertex( vertices[0] ) )
+        {
+            const auto polyhedron = polyhedron_vertex.polyhedron_id;
+            for( local_index_t f = 0; f < nb_polyhedron_facets( polyhedron ); f++ )
+            {
+                const PolyhedronFacet facet{ polyhedron, f };
+                if( get_nb_polyhedron_facet_vertices( facet ) != sorted.size() )
+                {
+                    continue;
+                }
+                auto facet_vertices = polyhedron_facet_vertices( facet );
+                std::sort( facet_vertices.begin(), facet_vertices.end() );
+                if( facet_vertices == sorted )
+                {
+                    return facet;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    template < index_t dimension >
+    std::optional< PolyhedronFacetEdge >
+        SolidMesh< dimension >::polyhedron_facet_edge_from_vertices(
+            const EdgeVertices& edge_vertices ) const
+    {
+        for( const auto& polyhedron_vertex :
+            polyhedra_around_vertex( edge_vertices[0] ) )
+        {
+            const auto polyhedron = polyhedron_vertex.polyhedron_id;
+            for( local_index_t f = 0; f < nb_polyhedron_facets( polyhedron ); f++ )
+            {
+                const PolyhedronFacet facet{ polyhedron, f };
+                const auto nb_facet_vertices =
+                    get_nb_polyhedron_facet_vertices( facet );
+                for( local_index_t e = 0; e < nb_facet_vertices; e++ )
+                {
+                    const PolyhedronFacetEdge facet_edge{ facet, e };
+                    if( polyhedron_facet_edge_vertices( facet_edge )
+                        == edge_vertices )
+                    {
+                        return facet_edge;
+                    }
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    template < index_t dimension >
+    std::array< PolyhedronFacet, 2 >
+        SolidMesh< dimension >::opposite_edge_incident_facets(
+            index_t polyhedron_id, const EdgeVertices& edge_vertices ) const
+    {
+        const auto locals =
+            edge_vertices_in_polyhedron( polyhedron_id, edge_vertices );
+        ORVANE_EXCEPTION( locals.has_value(),
+            "[SolidMesh::opposite_edge_incident_facets] The polyhedron ",
+            polyhedron_id, " does not hold the edge (", edge_vertices[0], ", ",
+            edge_vertices[1], ")" );
+        // Facet f of a tetrahedron is the one opposite local vertex f, so the
+        // facets that miss one end of the edge hold the opposite edge.
+        std::array< PolyhedronFacet, 2 > result;
+        for( const auto e : { 0, 1 } )
+        {
+            bool found{ false };
+            for( local_index_t f = 0; f < nb_polyhedron_facets( polyhedron_id );
+                 f++ )
+            {
+                const PolyhedronFacet facet{ polyhedron_id, f };
+                const auto nb_facet_vertices =
+                    get_nb_polyhedron_facet_vertices( facet );
+                bool holds_end{ false };
+                bool holds_other_end{ false };
+                for( local_index_t v = 0; v < nb_facet_vertices; v++ )
+                {
+                    const auto local =
+                        get_polyhedron_facet_vertex_id( { facet, v } );
+                    holds_end = holds_end || local == locals.value()[e];
+                    holds_other_end =
+                        holds_other_end || local == locals.value()[1 - e];
+                }
+                if( !holds_end && holds_other_end )
+                {
+                    result[e] = facet;
+                    found = true;
+                    break;
+                }
+            }
+            ORVANE_EXCEPTION( found,
+                "[SolidMesh::opposite_edge_incident_facets] No facet misses "
+                "the edge end ",
+                edge_vertices[e] );
+        }
+        return result;
+    }
+
+    template < index_t dimension >
+    std::array< PolyhedronFacet, 2 > SolidMesh< dimension >::edge_incident_facets(
+        index_t polyhedron_id, const EdgeVertices& edge_vertices ) const
+    {
+        const auto locals =
+            edge_vertices_in_polyhedron( polyhedron_id, edge_vertices );
+        ORVANE_EXCEPTION( locals.has_value(),
+            "[SolidMesh::edge_incident_facets] The polyhedron ", polyhedron_id,
+            " does not hold the edge (", edge_vertices[0], ", ",
+            edge_vertices[1], ")" );
+        std::array< PolyhedronFacet, 2 > result;
+        local_index_t count{ 0 };
+        for( local_index_t f = 0;
+             f < nb_polyhedron_facets( polyhedron_id ) && count < 2; f++ )
+        {
+            const PolyhedronFacet facet{ polyhedron_id, f };
+            const auto nb_facet_vertices = get_nb_polyhedron_facet_vertices( facet );
+            local_index_t nb_ends{ 0 };
+            for( local_index_t v = 0; v < nb_facet_vertices; v++ )
+            {
+                const auto local = get_polyhedron_facet_vertex_id( { facet, v } );
+                if( local == locals.value()[0] || local == locals.value()[1] )
+                {
+                    nb_ends++;
+                }
+            }
+            if( nb_ends == 2 )
+            {
+                result[count++] = facet;
+            }
+        }
+        ORVANE_EXCEPTION( count == 2,
+            "[SolidMesh::edge_incident_facets] The edge (", edge_vertices[0],
+            ", ", edge_vertices[1], ") is not on two facets of polyhedron ",
+            polyhedron_id );
+        return result;
+    }
+
+    template < index_t dimension >
+    Point< dimension > SolidMesh< dimension >::edge_barycenter(
+        const EdgeVertices& edge_vertices ) const
+    {
+        return ( get_point( edge_vertices[0] ) + get_point( edge_vertices[1] ) )
+               / 2.;
+    }
+
+    template < index_t dimension >
+    Point< dimension > SolidMesh< dimension >::polyhedron_barycenter(
+        index_t polyhedron_id ) const
+    {
+        Point< dimension > barycenter;
+        const auto nb_vertices = nb_polyhedron_vertices( polyhedron_id );
+        for( local_index_t v = 0; v < nb_vertices; v++ )
+        {
+            barycenter += get_point( get_polyhedron_vertex( { polyhedron_id, v } ) );
+        }
+        return barycenter / static_cast< double >( nb_vertices );
+    }
+
+    template < index_t dimension >
+    Point< dimension > SolidMesh< dimension >::polyhedron_facet_barycenter(
+        const PolyhedronFacet& polyhedron_facet ) const
+    {
+        Point< dimension > barycenter;
+        const auto vertices = polyhedron_facet_vertices( polyhedron_facet );
+        for( const auto vertex : vertices )
+        {
+            barycenter += get_point( vertex );
+        }
+        return barycenter / static_cast< double >( vertices.size() );
+    }
+
+    template < index_t dimension >
+    AttributeManager& SolidMesh< dimension >::polyhedron_attribute_manager() const
+    {
+        return impl_->polyhedron_attribute_manager();
+    }
+
+    template < index_t dimension >
+    void SolidMesh< dimension >::enable_edges() const
+    {
+        auto& edges = impl_->edges();
+        if( edges )
+        {
+            return;
+        }
+        auto table = std::make_unique< SolidEdges< dimension > >();
+        SolidEdgesBuilder< dimension > builder{ *table };
+        for( index_t p = 0; p < nb_polyhedra(); p++ )
+        {
+            for( local_index_t f = 0; f < nb_polyhedron_facets( p ); f++ )
+            {
+                const PolyhedronFacet facet{ p, f };
+                const auto nb_facet_vertices =
+                    get_nb_polyhedron_facet_vertices( facet );
+                for( local_index_t e = 0; e < nb_facet_vertices; e++ )
+                {
+                    builder.find_or_create_edge(
+                        polyhedron_facet_edge_vertices( { facet, e } ) );
+                }
+            }
+        }
+        edges = std::move( table );
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::are_edges_enabled() const
+    {
+        return impl_->edges() != nullptr;
+    }
+
+    template < index_t dimension >
+    const SolidEdges< dimension >& SolidMesh< dimension >::edges() const
+    {
+        ORVANE_EXCEPTION( are_edges_enabled(),
+            "[SolidMesh::edges] Edges should be enabled before accessing them" );
+        return *impl_->edges();
+    }
+
+    template < index_t dimension >
+    void SolidMesh< dimension >::enable_facets() const
+    {
+        auto& facets = impl_->facets();
+        if( facets )
+        {
+            return;
+        }
+        facets = std::make_unique< SolidFacets< dimension > >( *this );
+    }
+
+    template < index_t dimension >
+    void SolidMesh< dimension >::vertices_deleted(
+        const std::vector< bool >& to_delete, const OldToNew& old2new )
+    {
+        if( auto& edges = impl_->edges() )
+        {
+            SolidEdgesBuilder< dimension >{ *edges }.update_edge_vertices(
+                old2new );
+        }
+        if( auto& facets = impl_->facets() )
+        {
+            SolidFacetsBuilder< dimension >{ *facets, *this }
+                .update_facet_vertices( old2new );
+        }
+        VertexSet::vertices_deleted( to_delete, old2new );
+    }
+
+    template < index_t dimension >
+    std::unique_ptr< SolidEdges< dimension > >&
+        SolidMesh< dimension >::edges_storage() const
+    {
+        return impl_->edges();
+    }
+
+    template < index_t dimension >
+    std::unique_ptr< SolidFacets< dimension > >&
+        SolidMesh< dimension >::facets_storage() const
+    {
+        return impl_->facets();
+    }
+
+    template < index_t dimension >
+    bool SolidMesh< dimension >::are_facets_enabled() const
+    {
+        return impl_->facets() != nullptr;
+    }
+
+    template < index_t dimension >
+    const SolidFacets< dimension >& SolidMesh< dimension >::facets() const
+    {
+        ORVANE_EXCEPTION( are_facets_enabled(),
+            "[SolidMesh::facets] Facets should be enabled before accessing "
+            "them" );
+        return *impl_->facets();
+    }
+
+    template class SolidMesh< 3 >;
+} // namespace orvane
