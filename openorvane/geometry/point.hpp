@@ -318,3 +318,5 @@ namespace orvane
     using Vector2D = Vector< 2 >;
     using Vector3D = Vector< 3 >;
 } // namespace orvane
+
+#include <openorvane/geometry/point_attribute_traits.hpp>

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include <openorvane/geometry/predicates.hpp>
+
+namespace
+{
+    using orvane::POSITION;
+    using orvane::SIDE;
+    using P2 = orvane::Point2D;
+    using P3 = orvane::Point3D;
+
+    const char* name( SIDE side )
+    {
+        switch( side )
+        {
+        case SIDE::positive:
+            return "positive";
+        case SIDE::negative:
+            return "negative";
+        default:
+            return "zero";
+        }
+    }
+} // namespace
+
+TEST( Predicates, TriangleAreaSign2D )
+{
+    struct Case
+    {
+        P2 a, b, c;
+        SIDE expected;
+    };
+    const Case cases[] = {
+        { P2{ { 0, 0 } }, P2{ { 1, 0 } }, P2{ { 0, 1 } }, SIDE::positive },
+        { P2{ { 0, 0 } }, P2{ { 0, 1 } }, P2{ { 1, 0 } }, SIDE::negative },
+        { P2{ { 0, 0 } }, P2{ { 1, 1 } }, P2{ { 2, 2 } }, SIDE::zero },
+        { P2{ { 0, 0 } }, P2{ { 0, 0 } }, P2{ { 2, 2 } }, SIDE::zero },
+        // Tiny but exact offsets that a plain floating-point sign gets
+        // wrong or calls zero.
+        { P2{ { 0, 0 } }, P2{ { 1, 0 } }, P2{ { 0.5, 1e-300 } },
+            SIDE::positive },
+        // On y = x exactly, whatever the decimal values round to.
+        { P2{ { 0.1, 0.1 } }, P2{ { 0.3, 0.3 } }, P2{ { 0.7, 0.7 } },
+            SIDE::zero },
+        // One ulp above y = x at 0.7.
+        { P2{ { 0.1, 0.1 } }, P2{ { 0.3, 0.3 } },
+            P2{ { 0.7, std::nextafter( 0.7, 1. ) } }, SIDE::positive },
+        { P2{ { 1e10, 1e10 } }, P2{ { 1e10 + 1, 1e10 + 1 } },
+            P2{ { 1e10 + 2, 1e10 + 2 } }, SIDE::zero },
+    };
+    for( const auto& c : cases )
+    {
+        EXPECT_EQ( orvane::triangle_area_sign( { c.a, c.b, c.c } ), c.expected )
+            << c.a.string() << " / " << c.b.string() << " / " << c.c.string()
+            << " gave " << name( orvane::triangle_area_sign( { c.a, c.b, c.c } ) );
+    }
+}
+
+TEST( Predicates, NearlyCollinearPointsAgreeWithExactArithmetic )
+{
+    // (0.1, 0.1), (0.3, 0.3), (0.7, 0.7) are not collinear as doubles: the
+    // exact sign is the sign of an exactly computed determinant. Check that
+    // the predicate agrees with a long-double-free exact reference: points
+    // on y = x built from the same doubles are collinear exactly.
+    std::mt19937 random{ 42 };
+    std::uniform_real_distribution< double > coordinate{ -1, 1 };
+    for( int i = 0; i < 1000; i++ )
+    {
+        const double x0 = coordinate( random );
+        const double x1 = coordinate( random );
+        const double x2 = coordinate( random );
+        EXPECT_EQ( orvane::triangle_area_sign( { P2{ { x0, x0 } },
+                       P2{ { x1, x1 } }, P2{ { x2, x2 } } } ),
+            SIDE::zero );
+        // Each point shifted by the smallest step keeps a definite sign,
+        // and swapping two points flips it.
+        const P2 a{ { x0, x0 } };
+        const P2 b{ { x1, x1 } };
+        const P2 c{ { x2, std::nextafter( x2, 2. ) } };
+        const auto sign = orvane::triangle_area_sign( { a, b, c } );
+        EXPECT_EQ( orvane::triangle_area_sign( { b, a, c } ),
+            orvane::opposite_side( sign ) );
+        EXPECT_EQ( sign == SIDE::zero, x0 == x1 );
+    }
+}
+
+TEST( Predicates, TriangleAreaSign3DIsComponentOfCrossProduct )
+{
+    // (b - a) x (c - a) = (0, 0, 1) for the unit triangle in z = 0; rotate
+    // the coordinates to reach the other axes.
+    const orvane::Triangle3D xy{ P3{ { 0, 0, 0 } }, P3{ { 1, 0, 0 } },
+        P3{ { 0, 1, 0 } } };
+    EXPECT_EQ( orvane::triangle_area_sign( xy, 2 ), SIDE::positive );
+    EXPECT_EQ( orvane::triangle_area_sign( xy, 0 ), SIDE::zero );
+    EXPECT_EQ( orvane::triangle_area_sign( xy, 1 ), SIDE::zero );
+    // Normal (1, 0, 0): y, z counter-clockwise.
+    const orvane::Triangle3D yz{ P3{ { 0, 0, 0 } }, P3{ { 0, 1, 0 } },
+        P3{ { 0, 0, 1 } } };
+    EXPECT_EQ( orvane::triangle_area_sign( yz, 0 ), SIDE::positive );
+    // Normal (0, 1, 0) needs (b - a) = z, (c - a) = x.
+    const orvane::Triangle3D zx{ P3{ { 0, 0, 0 } }, P3{ { 0, 0, 1 } },
+        P3{ { 1, 0, 0 } } };
+    EXPECT_EQ( orvane::triangle_area_sign( zx, 1 ), SIDE::positive );
+    const orvane::Triangle3D xz{ P3{ { 0, 0, 0 } }, P3{ { 1, 0, 0 } },
+        P3{ { 0, 0, 1 } } };
+    EXPECT_EQ( orvane::triangle_area_sign( xz, 1 ), SIDE::negative );
+}
+
+TEST( Predicates, TetrahedronVolumeSign )
+{
+    const P3 o{ { 0, 0, 0 } };
+    const P3 x{ { 1, 0, 0 } };
+    const P3 y{ { 0, 1, 0 } };
+    const P3 z{ { 0, 0, 1 } };
+    struct Case
+    {
+        orvane::Tetrahedron tetrahedron;
+        SIDE expected;
+    };
+    const Case cases[] = {
+        // Signed volume (b - a).((c - a) x (d - a)) / 6 = +1/6.
+        { { o, x, y, z }, SIDE::positive },
+        { { o, y, x, z }, SIDE::negative },
+        { { x, y, z, o }, SIDE::negative },
+        { { y, x, z, o }, SIDE::positive },
+        // Exactly flat, and flat with a repeated vertex.
+        { { o, x, y, P3{ { 0.3, 0.7, 0 } } }, SIDE::zero },
+        { { o, x, x, z }, SIDE::zero },
+        // 1e-17 off the plane z = 0 is below half an ulp of 1, yet exact.
+        { { o, x, y, P3{ { 0.25, 0.25, 1e-17 } } }, SIDE::positive },
+        { { o, x, y, P3{ { 0.25, 0.25, -1e-17 } } }, SIDE::negative },
+        { { o, x, y, P3{ { 0.25, 0.25, 1e-300 } } }, SIDE::positive },
+        // A plane x + y + z = 1 far from the origin, points exactly on it.
+        { { P3{ { 1e8, -1e8 + 1, 0 } }, P3{ { 0, 1, 0 } }, P3{ { 0, 0, 1 } },
+              P3{ { 0.5, 0.25, 0.25 } } },
+            SIDE::zero },
+    };
+    for( const auto& c : cases )
+    {
+        const auto& v = c.tetrahedron.vertices();
+        EXPECT_EQ( orvane::tetrahedron_volume_sign( c.tetrahedron ), c.expected )
+            << v[0].string() << " / " << v[1].string() << " / "
+            << v[2].string() << " / " << v[3].string();
+    }
+}
+
+TEST( Predicates, PredicatesRunFromManyThreadsBeforeAnyInitialisation )
+{
+    // The set-up of the exact arithmetic happens on first use, once.
+    std::vector< std::thread > threads;
+    std::vector< int > ok( 8, 0 );
+    for( int t = 0; t < 8; t++ )
+    {
+        threads.emplace_back( [&ok, t] {
+            int count = 0;
+            for( int i = 0; i < 200; i++ )
+            {
+                count += orvane::tetrahedron_volume_sign(
+                             { P3{ { 0, 0, 0 } }, P3{ { 1, 0, 0 } },
+                                 P3{ { 0, 1, 0 } },
+                                 P3{ { 0.5, 0.5, 1e-17 * ( i + 1 ) } } } )
+                         == SIDE::positive;
+            }
+            ok[t] = count;
+        } );
+    }
+    for( auto& thread : threads )
+    {
+        thread.join();
+    }
+    for( const auto count : ok )
+    {
+        EXPECT_EQ( count, 200 );
+    }
+}
+
+TEST( Predicates, SideToPlaneLineAndSegment )
+{
+    const orvane::Plane plane{ orvane::Vector3D{ { 0, 0, 2 } },
+        P3{ { 0, 0, 1 } } };
+    EXPECT_EQ( orvane::point_side_to_plane( P3{ { 5, 5, 2 } }, plane ),
+        SIDE::positive );
+    EXPECT_EQ( orvane::point_side_to_plane( P3{ { 5, 5, 0 } }, plane ),
+        SIDE::negative );
+    EXPECT_EQ( orvane::point_side_to_plane( P3{ { 5, -7, 1 } }, plane ),
+        SIDE::zero );
+    EXPECT_EQ(
+        orvane::point_side_to_plane( P3{ { 5, -7, 1 + 2.3e-16 } }, plane ),
+        SIDE::positive );
+    // A tilted plane whose products round: still exact on the stored values.
+    const orvane::Plane tilted{ orvane::Vector3D{ { 1, 1, 0 } },
+        P3{ { 0.1, 0.2, 0 } } };
+    EXPECT_EQ( orvane::point_side_to_plane( P3{ { 0.2, 0.1, 3 } }, tilted ),
+        SIDE::zero );
+    EXPECT_EQ( orvane::point_side_to_plane(
+                   P3{ { 0.2, std::nextafter( 0.1, 1. ), 3 } }, tilted ),
+        SIDE::positive );
+
+    const orvane::InfiniteLine2D line{ orvane::Vector2D{ { 1, 0 } },
+        P2{ { 0, 1 } } };
+    EXPECT_EQ( orvane::point_side_to_line( P2{ { 7, 2 } }, line ),
+        SIDE::positive );
+    EXPECT_EQ( orvane::point_side_to_line( P2{ { -7, 0 } }, line ),
+        SIDE::negative );
+    EXPECT_EQ( orvane::point_side_to_line( P2{ { 1e9, 1 } }, line ),
+        SIDE::zero );
+
+    const orvane::Segment2D segment{ P2{ { 0, 0 } }, P2{ { 2, 2 } } };
+    EXPECT_EQ( orvane::point_side_to_segment( P2{ { 0, 1 } }, segment ),
+        SIDE::positive );
+    EXPECT_EQ( orvane::point_side_to_segment( P2{ { 5, 5 } }, segment ),
+        SIDE::zero );
+    EXPECT_EQ( orvane::point_side_to_segment( P2{ { 1, 0 } }, segment ),
+        SIDE::negative );
+}
+
+TEST( Predicates, PointSegmentPosition )
+{
+    const orvane::Segment3D segment{ P3{ { 0, 0, 0 } }, P3{ { 2, 2, 2 } } };
+    struct Case
+    {
+        P3 point;
+        POSITION expected;
+    };
+    const Case cases[] = {
+        { P3{ { 0, 0, 0 } }, POSITION::vertex0 },
+        { P3{ { 2, 2, 2 } }, POSITION::vertex1 },
+        { P3{ { 1, 1, 1 } }, POSITION::inside },
+        { P3{ { 3, 3, 3 } }, POSITION::outside },
+        { P3{ { 1, 1, std::nextafter( 1., 2. ) } }, POSITION::outside },
+    };
+    for( const auto& c : cases )
+    {
+        EXPECT_EQ( orvane::point_segment_position( c.point, segment ),
+            c.expected )
+            << c.point.string();
+    }
+    const orvane::Segment2D vertical{ P2{ { 1, 3 } }, P2{ { 1, -1 } } };
+    EXPECT_EQ( orvane::point_segment_position( P2{ { 1, 0 } }, vertical ),
+        POSITION::inside );
+    EXPECT_EQ( orvane::point_segment_position( P2{ { 1, -2 } }, vertical ),
+        POSITION::outside );
+    const orvane::Segment2D point_like{ P2{ { 1, 1 } }, P2{ { 1, 1 } } };
+    EXPECT_EQ( orvane::point_segment_position( P2{ { 1, 1 } }, point_like ),
+        POSITION::vertex0 );
+    EXPECT_EQ( orvane::point_segment_position( P2{ { 1, 2 } }, point_like ),
+        POSITION::outside );
+}
+
+TEST( Predicates, PointTrianglePosition )
+{
+    const P3 a{ { 0, 0, 1 } };
+    const P3 b{ { 4, 0, 1 } };
+    const P3 c{ { 0, 4, 1 } };
+    struct Case
+    {
+        P3 point;
+        POSITION expected;
+    };
+    const Case cases[] = {
+        { a, POSITION::vertex0 },
+        { b, POSITION::vertex1 },
+        { c, POSITION::vertex2 },
+        { P3{ { 2, 0, 1 } }, POSITION::edge0 },
+        { P3{ { 2, 2, 1 } }, POSITION::edge1 },
+        { P3{ { 0, 2, 1 } }, POSITION::edge2 },
+        { P3{ { 1, 1, 1 } }, POSITION::inside },
+        { P3{ { 3, 3, 1 } }, POSITION::outside },
+        { P3{ { 1, 1, std::nextafter( 1., 2. ) } }, POSITION::outside },
+        { P3{ { 5, 0, 1 } }, POSITION::outside },
+    };
+    for( const auto& orientation : { 0, 1 } )
+    {
+        // Both windings give the same answers.
+        const orvane::Triangle3D triangle =
+            orientation == 0 ? orvane::Triangle3D{ a, b, c }
+                             : orvane::Triangle3D{ b, a, c };
+        for( const auto& c_ : cases )
+        {
+            auto expected = c_.expected;
+            if( orientation == 1 )
+            {
+                // Swapping vertices 0 and 1 renames vertices and edges.
+                const POSITION renamed[] = { POSITION::outside,
+                    POSITION::inside, POSITION::vertex1, POSITION::vertex0,
+                    POSITION::vertex2, POSITION::outside, POSITION::edge0,
+                    POSITION::edge2, POSITION::edge1 };
+                const auto code = static_cast< unsigned >( expected );
+                expected = renamed[code];
+            }
+            EXPECT_EQ(
+                orvane::point_triangle_position( c_.point, triangle ), expected )
+                << c_.point.string() << " winding " << orientation;
+        }
+    }
+    // A vertical triangle (no area in the xy projection).
+    const orvane::Triangle3D vertical{ P3{ { 0, 0, 0 } }, P3{ { 1, 0, 0 } },
+        P3{ { 0, 0, 1 } } };
+    EXPECT_EQ( orvane::point_triangle_position( P3{ { 0.25, 0, 0.25 } }, vertical ),
+        POSITION::inside );
+    EXPECT_EQ( orvane::point_triangle_position( P3{ { 0.5, 0, 0.5 } }, vertical ),
+        POSITION::edge1 );
+    // A flat triangle is the union of its edges.
+    const orvane::Triangle3D flat{ P3{ { 0, 0, 0 } }, P3{ { 1, 1, 1 } },
+        P3{ { 2, 2, 2 } } };
+    EXPECT_EQ( orvane::point_triangle_position( P3{ { 0.5, 0.5, 0.5 } }, flat ),
+        POSITION::edge0 );
+    EXPECT_EQ( orvane::point_triangle_position( P3{ { 1, 1, 1 } }, flat ),
+        POSITION::vertex1 );
+    EXPECT_EQ( orvane::point_triangle_position( P3{ { 3, 3, 3 } }, flat ),
+        POSITION::outside );
+    // 2-D.
+    const orvane::Triangle2D flat2{ P2{ { 0, 0 } }, P2{ { 2, 0 } },
+        P2{ { 0, 2 } } };
+    EXPECT_EQ( orvane::point_triangle_position( P2{ { 1, 1 } }, flat2 ),
+        POSITION::edge1 );
+    EXPECT_EQ( orvane::point_triangle_position( P2{ { 0.5, 0.5 } }, flat2 ),
+        POSITION::inside );
+}
+
+TEST( Predicates, PositionIndex )
+{
+    EXPECT_EQ( orvane::detail::position_to_index( POSITION::vertex2 ), 2 );
+    EXPECT_EQ( orvane::detail::position_to_index( POSITION::edge1 ), 1 );
+    EXPECT_EQ( orvane::detail::position_to_index( POSITION::inside ),
+        orvane::NO_LID );
+    EXPECT_EQ( static_cast< unsigned >( POSITION::parallel ), 19u );
+    EXPECT_EQ( static_cast< unsigned >( POSITION::edge0 ), 6u );
+}
