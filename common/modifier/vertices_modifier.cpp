@@ -208,7 +208,12 @@ namespace orvane
     {
         for( const auto merged : merged_vertices )
         {
-            vertex_map_.insert_or_assign( merged, new_vertex );
+            // An entry from a vertex to itself would make every later
+            // lookup of that vertex walk forever.
+            if( merged != new_vertex )
+            {
+                vertex_map_.insert_or_assign( merged, new_vertex );
+            }
         }
     }
 

@@ -74,7 +74,8 @@ namespace orvane
         [[nodiscard]] index_t updated_vertex( index_t vertex );
 
         /// Records that each merged vertex now reads as `new_vertex`,
-        /// replacing an earlier target. `new_vertex` itself is never a key.
+        /// replacing an earlier target. `new_vertex` itself is never made a
+        /// key, even when it is listed among the merged vertices.
         void update_vertex_map(
             index_t new_vertex, absl::Span< const index_t > merged_vertices );
 

@@ -101,6 +101,12 @@ namespace
         EXPECT_EQ( modifier.updated_vertex( 4 ), 30u );
         EXPECT_EQ( modifier.updated_vertex( 6 ), 20u );
 
+        // Listing the new vertex among the merged ones maps it nowhere.
+        modifier.collapse( 40, { 6, 40 } );
+        EXPECT_EQ( modifier.entry( 40 ), std::nullopt );
+        EXPECT_EQ( modifier.updated_vertex( 40 ), 40u );
+        EXPECT_EQ( modifier.updated_vertex( 6 ), 40u );
+
         modifier.clear_vertex_map();
         EXPECT_EQ( modifier.nb_entries(), 0u );
         EXPECT_EQ( modifier.updated_vertex( 4 ), 4u );
