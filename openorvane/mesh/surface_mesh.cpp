@@ -1,0 +1,579 @@
+#include <openorvane/mesh/surface_mesh.hpp>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include <absl/strings/str_cat.h>
+
+#include <openorvane/basic/exception.hpp>
+#include <openorvane/mesh/surface_mesh_builder.hpp>
+#include <openorvane/mesh/surface_mesh_impl.hpp>
+
+namespace orvane
+{
+    namespace
+    {
+        /// One step of a walk around a vertex: the polygon reached, the
+        /// vertex's local index in it and the local edge through the vertex
+        /// that the walk crosses next.
+        struct FanStep
+        {
+            index_t polygon;
+            local_index_t vertex;
+            local_index_t edge;
+        };
+
+        /// Crosses `step.edge` and returns the next step, or nothing when the
+        /// edge has no neighbour or the neighbour does not share the edge
+        /// around `vertex_id` (inconsistent adjacency). The edge crossed next
+        /// is the neighbour's other edge through the vertex, which keeps the
+        /// turning direction even across polygons of opposite orientation.
+        template < typename Impl >
+        std::optional< FanStep > cross( const Impl& impl, index_t vertex_id, const FanStep& step )
+        {
+            const auto adjacent = impl.adjacent( step.polygon, step.edge );
+            if( adjacent == NO_ID || adjacent >= impl.nb_polygons() )
+            {
+                return std::nullopt;
+            }
+            const auto other =
+                step.edge == step.vertex
+                    ? impl.vertex( step.polygon, Impl::next( step.vertex ) )
+                    : impl.vertex( step.polygon, Impl::previous( step.vertex ) );
+            const auto local = impl.local_vertex( adjacent, vertex_id );
+            if( !local )
+            {
+                return std::nullopt;
+            }
+            const auto v = local.value();
+            if( impl.vertex( adjacent, Impl::next( v ) ) == other )
+            {
+                return FanStep{ adjacent, v, Impl::previous( v ) };
+            }
+            if( impl.vertex( adjacent, Impl::previous( v ) ) == other )
+            {
+                return FanStep{ adjacent, v, v };
+            }
+            return std::nullopt;
+        }
+
+        template < typename Impl >
+        PolygonsAroundVertex fan( const Impl& impl, index_t vertex_id )
+        {
+            PolygonsAroundVertex result;
+            if( vertex_id >= impl.polygon_around_vertex.size()
+                || !impl.has_valid_association( vertex_id ) )
+            {
+                return result;
+            }
+            const auto start = impl.polygon_around_vertex[vertex_id];
+            result.push_back( start );
+            const auto max_steps = impl.nb_polygons();
+            // Forward: across the edge that starts at the vertex.
+            FanStep step{ start.polygon_id, start.vertex_id, start.vertex_id };
+            for( index_t s = 0; s < max_steps; s++ )
+            {
+                const auto next = cross( impl, vertex_id, step );
+                if( !next )
+                {
+                    break;
+                }
+                if( next->polygon == start.polygon_id )
+                {
+                    return result;
+                }
+                result.emplace_back( next->polygon, next->vertex );
+                step = next.value();
+            }
+            // Border reached: from the start, across the edge that ends at
+            // the vertex.
+            step = { start.polygon_id, start.vertex_id,
+                Impl::previous( start.vertex_id ) };
+            for( index_t s = 0; s < max_steps; s++ )
+            {
+                const auto next = cross( impl, vertex_id, step );
+                if( !next || next->polygon == start.polygon_id )
+                {
+                    break;
+                }
+                result.emplace_back( next->polygon, next->vertex );
+                step = next.value();
+            }
+            return result;
+        }
+    } // namespace
+
+    template < index_t dimension >
+    SurfaceMesh< dimension >::SurfaceMesh() : impl_{ std::make_unique< Impl >() }
+    {
+    }
+
+    template < index_t dimension >
+    SurfaceMesh< dimension >::SurfaceMesh( SurfaceMesh&& other ) noexcept
+        : VertexSet{ std::move( other ) },
+          impl_{ std::exchange( other.impl_, std::make_unique< Impl >() ) }
+    {
+    }
+
+    template < index_t dimension >
+    SurfaceMesh< dimension >& SurfaceMesh< dimension >::operator=(
+        SurfaceMesh&& other ) noexcept
+    {
+        if( this != &other )
+        {
+            VertexSet::operator=( std::move( other ) );
+            impl_ = std::exchange( other.impl_, std::make_unique< Impl >() );
+        }
+        return *this;
+    }
+
+    template < index_t dimension >
+    SurfaceMesh< dimension >::~SurfaceMesh() = default;
+
+    template < index_t dimension >
+    std::unique_ptr< SurfaceMesh< dimension > > SurfaceMesh< dimension >::create()
+    {
+        return create( MeshFactory::default_impl( type_name_static() ) );
+    }
+
+    template < index_t dimension >
+    std::unique_ptr< SurfaceMesh< dimension > > SurfaceMesh< dimension >::create(
+        const MeshImpl& impl )
+    {
+        return detail::create_mesh< SurfaceMesh< dimension > >( impl );
+    }
+
+    template < index_t dimension >
+    MeshType SurfaceMesh< dimension >::type_name_static()
+    {
+        return MeshType{ absl::StrCat( "SurfaceMesh", dimension, "D" ) };
+    }
+
+    template < index_t dimension >
+    std::unique_ptr< SurfaceMesh< dimension > > SurfaceMesh< dimension >::clone() const
+    {
+        auto copy = create( this->impl_name() );
+        auto builder = SurfaceMeshBuilder< dimension >::create( *copy );
+        builder->copy( *this );
+        return copy;
+    }
+
+    template < index_t dimension >
+    index_t SurfaceMesh< dimension >::nb_polygons() const
+    {
+        return impl_->nb_polygons();
+    }
+
+    template < index_t dimension >
+    local_index_t SurfaceMesh< dimension >::nb_polygon_vertices(
+        index_t /*polygon_id*/ ) const
+    {
+        return Impl::NB_POLYGON_VERTICES;
+    }
+
+    template < index_t dimension >
+    index_t SurfaceMesh< dimension >::polygon_vertex(
+        const PolygonVertex& polygon_vertex ) const
+    {
+        return impl_->vertex( polygon_vertex.polygon_id, polygon_vertex.vertex_id );
+    }
+
+    template < index_t dimension >
+    PolygonVertices SurfaceMesh< dimension >::polygon_vertices(
+        index_t polygon_id ) const
+    {
+        return { impl_->vertex( polygon_id, 0 ), impl_->vertex( polygon_id, 1 ),
+            impl_->vertex( polygon_id, 2 ) };
+    }
+
+    template < index_t dimension >
+    index_t SurfaceMesh< dimension >::polygon_edge_vertex(
+        const PolygonEdge& polygon_edge, local_index_t vertex_id ) const
+    {
+        const auto local =
+            vertex_id == 0 ? polygon_edge.edge_id : Impl::next( polygon_edge.edge_id );
+        return impl_->vertex( polygon_edge.polygon_id, local );
+    }
+
+    template < index_t dimension >
+    EdgeVertices SurfaceMesh< dimension >::polygon_edge_vertices(
+        const PolygonEdge& polygon_edge ) const
+    {
+        return { polygon_edge_vertex( polygon_edge, 0 ),
+            polygon_edge_vertex( polygon_edge, 1 ) };
+    }
+
+    template < index_t dimension >
+    PolygonVertex SurfaceMesh< dimension >::next_polygon_vertex(
+        const PolygonVertex& polygon_vertex ) const
+    {
+        return { polygon_vertex.polygon_id, Impl::next( polygon_vertex.vertex_id ) };
+    }
+
+    template < index_t dimension >
+    PolygonVertex SurfaceMesh< dimension >::previous_polygon_vertex(
+        const PolygonVertex& polygon_vertex ) const
+    {
+        return { polygon_vertex.polygon_id,
+            Impl::previous( polygon_vertex.vertex_id ) };
+    }
+
+    template < index_t dimension >
+    PolygonEdge SurfaceMesh< dimension >::next_polygon_edge(
+        const PolygonEdge& polygon_edge ) const
+    {
+        return { polygon_edge.polygon_id, Impl::next( polygon_edge.edge_id ) };
+    }
+
+    template < index_t dimension >
+    PolygonEdge SurfaceMesh< dimension >::previous_polygon_edge(
+        const PolygonEdge& polygon_edge ) const
+    {
+        return { polygon_edge.polygon_id, Impl::previous( polygon_edge.edge_id ) };
+    }
+
+    template < index_t dimension >
+    std::optional< local_index_t > SurfaceMesh< dimension >::vertex_in_polygon(
+        index_t polygon_id, index_t vertex_id ) const
+    {
+        return impl_->local_vertex( polygon_id, vertex_id );
+    }
+
+    template < index_t dimension >
+    std::optional< index_t > SurfaceMesh< dimension >::polygon_adjacent(
+        const PolygonEdge& polygon_edge ) const
+    {
+        const auto adjacent =
+            impl_->adjacent( polygon_edge.polygon_id, polygon_edge.edge_id );
+        if( adjacent == NO_ID )
+        {
+            return std::nullopt;
+        }
+        return adjacent;
+    }
+
+    template < index_t dimension >
+    std::optional< PolygonEdge > SurfaceMesh< dimension >::polygon_adjacent_edge(
+        const PolygonEdge& polygon_edge ) const
+    {
+        const auto adjacent = polygon_adjacent( polygon_edge );
+        if( !adjacent || adjacent.value() >= nb_polygons() )
+        {
+            return std::nullopt;
+        }
+        const auto [from, to] = polygon_edge_vertices( polygon_edge );
+        std::optional< PolygonEdge > same_direction;
+        for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
+        {
+            const PolygonEdge candidate{ adjacent.value(), e };
+            const auto vertices = polygon_edge_vertices( candidate );
+            if( vertices[0] == to && vertices[1] == from )
+            {
+                return candidate;
+            }
+            if( vertices[0] == from && vertices[1] == to && !same_direction )
+            {
+                same_direction = candidate;
+            }
+        }
+        return same_direction;
+    }
+
+    template < index_t dimension >
+    bool SurfaceMesh< dimension >::is_edge_on_border(
+        const PolygonEdge& polygon_edge ) const
+    {
+        return impl_->adjacent( polygon_edge.polygon_id, polygon_edge.edge_id )
+               == NO_ID;
+    }
+
+    template < index_t dimension >
+    std::optional< PolygonVertex > SurfaceMesh< dimension >::polygon_around_vertex(
+        index_t vertex_id ) const
+    {
+        const auto& stored = impl_->polygon_around_vertex[vertex_id];
+        if( stored.polygon_id == NO_ID )
+        {
+            return std::nullopt;
+        }
+        return stored;
+    }
+
+    template < index_t dimension >
+    bool SurfaceMesh< dimension >::is_vertex_isolated( index_t vertex_id ) const
+    {
+        return impl_->polygon_around_vertex[vertex_id].polygon_id == NO_ID;
+    }
+
+    template < index_t dimension >
+    PolygonsAroundVertex SurfaceMesh< dimension >::polygons_around_vertex(
+        index_t vertex_id ) const
+    {
+        return fan( *impl_, vertex_id );
+    }
+
+    template < index_t dimension >
+    std::vector< index_t > SurfaceMesh< dimension >::vertices_around_vertex(
+        index_t vertex_id ) const
+    {
+        std::vector< index_t > result;
+        const auto add = [&result]( index_t vertex ) {
+            if( std::find( result.begin(), result.end(), vertex ) == result.end() )
+            {
+                result.push_back( vertex );
+            }
+        };
+        for( const auto& corner : polygons_around_vertex( vertex_id ) )
+        {
+            add( polygon_vertex( next_polygon_vertex( corner ) ) );
+            add( polygon_vertex( previous_polygon_vertex( corner ) ) );
+        }
+        return result;
+    }
+
+    template < index_t dimension >
+    bool SurfaceMesh< dimension >::is_vertex_on_border( index_t vertex_id ) const
+    {
+        for( const auto& corner : polygons_around_vertex( vertex_id ) )
+        {
+            if( is_edge_on_border( PolygonEdge{ corner } )
+                || is_edge_on_border(
+                    PolygonEdge{ previous_polygon_vertex( corner ) } ) )
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    template < index_t dimension >
+    std::optional< PolygonEdge > SurfaceMesh< dimension >::next_on_border(
+        const PolygonEdge& polygon_edge ) const
+    {
+        const auto& impl = *impl_;
+        const auto local_end = Impl::next( polygon_edge.edge_id );
+        const auto vertex_id = impl.vertex( polygon_edge.polygon_id, local_end );
+        FanStep step{ polygon_edge.polygon_id, local_end, local_end };
+        for( index_t s = 0; s <= impl.nb_polygons(); s++ )
+        {
+            if( impl.adjacent( step.polygon, step.edge ) == NO_ID )
+            {
+                if( step.edge != step.vertex )
+                {
+                    // The border edge found ends at the vertex: the
+                    // surrounding polygons are not consistently oriented.
+                    return std::nullopt;
+                }
+                return PolygonEdge{ step.polygon, step.edge };
+            }
+            const auto next = cross( impl, vertex_id, step );
+            if( !next || next->polygon == polygon_edge.polygon_id )
+            {
+                return std::nullopt;
+            }
+            step = next.value();
+        }
+        return std::nullopt;
+    }
+
+    template < index_t dimension >
+    std::optional< PolygonEdge > SurfaceMesh< dimension >::polygon_edge_from_vertices(
+        index_t from_vertex_id, index_t to_vertex_id ) const
+    {
+        for( const auto& corner : polygons_around_vertex( from_vertex_id ) )
+        {
+            if( polygon_vertex( next_polygon_vertex( corner ) ) == to_vertex_id )
+            {
+                return PolygonEdge{ corner };
+            }
+        }
+        for( const auto& corner : polygons_around_vertex( to_vertex_id ) )
+        {
+            const auto previous = previous_polygon_vertex( corner );
+            if( polygon_vertex( previous ) == from_vertex_id )
+            {
+                return PolygonEdge{ previous };
+            }
+        }
+        return std::nullopt;
+    }
+
+    template < index_t dimension >
+    PolygonEdges SurfaceMesh< dimension >::polygons_from_edge_vertices(
+        const EdgeVertices& edge_vertices ) const
+    {
+        PolygonEdges result;
+        const auto add = [&result]( const PolygonEdge& edge ) {
+            if( std::find( result.begin(), result.end(), edge ) == result.end() )
+            {
+                result.push_back( edge );
+            }
+        };
+        for( const auto side : { 0, 1 } )
+        {
+            const auto vertex = edge_vertices[side];
+            const auto other = edge_vertices[1 - side];
+            for( const auto& corner : polygons_around_vertex( vertex ) )
+            {
+                if( polygon_vertex( next_polygon_vertex( corner ) ) == other )
+                {
+                    add( PolygonEdge{ corner } );
+                }
+                const auto previous = previous_polygon_vertex( corner );
+                if( polygon_vertex( previous ) == other )
+                {
+                    add( PolygonEdge{ previous } );
+                }
+            }
+        }
+        return result;
+    }
+
+    template < index_t dimension >
+    const Point< dimension >& SurfaceMesh< dimension >::point( index_t vertex_id ) const
+    {
+        return impl_->points.point( vertex_id );
+    }
+
+    template < index_t dimension >
+    BoundingBox< dimension > SurfaceMesh< dimension >::bounding_box() const
+    {
+        return impl_->points.bounding_box();
+    }
+
+    template < index_t dimension >
+    Point< dimension > SurfaceMesh< dimension >::polygon_barycenter(
+        index_t polygon_id ) const
+    {
+        Point< dimension > sum;
+        for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
+        {
+            sum += point( impl_->vertex( polygon_id, v ) );
+        }
+        return sum / static_cast< double >( Impl::NB_POLYGON_VERTICES );
+    }
+
+    template < index_t dimension >
+    double SurfaceMesh< dimension >::edge_length( const PolygonEdge& polygon_edge ) const
+    {
+        return segment( polygon_edge ).length();
+    }
+
+    template < index_t dimension >
+    Point< dimension > SurfaceMesh< dimension >::edge_barycenter(
+        const PolygonEdge& polygon_edge ) const
+    {
+        return segment( polygon_edge ).barycenter();
+    }
+
+    template < index_t dimension >
+    Segment< dimension > SurfaceMesh< dimension >::segment(
+        const PolygonEdge& polygon_edge ) const
+    {
+        const auto [from, to] = polygon_edge_vertices( polygon_edge );
+        return { point( from ), point( to ) };
+    }
+
+    template < index_t dimension >
+    std::optional< Vector< 3 > > SurfaceMesh< dimension >::polygon_normal(
+        index_t polygon_id ) const
+        requires( dimension == 3 )
+    {
+        return Triangle< 3 >{ point( impl_->vertex( polygon_id, 0 ) ),
+            point( impl_->vertex( polygon_id, 1 ) ),
+            point( impl_->vertex( polygon_id, 2 ) ) }
+            .normal();
+    }
+
+    template < index_t dimension >
+    std::optional< Vector< 3 > > SurfaceMesh< dimension >::polygon_vertex_normal(
+        index_t vertex_id ) const
+        requires( dimension == 3 )
+    {
+        Vector< 3 > sum;
+        for( const auto& corner : polygons_around_vertex( vertex_id ) )
+        {
+            if( const auto normal = polygon_normal( corner.polygon_id ) )
+            {
+                sum += normal.value();
+            }
+        }
+        if( sum.length() <= DIVISION_EPSILON )
+        {
+            return std::nullopt;
+        }
+        return sum.normalize();
+    }
+
+    template < index_t dimension >
+    void SurfaceMesh< dimension >::enable_edges() const
+    {
+        if( impl_->edges )
+        {
+            return;
+        }
+        auto edges = std::make_unique< Edges >();
+        EdgesBuilder builder{ *edges };
+        for( index_t p = 0; p < nb_polygons(); p++ )
+        {
+            for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
+            {
+                builder.find_or_create_edge( polygon_edge_vertices( { p, e } ) );
+            }
+        }
+        impl_->edges = std::move( edges );
+    }
+
+    template < index_t dimension >
+    bool SurfaceMesh< dimension >::are_edges_enabled() const
+    {
+        return static_cast< bool >( impl_->edges );
+    }
+
+    template < index_t dimension >
+    const SurfaceEdges< dimension >& SurfaceMesh< dimension >::edges() const
+    {
+        ORVANE_EXCEPTION( impl_->edges != nullptr,
+            "[SurfaceMesh::edges] Edges should be enabled before accessing them" );
+        return *impl_->edges;
+    }
+
+    template < index_t dimension >
+    AttributeManager& SurfaceMesh< dimension >::polygon_attribute_manager() const
+    {
+        return impl_->polygon_attributes;
+    }
+
+    template < index_t dimension >
+    void SurfaceMesh< dimension >::vertices_added( index_t nb_vertices_total )
+    {
+        VertexSet::vertices_added( nb_vertices_total );
+        impl_->points.resize( nb_vertices_total );
+        impl_->polygon_around_vertex.resize( nb_vertices_total );
+    }
+
+    template < index_t dimension >
+    void SurfaceMesh< dimension >::vertices_deleted(
+        const std::vector< bool >& to_delete, const OldToNew& old2new )
+    {
+        VertexSet::vertices_deleted( to_delete, old2new );
+        auto& impl = *impl_;
+        impl.points.delete_points( to_delete );
+        delete_vector_elements( to_delete, impl.polygon_around_vertex );
+        for( auto& vertex : impl.polygon_vertices )
+        {
+            if( vertex != NO_ID )
+            {
+                vertex = old2new[vertex];
+            }
+        }
+        if( impl.edges )
+        {
+            EdgesBuilder{ *impl.edges }.update_edge_vertices( old2new );
+        }
+    }
+
+    template class SurfaceMesh< 2 >;
+    template class SurfaceMesh< 3 >;
+} // namespace orvane

@@ -1,0 +1,428 @@
+#include <openorvane/mesh/surface_mesh_builder.hpp>
+
+#include <algorithm>
+#include <numeric>
+
+#include <absl/container/inlined_vector.h>
+
+#include <openorvane/basic/algorithm.hpp>
+#include <openorvane/basic/exception.hpp>
+#include <openorvane/mesh/surface_mesh_impl.hpp>
+
+namespace orvane
+{
+    namespace
+    {
+        /// One use of an unordered vertex pair by a polygon edge, filed
+        /// under the smaller vertex.
+        struct EdgeUse
+        {
+            index_t other_vertex;
+            index_t polygon_edge; // 3 * polygon + local edge
+            bool from_smaller;    // the edge runs from the smaller vertex
+        };
+    } // namespace
+
+    template < index_t dimension >
+    SurfaceMeshBuilder< dimension >::SurfaceMeshBuilder( SurfaceMesh< dimension >& mesh )
+        : VertexSetBuilder{ mesh }, surface_( mesh )
+    {
+    }
+
+    template < index_t dimension >
+    SurfaceMeshBuilder< dimension >::~SurfaceMeshBuilder() = default;
+
+    template < index_t dimension >
+    std::unique_ptr< SurfaceMeshBuilder< dimension > >
+        SurfaceMeshBuilder< dimension >::create( SurfaceMesh< dimension >& mesh )
+    {
+        return detail::create_mesh_builder< SurfaceMeshBuilder< dimension > >( mesh );
+    }
+
+    template < index_t dimension >
+    index_t SurfaceMeshBuilder< dimension >::create_point(
+        const Point< dimension >& point )
+    {
+        const auto vertex = create_vertex();
+        set_point( vertex, point );
+        return vertex;
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::set_point(
+        index_t vertex_id, const Point< dimension >& point )
+    {
+        surface_.impl_->points.set_point( vertex_id, point );
+    }
+
+    template < index_t dimension >
+    index_t SurfaceMeshBuilder< dimension >::create_polygon(
+        absl::Span< const index_t > vertices )
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        ORVANE_EXCEPTION( vertices.size() == Impl::NB_POLYGON_VERTICES,
+            "[SurfaceMeshBuilder::create_polygon] Only triangles are supported, "
+            "got a polygon of ",
+            vertices.size(), " vertices" );
+        const auto nb_vertices = surface_.nb_vertices();
+        for( const auto vertex : vertices )
+        {
+            ORVANE_EXCEPTION( vertex < nb_vertices,
+                "[SurfaceMeshBuilder::create_polygon] Vertex ", vertex,
+                " does not exist (the surface has ", nb_vertices, " vertices)" );
+        }
+        const auto polygon = impl.nb_polygons();
+        impl.polygon_vertices.insert(
+            impl.polygon_vertices.end(), vertices.begin(), vertices.end() );
+        impl.polygon_adjacents.insert(
+            impl.polygon_adjacents.end(), Impl::NB_POLYGON_VERTICES, NO_ID );
+        impl.polygon_attributes.resize( polygon + 1 );
+        for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
+        {
+            impl.polygon_around_vertex[vertices[v]] = { polygon, v };
+        }
+        impl.register_polygon_edges( polygon );
+        return polygon;
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::set_polygon_vertex(
+        const PolygonVertex& polygon_vertex, index_t vertex_id )
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        ORVANE_EXCEPTION( vertex_id < surface_.nb_vertices(),
+            "[SurfaceMeshBuilder::set_polygon_vertex] Vertex ", vertex_id,
+            " does not exist" );
+        impl.vertex( polygon_vertex.polygon_id, polygon_vertex.vertex_id ) = vertex_id;
+        impl.polygon_around_vertex[vertex_id] = polygon_vertex;
+        if( impl.edges )
+        {
+            EdgesBuilder builder{ *impl.edges };
+            const auto polygon = polygon_vertex.polygon_id;
+            const auto local = polygon_vertex.vertex_id;
+            builder.find_or_create_edge(
+                { impl.vertex( polygon, Impl::previous( local ) ), vertex_id } );
+            builder.find_or_create_edge(
+                { vertex_id, impl.vertex( polygon, Impl::next( local ) ) } );
+        }
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::set_polygon_adjacent(
+        const PolygonEdge& polygon_edge, index_t adjacent_id )
+    {
+        surface_.impl_->adjacent( polygon_edge.polygon_id, polygon_edge.edge_id ) =
+            adjacent_id;
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::unset_polygon_adjacent(
+        const PolygonEdge& polygon_edge )
+    {
+        set_polygon_adjacent( polygon_edge, NO_ID );
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::compute_polygon_adjacencies()
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        std::fill( impl.polygon_adjacents.begin(), impl.polygon_adjacents.end(), NO_ID );
+        // Bucket every polygon edge under its smaller vertex (counting sort),
+        // then group each bucket by the larger vertex.
+        const auto nb_vertices = surface_.nb_vertices();
+        std::vector< index_t > offsets( nb_vertices + 1, 0 );
+        const auto nb_polygon_edges = static_cast< index_t >( impl.polygon_vertices.size() );
+        const auto edge_ends = [&impl]( index_t polygon_edge ) {
+            const auto polygon = polygon_edge / Impl::NB_POLYGON_VERTICES;
+            const auto local =
+                static_cast< local_index_t >( polygon_edge % Impl::NB_POLYGON_VERTICES );
+            return EdgeVertices{ impl.vertex( polygon, local ),
+                impl.vertex( polygon, Impl::next( local ) ) };
+        };
+        for( index_t pe = 0; pe < nb_polygon_edges; pe++ )
+        {
+            const auto [from, to] = edge_ends( pe );
+            if( from != to )
+            {
+                offsets[std::min( from, to ) + 1]++;
+            }
+        }
+        std::partial_sum( offsets.begin(), offsets.end(), offsets.begin() );
+        std::vector< EdgeUse > uses( offsets.back() );
+        auto cursor = offsets;
+        for( index_t pe = 0; pe < nb_polygon_edges; pe++ )
+        {
+            const auto [from, to] = edge_ends( pe );
+            if( from != to )
+            {
+                uses[cursor[std::min( from, to )]++] = { std::max( from, to ), pe,
+                    from < to };
+            }
+        }
+        for( index_t v = 0; v < nb_vertices; v++ )
+        {
+            const auto begin = uses.begin() + offsets[v];
+            const auto end = uses.begin() + offsets[v + 1];
+            std::sort( begin, end, []( const EdgeUse& lhs, const EdgeUse& rhs ) {
+                return lhs.other_vertex < rhs.other_vertex
+                       || ( lhs.other_vertex == rhs.other_vertex
+                            && lhs.polygon_edge < rhs.polygon_edge );
+            } );
+            for( auto group = begin; group != end; )
+            {
+                auto group_end = group + 1;
+                while( group_end != end && group_end->other_vertex == group->other_vertex )
+                {
+                    ++group_end;
+                }
+                if( group_end - group == 2 && group->from_smaller != ( group + 1 )->from_smaller )
+                {
+                    const auto first = group->polygon_edge;
+                    const auto second = ( group + 1 )->polygon_edge;
+                    impl.polygon_adjacents[first] = second / Impl::NB_POLYGON_VERTICES;
+                    impl.polygon_adjacents[second] = first / Impl::NB_POLYGON_VERTICES;
+                }
+                group = group_end;
+            }
+        }
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::compute_polygon_adjacencies(
+        absl::Span< const index_t > polygons )
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        struct Use
+        {
+            index_t polygon;
+            local_index_t edge;
+            index_t from;
+        };
+        for( const auto polygon : polygons )
+        {
+            for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
+            {
+                const auto from = impl.vertex( polygon, e );
+                const auto to = impl.vertex( polygon, Impl::next( e ) );
+                absl::InlinedVector< index_t, 32 > candidates(
+                    polygons.begin(), polygons.end() );
+                for( const auto vertex : { from, to } )
+                {
+                    for( const auto& corner : surface_.polygons_around_vertex( vertex ) )
+                    {
+                        candidates.push_back( corner.polygon_id );
+                    }
+                }
+                std::sort( candidates.begin(), candidates.end() );
+                candidates.erase( std::unique( candidates.begin(), candidates.end() ),
+                    candidates.end() );
+                absl::InlinedVector< Use, 4 > uses;
+                for( const auto candidate : candidates )
+                {
+                    for( local_index_t ce = 0; ce < Impl::NB_POLYGON_VERTICES; ce++ )
+                    {
+                        const auto a = impl.vertex( candidate, ce );
+                        const auto b = impl.vertex( candidate, Impl::next( ce ) );
+                        if( ( a == from && b == to ) || ( a == to && b == from ) )
+                        {
+                            uses.push_back( { candidate, ce, a } );
+                        }
+                    }
+                }
+                if( from != to && uses.size() == 2 && uses[0].from != uses[1].from )
+                {
+                    impl.adjacent( uses[0].polygon, uses[0].edge ) = uses[1].polygon;
+                    impl.adjacent( uses[1].polygon, uses[1].edge ) = uses[0].polygon;
+                }
+                else
+                {
+                    impl.adjacent( polygon, e ) = NO_ID;
+                }
+            }
+        }
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::associate_polygon_vertex_to_vertex(
+        const PolygonVertex& polygon_vertex, index_t vertex_id )
+    {
+        surface_.impl_->polygon_around_vertex[vertex_id] = polygon_vertex;
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::disassociate_polygon_vertex_to_vertex(
+        index_t vertex_id )
+    {
+        surface_.impl_->polygon_around_vertex[vertex_id] = PolygonVertex{};
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::reset_polygons_around_vertex(
+        index_t /*vertex_id*/ )
+    {
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::replace_vertex(
+        index_t old_vertex_id, index_t new_vertex_id )
+    {
+        if( old_vertex_id == new_vertex_id )
+        {
+            return;
+        }
+        auto& impl = *surface_.impl_;
+        const auto corners = surface_.polygons_around_vertex( old_vertex_id );
+        const auto start = impl.polygon_around_vertex[old_vertex_id];
+        for( const auto& corner : corners )
+        {
+            set_polygon_vertex( corner, new_vertex_id );
+        }
+        impl.polygon_around_vertex[new_vertex_id] = start;
+        impl.polygon_around_vertex[old_vertex_id] = PolygonVertex{};
+    }
+
+    template < index_t dimension >
+    OldToNew SurfaceMeshBuilder< dimension >::delete_polygons(
+        const std::vector< bool >& to_delete )
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        const auto nb_polygons = impl.nb_polygons();
+        ORVANE_EXCEPTION( to_delete.size() == nb_polygons,
+            "[SurfaceMeshBuilder::delete_polygons] Expected one flag per polygon, "
+            "got ",
+            to_delete.size(), " flags for ", nb_polygons, " polygons" );
+        auto old2new = detail::mapping_after_deletion( to_delete );
+        if( std::find( to_delete.begin(), to_delete.end(), true ) == to_delete.end() )
+        {
+            return old2new;
+        }
+        index_t kept{ 0 };
+        for( index_t p = 0; p < nb_polygons; p++ )
+        {
+            if( to_delete[p] )
+            {
+                continue;
+            }
+            for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
+            {
+                const auto adjacent = impl.adjacent( p, v );
+                impl.vertex( kept, v ) = impl.vertex( p, v );
+                impl.adjacent( kept, v ) =
+                    adjacent < nb_polygons ? old2new[adjacent] : NO_ID;
+            }
+            kept++;
+        }
+        impl.polygon_vertices.resize( Impl::NB_POLYGON_VERTICES * kept );
+        impl.polygon_adjacents.resize( Impl::NB_POLYGON_VERTICES * kept );
+        impl.polygon_attributes.delete_elements( to_delete );
+
+        // Renumber the associations; a vertex that lost its polygon goes to
+        // the first remaining polygon that uses it.
+        std::vector< bool > lost( surface_.nb_vertices(), false );
+        bool any_lost{ false };
+        for( index_t v = 0; v < surface_.nb_vertices(); v++ )
+        {
+            auto& stored = impl.polygon_around_vertex[v];
+            if( stored.polygon_id == NO_ID )
+            {
+                continue;
+            }
+            const auto renumbered =
+                stored.polygon_id < nb_polygons ? old2new[stored.polygon_id] : NO_ID;
+            if( renumbered == NO_ID )
+            {
+                stored = PolygonVertex{};
+                lost[v] = true;
+                any_lost = true;
+            }
+            else
+            {
+                stored.polygon_id = renumbered;
+            }
+        }
+        if( any_lost )
+        {
+            for( index_t p = 0; p < kept; p++ )
+            {
+                for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
+                {
+                    const auto vertex = impl.vertex( p, v );
+                    if( vertex < lost.size() && lost[vertex] )
+                    {
+                        impl.polygon_around_vertex[vertex] = { p, v };
+                        lost[vertex] = false;
+                    }
+                }
+            }
+        }
+        return old2new;
+    }
+
+    template < index_t dimension >
+    OldToNew SurfaceMeshBuilder< dimension >::delete_isolated_vertices()
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        const auto nb_vertices = surface_.nb_vertices();
+        // First use of each vertex, in polygon then local order.
+        std::vector< PolygonVertex > first_use( nb_vertices );
+        for( index_t p = 0; p < impl.nb_polygons(); p++ )
+        {
+            for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
+            {
+                const auto vertex = impl.vertex( p, v );
+                if( vertex < nb_vertices && first_use[vertex].polygon_id == NO_ID )
+                {
+                    first_use[vertex] = { p, v };
+                }
+            }
+        }
+        std::vector< bool > to_delete( nb_vertices, false );
+        for( index_t v = 0; v < nb_vertices; v++ )
+        {
+            if( impl.has_valid_association( v ) )
+            {
+                continue;
+            }
+            if( first_use[v].polygon_id == NO_ID )
+            {
+                to_delete[v] = true;
+            }
+            else
+            {
+                impl.polygon_around_vertex[v] = first_use[v];
+            }
+        }
+        return delete_vertices( to_delete );
+    }
+
+    template < index_t dimension >
+    SurfaceEdgesBuilder< dimension > SurfaceMeshBuilder< dimension >::edges_builder()
+    {
+        auto& impl = *surface_.impl_;
+        ORVANE_EXCEPTION( impl.edges != nullptr,
+            "[SurfaceMeshBuilder::edges_builder] Edges should be enabled before "
+            "editing them" );
+        return EdgesBuilder{ *impl.edges,
+            [&impl]( const Edges& table ) { return impl.used_edges( table ); } };
+    }
+
+    template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::copy( const SurfaceMesh< dimension >& surface )
+    {
+        if( &surface == &surface_ )
+        {
+            return;
+        }
+        copy_vertex_set( surface );
+        surface_.impl_->copy( *surface.impl_ );
+    }
+
+    template class SurfaceMeshBuilder< 2 >;
+    template class SurfaceMeshBuilder< 3 >;
+} // namespace orvane
