@@ -30,7 +30,11 @@ namespace orvane
             visited[i] = true;
             auto kept = std::move( values[i] );
             auto j = i;
-            for( auto k = permutation[j]; k != i; k = permutation[j] )
+            // For a true permutation the walk ends back at i, which is
+            // already marked; the extra tests only keep a malformed one from
+            // looping forever or reading out of range.
+            for( auto k = permutation[j]; k < nb_values && !visited[k];
+                 k = permutation[j] )
             {
                 values[j] = std::move( values[k] );
                 visited[k] = true;

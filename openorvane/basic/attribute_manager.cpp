@@ -141,6 +141,18 @@ namespace orvane
                 " elements"
             };
         }
+        std::vector< bool > seen( permutation.size(), false );
+        for( const auto old_element : permutation )
+        {
+            if( old_element >= permutation.size() || seen[old_element] )
+            {
+                throw OpenOrvaneException{
+                    "[AttributeManager::permute_elements] The given indices "
+                    "are not a permutation of the elements"
+                };
+            }
+            seen[old_element] = true;
+        }
         for( const auto& entry : impl_->attributes )
         {
             entry.second->apply_permutation( permutation );

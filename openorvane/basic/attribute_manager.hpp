@@ -119,8 +119,9 @@ namespace orvane
         void delete_elements( const std::vector< bool >& to_delete );
 
         /// Reorders every attribute so that new element i takes the values
-        /// of old element permutation[i]. Throws OpenOrvaneException unless
-        /// there is one entry per element.
+        /// of old element permutation[i]. Throws OpenOrvaneException, with
+        /// nothing changed, unless the entries are a permutation of the
+        /// elements.
         void permute_elements( absl::Span< const index_t > permutation );
 
         /// Replaces the contents of this manager with duplicates of every

@@ -143,8 +143,12 @@ namespace
         EXPECT_EQ( late->size(), 2u );
 
         EXPECT_THROW( manager.delete_elements( { true } ), OpenOrvaneException );
-        EXPECT_THROW( manager.permute_elements( std::vector< index_t >{ 0 } ),
-            OpenOrvaneException );
+        for( const auto& malformed : std::vector< std::vector< index_t > >{
+                 { 0 }, { 1, 1 }, { 0, 2 } } )
+        {
+            EXPECT_THROW( manager.permute_elements( malformed ), OpenOrvaneException );
+        }
+        EXPECT_EQ( dense->value( 0 ), "c" );
         EXPECT_EQ( dense->size(), 2u );
 
         manager.reserve( 64 );

@@ -92,6 +92,16 @@ namespace
             EXPECT_EQ( test.values, test.expected );
         }
 
+        // A malformed permutation must neither hang nor read out of range;
+        // what it leaves is unspecified.
+        for( const auto& malformed : std::vector< std::vector< index_t > >{
+                 { 1, 1, 0 }, { 2, 7, 0 }, { 1, 2, 1 } } )
+        {
+            std::vector< std::string > values{ "a", "b", "c" };
+            orvane::permute( values, malformed );
+            EXPECT_EQ( values.size(), 3u );
+        }
+
         struct DeleteCase
         {
             std::vector< bool > flags;
