@@ -1,0 +1,434 @@
+#include <common/modifier/triangle_preview.hpp>
+
+#include <algorithm>
+
+#include <openorvane/basic/exception.hpp>
+#include <openorvane/geometry/predicates.hpp>
+#include <openorvane/mesh/triangulated_surface.hpp>
+
+namespace
+{
+    using namespace orvane;
+
+    /// The vertex opposite the polygon edge.
+    template < index_t dimension >
+    index_t opposite_vertex(
+        const TriangulatedSurface< dimension >& mesh, const PolygonEdge& edge )
+    {
+        return mesh.polygon_vertex(
+            mesh.previous_polygon_vertex( PolygonVertex{ edge } ) );
+    }
+
+    template < index_t dimension >
+    bool polygon_holds_vertex( const TriangulatedSurface< dimension >& mesh,
+        index_t polygon,
+        index_t vertex )
+    {
+        return mesh.vertex_in_polygon( polygon, vertex ).has_value();
+    }
+
+    /// The edge of the polygons between the two vertices, in either
+    /// direction.
+    template < index_t dimension >
+    std::optional< PolygonEdge > any_polygon_edge(
+        const TriangulatedSurface< dimension >& mesh,
+        const std::array< index_t, 2 >& edge_vertices )
+    {
+        if( auto edge = mesh.polygon_edge_from_vertices(
+                edge_vertices[0], edge_vertices[1] ) )
+        {
+            return edge;
+        }
+        return mesh.polygon_edge_from_vertices(
+            edge_vertices[1], edge_vertices[0] );
+    }
+} // namespace
+
+namespace orvane
+{
+    template < index_t dimension >
+    TrianglePreviews< dimension > triangles_after_split_edge(
+        const TriangulatedSurface< dimension >& mesh,
+        const PolygonEdge& edge,
+        const Point< dimension >& point )
+    {
+        const auto adjacent = mesh.polygon_adjacent_edge( edge );
+        TrianglePreviews< dimension > previews( adjacent ? 4 : 2 );
+        const auto add_side = [&mesh, &point, &previews](
+                                  const PolygonEdge& side, std::size_t first ) {
+            const auto vertices = mesh.polygon_edge_vertices( side );
+            const auto& apex = mesh.point( opposite_vertex( mesh, side ) );
+            previews[first] = { Triangle< dimension >{
+                                    mesh.point( vertices[0] ), point, apex },
+                side.polygon_id };
+            previews[first + 1] = { Triangle< dimension >{
+                                        point, mesh.point( vertices[1] ), apex },
+                side.polygon_id };
+        };
+        add_side( edge, 0 );
+        if( adjacent )
+        {
+            add_side( adjacent.value(), 2 );
+        }
+        return previews;
+    }
+
+    std::array< Triangle< 3 >, 3 > triangles_after_split_triangle(
+        const TriangulatedSurface< 3 >& mesh,
+        index_t polygon,
+        const Point< 3 >& point )
+    {
+        std::array< Triangle< 3 >, 3 > triangles;
+        for( local_index_t vertex = 0; vertex < 3; vertex++ )
+        {
+            triangles[vertex] = mesh.triangle( polygon );
+            triangles[vertex].set_point( vertex, point );
+        }
+        return triangles;
+    }
+
+    TrianglePreviews< 3 > triangles_after_move_vertex(
+        const TriangulatedSurface< 3 >& mesh,
+        index_t vertex,
+        const Point< 3 >& point )
+    {
+        const auto corners = mesh.polygons_around_vertex( vertex );
+        return triangles_with_moved_vertices(
+            mesh, EdgeVerticesCorners{ corners.begin(), corners.end() }, point );
+    }
+
+    template < index_t dimension >
+    EdgeVerticesCorners polygons_around_edge_vertices(
+        const TriangulatedSurface< dimension >& mesh,
+        const std::array< index_t, 2 >& edge_vertices )
+    {
+        EdgeVerticesCorners corners;
+        for( const auto end : { 0, 1 } )
+        {
+            const auto other_end = edge_vertices[1 - end];
+            for( const auto& corner :
+                mesh.polygons_around_vertex( edge_vertices[end] ) )
+            {
+                if( !polygon_holds_vertex( mesh, corner.polygon_id, other_end ) )
+                {
+                    corners.push_back( corner );
+                }
+            }
+        }
+        return corners;
+    }
+
+    template < index_t dimension >
+    TrianglePreviews< dimension > triangles_with_moved_vertices(
+        const TriangulatedSurface< dimension >& mesh,
+        const EdgeVerticesCorners& corners,
+        const Point< dimension >& point )
+    {
+        TrianglePreviews< dimension > previews( corners.size() );
+        for( std::size_t i = 0; i < corners.size(); i++ )
+        {
+            auto triangle = mesh.triangle( corners[i].polygon_id );
+            triangle.set_point( corners[i].vertex_id, point );
+            previews[i] = { std::move( triangle ), corners[i].polygon_id };
+        }
+        return previews;
+    }
+
+    template < index_t dimension >
+    TrianglePreviews< dimension > triangles_after_collapse_onto_vertex(
+        const TriangulatedSurface< dimension >& mesh,
+        const std::array< index_t, 2 >& edge_vertices,
+        local_index_t kept_end )
+    {
+        const auto kept = edge_vertices[kept_end];
+        const auto moved = edge_vertices[1 - kept_end];
+        const auto kept_corners = mesh.polygons_around_vertex( kept );
+        const auto moved_corners = mesh.polygons_around_vertex( moved );
+        absl::InlinedVector< bool, 256 > shared( moved_corners.size(), false );
+        for( std::size_t i = 0; i < moved_corners.size(); i++ )
+        {
+            shared[i] = std::any_of( kept_corners.begin(), kept_corners.end(),
+                [&]( const PolygonVertex& corner ) {
+                    return corner.polygon_id == moved_corners[i].polygon_id;
+                } );
+        }
+        EdgeVerticesCorners corners;
+        for( std::size_t i = 0; i < moved_corners.size(); i++ )
+        {
+            if( !shared[i] )
+            {
+                corners.push_back( moved_corners[i] );
+            }
+        }
+        return triangles_with_moved_vertices( mesh, corners, mesh.point( kept ) );
+    }
+
+    namespace
+    {
+        template < index_t dimension >
+        bool are_kept_triangles_valid(
+            const TrianglePreviews< dimension >& previews )
+        {
+            if constexpr( dimension == 2 )
+            {
+                return std::all_of( previews.begin(), previews.end(),
+                    []( const TrianglePreview< 2 >& preview ) {
+                        return triangle_area_sign( preview.triangle )
+                               == SIDE::positive;
+                    } );
+            }
+            else
+            {
+                static_cast< void >( previews );
+                return true;
+            }
+        }
+
+        template < index_t dimension >
+        bool is_collapse_topologically_valid(
+            const TriangulatedSurface< dimension >& mesh,
+            const std::array< index_t, 2 >& edge_vertices )
+        {
+            const auto edge = mesh.polygon_edge_from_vertices(
+                edge_vertices[0], edge_vertices[1] );
+            if( !edge )
+            {
+                return true;
+            }
+            if( detail::edge_common_vertices( mesh, edge.value() ).link_broken )
+            {
+                return false;
+            }
+            return !detail::collapse_pinches_border( mesh, edge.value() );
+        }
+    } // namespace
+
+    template < index_t dimension >
+    bool is_collapse_edge_valid( const TriangulatedSurface< dimension >& mesh,
+        const std::array< index_t, 2 >& edge_vertices,
+        const Point< dimension >& point )
+    {
+        const auto previews = triangles_with_moved_vertices(
+            mesh, polygons_around_edge_vertices( mesh, edge_vertices ), point );
+        return are_kept_triangles_valid( previews )
+               && is_collapse_topologically_valid( mesh, edge_vertices );
+    }
+
+    template < index_t dimension >
+    bool is_collapse_edge_valid( const TriangulatedSurface< dimension >& mesh,
+        const std::array< index_t, 2 >& edge_vertices,
+        local_index_t kept_end )
+    {
+        const auto previews =
+            triangles_after_collapse_onto_vertex( mesh, edge_vertices, kept_end );
+        return are_kept_triangles_valid( previews )
+               && is_collapse_topologically_valid( mesh, edge_vertices );
+    }
+
+    TrianglesSwapPreview triangles_after_swap_edge(
+        const TriangulatedSurface< 3 >& mesh, const PolygonEdge& edge )
+    {
+        const auto adjacent = mesh.polygon_adjacent_edge( edge );
+        if( !adjacent )
+        {
+            throw OpenOrvaneException{
+                "[triangles_after_swap_edge] Swap edge can only be simulated on "
+                "edge with an adjacent"
+            };
+        }
+        const auto vertices = mesh.polygon_edge_vertices( edge );
+        const auto& apex = mesh.point( opposite_vertex( mesh, edge ) );
+        const auto& other_apex =
+            mesh.point( opposite_vertex( mesh, adjacent.value() ) );
+        TrianglesSwapPreview preview{ absl::FixedArray< Triangle< 3 >, 10 >( 2 ),
+            absl::FixedArray< index_t, 64 >( 2 ) };
+        preview.triangles[0] =
+            Triangle< 3 >{ mesh.point( vertices[0] ), other_apex, apex };
+        preview.triangles[1] =
+            Triangle< 3 >{ mesh.point( vertices[1] ), apex, other_apex };
+        preview.polygons[0] = edge.polygon_id;
+        preview.polygons[1] = adjacent->polygon_id;
+        return preview;
+    }
+
+    namespace
+    {
+        /// Whether swapping the inner edge would make a degenerate triangle
+        /// (both opposite vertices are one vertex) or duplicate an edge that
+        /// a polygon already has.
+        bool is_swap_diagonal_blocked( const TriangulatedSurface< 3 >& mesh,
+            const PolygonEdge& edge,
+            const PolygonEdge& adjacent )
+        {
+            const auto apex = opposite_vertex( mesh, edge );
+            const auto other_apex = opposite_vertex( mesh, adjacent );
+            return apex == other_apex
+                   || !mesh.polygons_from_edge_vertices( { apex, other_apex } )
+                           .empty();
+        }
+    } // namespace
+
+    bool is_swap_edge_topologically_valid(
+        const TriangulatedSurface< 3 >& mesh, const PolygonEdge& edge )
+    {
+        const auto adjacent = mesh.polygon_adjacent_edge( edge );
+        if( !adjacent )
+        {
+            return false;
+        }
+        return !is_swap_diagonal_blocked( mesh, edge, adjacent.value() );
+    }
+
+    namespace detail
+    {
+        template < index_t dimension >
+        EdgeCommonVertices edge_common_vertices(
+            const TriangulatedSurface< dimension >& mesh,
+            const PolygonEdge& edge )
+        {
+            const auto vertices = mesh.polygon_edge_vertices( edge );
+            const auto around_first = mesh.vertices_around_vertex( vertices[0] );
+            EdgeCommonVertices result;
+            for( const auto vertex : mesh.vertices_around_vertex( vertices[1] ) )
+            {
+                if( std::find( around_first.begin(), around_first.end(), vertex )
+                    != around_first.end() )
+                {
+                    result.vertices.push_back( vertex );
+                }
+            }
+            const std::size_t allowed = mesh.is_edge_on_border( edge ) ? 1 : 2;
+            result.link_broken = result.vertices.size() > allowed;
+            return result;
+        }
+
+        template < index_t dimension >
+        bool collapse_pinches_border( const TriangulatedSurface< dimension >& mesh,
+            const PolygonEdge& edge )
+        {
+            const auto adjacent = mesh.polygon_adjacent_edge( edge );
+            if( !adjacent )
+            {
+                return false;
+            }
+            const auto vertices = mesh.polygon_edge_vertices( edge );
+            if( !mesh.is_vertex_on_border( vertices[0] )
+                || !mesh.is_vertex_on_border( vertices[1] ) )
+            {
+                return false;
+            }
+            if( mesh.polygons_around_vertex( opposite_vertex( mesh, edge ) ).size()
+                == 1 )
+            {
+                return false;
+            }
+            return mesh.polygons_around_vertex(
+                           opposite_vertex( mesh, adjacent.value() ) )
+                       .size()
+                   != 1;
+        }
+
+        SurfaceOperationReport check_collapse_edge(
+            const TriangulatedSurface< 3 >& mesh,
+            const std::array< index_t, 2 >& edge_vertices,
+            TrianglePreviews< 3 > kept_triangles )
+        {
+            SurfaceOperationReport report;
+            report.invalid_elements.reserve( kept_triangles.size() );
+            report.replaced_elements.reserve( kept_triangles.size() );
+            // No polygon edge between the vertices: std::bad_optional_access.
+            const auto edge = any_polygon_edge( mesh, edge_vertices ).value();
+            auto common = edge_common_vertices( mesh, edge );
+            if( common.link_broken )
+            {
+                report.topology_valid = false;
+                report.blocking_vertices = std::move( common.vertices );
+            }
+            if( collapse_pinches_border( mesh, edge ) )
+            {
+                report.topology_valid = false;
+                report.manifold_valid = false;
+            }
+            return report;
+        }
+
+        SurfaceOperationReport check_swap_edge(
+            const TriangulatedSurface< 3 >& mesh, const PolygonEdge& edge )
+        {
+            SurfaceOperationReport report;
+            static_cast< void >( triangles_after_swap_edge( mesh, edge ) );
+            const auto adjacent = mesh.polygon_adjacent_edge( edge ).value();
+            if( is_swap_diagonal_blocked( mesh, edge, adjacent ) )
+            {
+                report.topology_valid = false;
+                report.blocking_vertices = { opposite_vertex( mesh, edge ),
+                    opposite_vertex( mesh, adjacent ) };
+            }
+            return report;
+        }
+
+        template < index_t dimension >
+        std::optional< local_index_t > polygon_vertex_at_point(
+            const TriangulatedSurface< dimension >& mesh,
+            index_t polygon,
+            const Point< dimension >& point )
+        {
+            for( local_index_t vertex = 0; vertex < 3; vertex++ )
+            {
+                const auto& corner =
+                    mesh.point( mesh.polygon_vertex( { polygon, vertex } ) );
+                double square_distance{ 0. };
+                bool close{ true };
+                for( local_index_t axis = 0; axis < dimension; axis++ )
+                {
+                    const auto difference =
+                        corner.value( axis ) - point.value( axis );
+                    square_distance += difference * difference;
+                    if( square_distance > GLOBAL_EPSILON2 )
+                    {
+                        close = false;
+                        break;
+                    }
+                }
+                if( close )
+                {
+                    return vertex;
+                }
+            }
+            return std::nullopt;
+        }
+    } // namespace detail
+
+#define ORVANE_INSTANTIATE_TRIANGLE_PREVIEWS( dimension )                      \
+    template TrianglePreviews< dimension > triangles_after_split_edge(         \
+        const TriangulatedSurface< dimension >&, const PolygonEdge&,           \
+        const Point< dimension >& );                                           \
+    template EdgeVerticesCorners polygons_around_edge_vertices(                \
+        const TriangulatedSurface< dimension >&,                               \
+        const std::array< index_t, 2 >& );                                     \
+    template TrianglePreviews< dimension > triangles_with_moved_vertices(      \
+        const TriangulatedSurface< dimension >&, const EdgeVerticesCorners&,   \
+        const Point< dimension >& );                                           \
+    template TrianglePreviews< dimension >                                     \
+        triangles_after_collapse_onto_vertex(                                  \
+            const TriangulatedSurface< dimension >&,                           \
+            const std::array< index_t, 2 >&, local_index_t );                  \
+    template bool is_collapse_edge_valid(                                      \
+        const TriangulatedSurface< dimension >&,                               \
+        const std::array< index_t, 2 >&, const Point< dimension >& );          \
+    template bool is_collapse_edge_valid(                                      \
+        const TriangulatedSurface< dimension >&,                               \
+        const std::array< index_t, 2 >&, local_index_t );                      \
+    template EdgeCommonVertices detail::edge_common_vertices(                  \
+        const TriangulatedSurface< dimension >&, const PolygonEdge& );         \
+    template bool detail::collapse_pinches_border(                             \
+        const TriangulatedSurface< dimension >&, const PolygonEdge& );         \
+    template std::optional< local_index_t > detail::polygon_vertex_at_point(  \
+        const TriangulatedSurface< dimension >&, index_t,                      \
+        const Point< dimension >& )
+
+    ORVANE_INSTANTIATE_TRIANGLE_PREVIEWS( 2 );
+    ORVANE_INSTANTIATE_TRIANGLE_PREVIEWS( 3 );
+
+#undef ORVANE_INSTANTIATE_TRIANGLE_PREVIEWS
+} // namespace orvane

@@ -1,0 +1,330 @@
+#include <algorithm>
+
+#include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/exception.hpp>
+
+#include <common/modifier/triangulated_surface_modifier_impl.hpp>
+
+namespace orvane
+{
+    template < index_t dimension >
+    typename TriangulatedSurfaceModifier< dimension >::Impl::CollapseSide
+        TriangulatedSurfaceModifier< dimension >::Impl::collapse_side(
+            const PolygonEdge& edge ) const
+    {
+        CollapseSide side;
+        side.edge = edge;
+        side.next = mesh_.next_polygon_edge( edge );
+        side.previous = mesh_.previous_polygon_edge( edge );
+        side.next_adjacent = mesh_.polygon_adjacent_edge( side.next );
+        side.previous_adjacent = mesh_.polygon_adjacent_edge( side.previous );
+        return side;
+    }
+
+    template < index_t dimension >
+    typename TriangulatedSurfaceModifier< dimension >::Impl::CollapseContext
+        TriangulatedSurfaceModifier< dimension >::Impl::collapse_context(
+            const PolygonEdge& edge ) const
+    {
+        CollapseContext context;
+        const auto vertices = mesh_.polygon_edge_vertices( edge );
+        context.vertices = { vertices[0], vertices[1] };
+        for( const auto end : { 0, 1 } )
+        {
+            context.polygons_around[end] =
+                mesh_.polygons_around_vertex( context.vertices[end] );
+        }
+        context.side = collapse_side( edge );
+        if( const auto adjacent = mesh_.polygon_adjacent_edge( edge ) )
+        {
+            context.adjacent_side = collapse_side( adjacent.value() );
+        }
+        if( !mesh_.are_edges_enabled() )
+        {
+            return context;
+        }
+        for( const auto end : { 0, 1 } )
+        {
+            const auto other_end = context.vertices[1 - end];
+            auto& link = context.links[end];
+            for( const auto& corner : context.polygons_around[end] )
+            {
+                for( const local_index_t shift : { 1, 2 } )
+                {
+                    const auto vertex = mesh_.polygon_vertex( { corner.polygon_id,
+                        static_cast< local_index_t >(
+                            ( corner.vertex_id + shift ) % 3 ) } );
+                    if( vertex != other_end )
+                    {
+                        link.push_back( vertex );
+                    }
+                }
+            }
+            std::sort( link.begin(), link.end() );
+            link.erase( std::unique( link.begin(), link.end() ), link.end() );
+            // Every old edge of the end must be in the table: check it now,
+            // before the surface changes.
+            for( const auto vertex : link )
+            {
+                static_cast< void >( table_edge( context.vertices[end], vertex,
+                    "[TriangulatedSurfaceModifier::collapse_edge]" ) );
+            }
+        }
+        return context;
+    }
+
+    template < index_t dimension >
+    void TriangulatedSurfaceModifier< dimension >::Impl::close_hole(
+        const CollapseSide& side, const std::optional< CollapseSide >& other )
+    {
+        const auto apex = mesh_.polygon_edge_vertex( side.next, 1 );
+        const auto other_polygon = other ? other->edge.polygon_id : NO_ID;
+        builder_.disassociate_polygon_vertex_to_vertex( apex );
+        const auto& next_adjacent = side.next_adjacent;
+        const auto& previous_adjacent = side.previous_adjacent;
+        if( next_adjacent && previous_adjacent )
+        {
+            builder_.set_polygon_adjacent(
+                next_adjacent.value(), previous_adjacent->polygon_id );
+            if( previous_adjacent->polygon_id == other_polygon )
+            {
+                // The neighbour is the other collapsed triangle: link to the
+                // triangle beyond it.
+                if( other->previous_adjacent )
+                {
+                    builder_.set_polygon_adjacent( next_adjacent.value(),
+                        other->previous_adjacent->polygon_id );
+                }
+                else
+                {
+                    builder_.unset_polygon_adjacent( next_adjacent.value() );
+                }
+            }
+            builder_.set_polygon_adjacent(
+                previous_adjacent.value(), next_adjacent->polygon_id );
+            if( next_adjacent->polygon_id == other_polygon )
+            {
+                if( other->next_adjacent )
+                {
+                    builder_.set_polygon_adjacent( previous_adjacent.value(),
+                        other->next_adjacent->polygon_id );
+                }
+                else
+                {
+                    builder_.unset_polygon_adjacent( previous_adjacent.value() );
+                }
+            }
+            builder_.associate_polygon_vertex_to_vertex(
+                PolygonVertex{ mesh_.next_polygon_edge( previous_adjacent.value() ) },
+                apex );
+            builder_.associate_polygon_vertex_to_vertex(
+                PolygonVertex{ next_adjacent.value() }, apex );
+        }
+        else if( next_adjacent )
+        {
+            builder_.unset_polygon_adjacent( next_adjacent.value() );
+            builder_.associate_polygon_vertex_to_vertex(
+                PolygonVertex{ next_adjacent.value() }, apex );
+        }
+        else if( previous_adjacent )
+        {
+            builder_.unset_polygon_adjacent( previous_adjacent.value() );
+            builder_.associate_polygon_vertex_to_vertex(
+                PolygonVertex{ mesh_.next_polygon_edge( previous_adjacent.value() ) },
+                apex );
+        }
+    }
+
+    template < index_t dimension >
+    template < typename Info >
+    void TriangulatedSurfaceModifier< dimension >::Impl::collapse_polygons(
+        const CollapseContext& context, index_t new_vertex, Info& info )
+    {
+        const auto polygon = context.side.edge.polygon_id;
+        const auto adjacent_polygon =
+            context.adjacent_side ? context.adjacent_side->edge.polygon_id : NO_ID;
+        for( const auto end : { 0, 1 } )
+        {
+            builder_.disassociate_polygon_vertex_to_vertex( context.vertices[end] );
+            for( const auto& corner : context.polygons_around[end] )
+            {
+                if( corner.polygon_id == polygon
+                    || corner.polygon_id == adjacent_polygon )
+                {
+                    continue;
+                }
+                builder_.set_polygon_vertex( corner, new_vertex );
+                info.moved_polygon_vertices.push_back( corner );
+            }
+        }
+        close_hole( context.side, context.adjacent_side );
+        if( context.adjacent_side )
+        {
+            close_hole( context.adjacent_side.value(),
+                std::optional< CollapseSide >{ context.side } );
+        }
+        deactivate_polygon( polygon );
+        info.removed_polygons.push_back( polygon );
+        if( context.adjacent_side )
+        {
+            deactivate_polygon( adjacent_polygon );
+            info.removed_polygons.push_back( adjacent_polygon );
+        }
+        info.new_vertex = new_vertex;
+        info.merged_vertices = { context.vertices[0], context.vertices[1] };
+    }
+
+    template < index_t dimension >
+    void TriangulatedSurfaceModifier< dimension >::Impl::update_collapsed_edges(
+        const CollapseContext& context, index_t new_vertex )
+    {
+        if( !mesh_.are_edges_enabled() )
+        {
+            return;
+        }
+        constexpr auto message = "[TriangulatedSurfaceModifier::collapse_edge]";
+        const auto copy_attributes = has_assignable_edge_attributes();
+        auto& manager = mesh_.edges().edge_attribute_manager();
+        for( const auto end : { 0, 1 } )
+        {
+            for( const auto vertex : context.links[end] )
+            {
+                const auto old_edge =
+                    table_edge( context.vertices[end], vertex, message );
+                set_edge_active( old_edge, false );
+                if( !copy_attributes )
+                {
+                    continue;
+                }
+                // The edge to an apex whose triangle had no neighbour left
+                // vanishes with the collapse: there is nothing to copy to.
+                if( const auto new_edge = mesh_.edges().edge_from_vertices(
+                        { new_vertex, vertex } ) )
+                {
+                    manager.assign_attribute_value( old_edge, new_edge.value() );
+                }
+            }
+        }
+    }
+
+    template < index_t dimension >
+    SurfaceCollapsePolygonEdgeInfo
+        TriangulatedSurfaceModifier< dimension >::Impl::collapse_edge(
+            VerticesModifier& modifier,
+            const PolygonEdge& edge,
+            const Point< dimension >& point )
+    {
+        const auto context = collapse_context( edge );
+        const auto new_vertex = builder_.create_point( point );
+        interpolate_on_segment(
+            new_vertex, context.vertices[0], context.vertices[1] );
+        deactivate_edge( edge );
+
+        SurfaceCollapsePolygonEdgeInfo info;
+        collapse_polygons( context, new_vertex, info );
+
+        const auto add_merge = [&info]( const std::optional< PolygonEdge >& kept,
+                                   const PolygonEdge& merged ) {
+            if( kept )
+            {
+                info.edges.push_back( { kept.value(), { kept.value(), merged } } );
+            }
+        };
+        const auto& side = context.side;
+        add_merge( side.next_adjacent, side.previous );
+        add_merge( side.previous_adjacent, side.next );
+        if( const auto& other = context.adjacent_side )
+        {
+            add_merge( other->next_adjacent, other->previous );
+            add_merge( other->previous_adjacent, other->next );
+        }
+
+        update_collapsed_edges( context, new_vertex );
+        modifier.update_vertex_map( info );
+        return info;
+    }
+
+    template < index_t dimension >
+    SurfaceCollapseEdgeInfo
+        TriangulatedSurfaceModifier< dimension >::Impl::collapse_edge(
+            VerticesModifier& modifier,
+            index_t edge,
+            const Point< dimension >& point )
+    {
+        constexpr auto message = "[TriangulatedSurfaceModifier::collapse_edge]";
+        if( !mesh_.are_edges_enabled() )
+        {
+            throw OpenOrvaneException{ message,
+                " Edges should be enabled to collapse an edge given by its "
+                "index" };
+        }
+        const auto& edges = mesh_.edges();
+        const auto vertices = edges.edge_vertices( edge );
+        auto polygon_edge =
+            mesh_.polygon_edge_from_vertices( vertices[0], vertices[1] );
+        if( !polygon_edge )
+        {
+            polygon_edge =
+                mesh_.polygon_edge_from_vertices( vertices[1], vertices[0] );
+        }
+        if( !polygon_edge )
+        {
+            // Checked before the new vertex is created, so that the surface
+            // is left unchanged.
+            throw OpenOrvaneException{ message, " No polygon edge joins vertices ",
+                vertices[0], " and ", vertices[1], " of edge ", edge };
+        }
+        const auto context = collapse_context( polygon_edge.value() );
+        const auto new_vertex = builder_.create_point( point );
+        interpolate_on_segment( new_vertex, vertices[0], vertices[1] );
+        deactivate_edge( polygon_edge.value() );
+
+        SurfaceCollapseEdgeInfo info;
+        collapse_polygons( context, new_vertex, info );
+
+        info.edges.reserve( context.links[0].size() + context.links[1].size() );
+        for( const auto end : { 0, 1 } )
+        {
+            for( const auto vertex : context.links[end] )
+            {
+                const auto old_edge =
+                    table_edge( context.vertices[end], vertex, message );
+                const auto new_edge =
+                    edges.edge_from_vertices( { new_vertex, vertex } );
+                if( !new_edge )
+                {
+                    continue;
+                }
+                const auto found = std::find_if( info.edges.begin(),
+                    info.edges.end(), [&new_edge]( const EdgeMerge& merge ) {
+                        return merge.new_edge == new_edge.value();
+                    } );
+                if( found != info.edges.end() )
+                {
+                    found->old_edges.push_back( old_edge );
+                }
+                else
+                {
+                    info.edges.push_back( { new_edge.value(), { old_edge } } );
+                }
+            }
+        }
+
+        update_collapsed_edges( context, new_vertex );
+        modifier.update_vertex_map( info );
+        return info;
+    }
+
+    template SurfaceCollapsePolygonEdgeInfo
+        TriangulatedSurfaceModifier< 2 >::Impl::collapse_edge(
+            VerticesModifier&, const PolygonEdge&, const Point< 2 >& );
+    template SurfaceCollapsePolygonEdgeInfo
+        TriangulatedSurfaceModifier< 3 >::Impl::collapse_edge(
+            VerticesModifier&, const PolygonEdge&, const Point< 3 >& );
+    template SurfaceCollapseEdgeInfo
+        TriangulatedSurfaceModifier< 2 >::Impl::collapse_edge(
+            VerticesModifier&, index_t, const Point< 2 >& );
+    template SurfaceCollapseEdgeInfo
+        TriangulatedSurfaceModifier< 3 >::Impl::collapse_edge(
+            VerticesModifier&, index_t, const Point< 3 >& );
+} // namespace orvane
