@@ -265,6 +265,11 @@ namespace orvane
         const SolidMesh< dimension >& solid )
     {
         auto& impl = *solid_.impl_;
+        impl.resize_vertices( solid.nb_vertices() );
+        for( index_t v = 0; v < solid.nb_vertices(); v++ )
+        {
+            impl.coordinates().set_point( v, solid.point( v ) );
+        }
         impl.clear_polyhedra();
         impl.reserve( solid.nb_polyhedra() );
         for( index_t p = 0; p < solid.nb_polyhedra(); p++ )

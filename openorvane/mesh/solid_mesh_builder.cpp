@@ -229,6 +229,30 @@ namespace orvane
                 const auto vertices = solid_mesh_.polyhedron_facet_vertices( facet );
                 const auto key = make_key( vertices, facet );
                 std::optional< FacetKey > best;
+                const auto consider = [this, &key, &best]( index_t other ) {
+                    for( local_index_t g = 0;
+                         g < solid_mesh_.nb_polyhedron_facets( other ); g++ )
+                    {
+                        const PolyhedronFacet other_facet{ other, g };
+                        const auto other_key = make_key(
+                            solid_mesh_.polyhedron_facet_vertices( other_facet ),
+                            other_facet );
+                        if( other_key.same_vertices( key )
+                            && other_key.odd != key.odd )
+                        {
+                            best = other_key;
+                            return;
+                        }
+                    }
+                };
+                // The current neighbour, even when linked one way only.
+                const auto current =
+                    solid_mesh_.polyhedron_adjacent( facet ).value_or( NO_ID );
+                if( current != NO_ID && current != polyhedron
+                    && current < solid_mesh_.nb_polyhedra() )
+                {
+                    consider( current );
+                }
                 // Every polyhedron holding the facet holds each of its
                 // vertices: look around all three, since the flood from one
                 // vertex may be cut short by the unset adjacencies of the
@@ -244,21 +268,7 @@ namespace orvane
                         {
                             continue;
                         }
-                        for( local_index_t g = 0;
-                             g < solid_mesh_.nb_polyhedron_facets( other ); g++ )
-                        {
-                            const PolyhedronFacet other_facet{ other, g };
-                            const auto other_key = make_key(
-                                solid_mesh_.polyhedron_facet_vertices(
-                                    other_facet ),
-                                other_facet );
-                            if( other_key.same_vertices( key )
-                                && other_key.odd != key.odd )
-                            {
-                                best = other_key;
-                                break;
-                            }
-                        }
+                        consider( other );
                     }
                 }
                 if( best )
@@ -418,10 +428,6 @@ namespace orvane
                               && solid_mesh_.nb_polyhedra() == 0,
             "[SolidMeshBuilder::copy] The solid to copy into should be empty" );
         this->copy_vertex_set( solid );
-        for( index_t v = 0; v < solid.nb_vertices(); v++ )
-        {
-            do_set_point( v, solid.point( v ) );
-        }
         do_copy_polyhedra( solid );
         solid_mesh_.polyhedron_attribute_manager().copy(
             solid.polyhedron_attribute_manager() );

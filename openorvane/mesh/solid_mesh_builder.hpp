@@ -133,7 +133,9 @@ namespace orvane
         virtual void do_delete_polyhedra( const std::vector< bool >& to_delete,
             const std::vector< index_t >& old2new ) = 0;
 
-        /// Copies the implementation's own storage.
+        /// Copies the points, the polyhedra, their adjacencies and the
+        /// vertex associations of `solid` into the implementation's own
+        /// storage, sized for solid.nb_vertices() vertices.
         virtual void do_copy_polyhedra( const SolidMesh< dimension >& solid ) = 0;
 
     private:
