@@ -336,6 +336,18 @@ namespace orvane
             return orient3dadapt(
                 pa.data(), pb.data(), pc.data(), pd.data(), permanent );
         }
+
+        SIDE dot_product_sign(
+            const Vector< 3 >& vector0, const Vector< 3 >& vector1 )
+        {
+            ExactSum sum;
+            for( const local_index_t i : { 0, 1, 2 } )
+            {
+                sum.add_product_of_difference(
+                    vector0.value( i ), vector1.value( i ), 0. );
+            }
+            return sum.sign();
+        }
     } // namespace detail
 
     SIDE opposite_side( SIDE side )

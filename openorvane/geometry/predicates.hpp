@@ -80,6 +80,10 @@ namespace orvane
             const Point< 3 >& c,
             const Point< 3 >& d );
 
+        /// The exact sign of the scalar product of the stored vectors.
+        SIDE dot_product_sign(
+            const Vector< 3 >& vector0, const Vector< 3 >& vector1 );
+
         /// Makes sure the exact arithmetic is set up; every predicate calls
         /// it, so calling it is never required.
         void initialize_predicates();
