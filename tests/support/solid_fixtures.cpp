@@ -1,10 +1,9 @@
 #include <tests/support/solid_fixtures.hpp>
 
 #include <cmath>
-#include <mutex>
 #include <numbers>
 
-#include <openorvane/mesh/mesh_registration.hpp>
+#include <openorvane/mesh/mesh_library.hpp>
 
 namespace orvane
 {
@@ -12,8 +11,7 @@ namespace orvane
     {
         void initialize_solid_meshes()
         {
-            static std::once_flag once;
-            std::call_once( once, [] { detail::register_solid_meshes(); } );
+            OpenOrvaneMeshLibrary::initialize();
         }
 
         std::unique_ptr< TetrahedralSolid< 3 > > create_tetrahedral_solid(

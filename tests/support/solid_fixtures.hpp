@@ -11,8 +11,8 @@ namespace orvane
 {
     namespace test
     {
-        /// Registers the core solid implementations in the mesh factories
-        /// (once per process).
+        /// Initialises the core mesh library, which registers the solid
+        /// implementations in the mesh factories.
         void initialize_solid_meshes();
 
         /// A solid of the default implementation holding the points and the
