@@ -1,0 +1,281 @@
+#pragma once
+
+#include <vector>
+
+#include <absl/types/span.h>
+
+#include <openorvane/basic/types.hpp>
+#include <openorvane/geometry/basic_objects.hpp>
+#include <openorvane/geometry/bounding_box.hpp>
+
+namespace orvane
+{
+    /// A bounding-box tree over a list of element boxes.
+    ///
+    /// Layout, which callers may walk directly:
+    /// - the n boxes sit at leaf positions 0..n-1, and element_at(position)
+    ///   gives the element index of each position;
+    /// - node ROOT (1) covers the positions [0, n); a node k covering [b, e)
+    ///   with e - b > 1 has the children 2k over [b, m) and 2k + 1 over
+    ///   [m, e), where m = b + (e - b) / 2; a node over one position is a
+    ///   leaf;
+    /// - node_box(k) bounds every box of its positions.
+    ///
+    /// The elements are ordered by a recursive median split of the box
+    /// centres along the widest axis of their spread, ties broken by element
+    /// index. Boxes are stored as given (never inflated).
+    ///
+    /// Every search takes a visitor returning bool: true ends the whole
+    /// search at once and the search returns true; a search that ends
+    /// without a visitor returning true returns false. The searches only
+    /// read the tree, so several may run on one tree at once. An empty tree
+    /// visits nothing.
+    template < index_t dimension >
+    class AABBTree
+    {
+    public:
+        static constexpr index_t ROOT = 1;
+
+        AABBTree() = default;
+        explicit AABBTree( absl::Span< const BoundingBox< dimension > > bboxes );
+
+        index_t nb_bboxes() const
+        {
+            return static_cast< index_t >( mapping_.size() );
+        }
+
+        /// The box of every element (the root's box); empty for an empty
+        /// tree.
+        const BoundingBox< dimension >& bounding_box() const;
+
+        const BoundingBox< dimension >& node_box( index_t node ) const
+        {
+            return tree_[node];
+        }
+
+        /// The element index of the leaf position.
+        index_t element_at( index_t position ) const
+        {
+            return mapping_[position];
+        }
+
+        static index_t middle( index_t begin, index_t end )
+        {
+            return begin + ( end - begin ) / 2;
+        }
+
+        static bool is_leaf( index_t begin, index_t end )
+        {
+            return end - begin == 1;
+        }
+
+        /// Visits each unordered pair of distinct elements whose boxes
+        /// intersect, once, calling visitor(first, second) where first sits
+        /// at the lower leaf position.
+        template < typename Visitor >
+        bool visit_intersecting_box_pairs( Visitor&& visitor ) const
+        {
+            if( nb_bboxes() == 0 )
+            {
+                return false;
+            }
+            return self_pairs( ROOT, 0, nb_bboxes(), ROOT, 0, nb_bboxes(), visitor );
+        }
+
+        /// Visits each pair (element of this tree, element of `other`) whose
+        /// boxes intersect, calling visitor(this_element, other_element).
+        template < typename Visitor >
+        bool visit_intersecting_box_pairs(
+            const AABBTree< dimension >& other, Visitor&& visitor ) const
+        {
+            if( nb_bboxes() == 0 || other.nb_bboxes() == 0 )
+            {
+                return false;
+            }
+            return other_pairs(
+                other, ROOT, 0, nb_bboxes(), ROOT, 0, other.nb_bboxes(), visitor );
+        }
+
+        /// Visits the elements whose boxes intersect the query box, left
+        /// child first, calling visitor(element).
+        template < typename Visitor >
+        bool visit_boxes_intersecting_box(
+            const BoundingBox< dimension >& box, Visitor&& visitor ) const
+        {
+            return descend( [&box]( const BoundingBox< dimension >& node ) {
+                return node.intersects( box );
+            },
+                visitor );
+        }
+
+        /// Visits the elements whose boxes the ray may cross (the box test
+        /// is conservative), left child first, calling visitor(element).
+        template < typename Visitor >
+        bool visit_boxes_along_ray(
+            const Ray< dimension >& ray, Visitor&& visitor ) const
+        {
+            return descend( [&ray]( const BoundingBox< dimension >& node ) {
+                return node.intersects( ray );
+            },
+                visitor );
+        }
+
+        /// Visits the elements whose boxes the segment may cross (the box
+        /// test is conservative), left child first, calling visitor(element).
+        template < typename Visitor >
+        bool visit_boxes_along_segment(
+            const Segment< dimension >& segment, Visitor&& visitor ) const
+        {
+            return descend( [&segment]( const BoundingBox< dimension >& node ) {
+                return node.intersects( segment );
+            },
+                visitor );
+        }
+
+    private:
+        template < typename NodeTest, typename Visitor >
+        bool descend( const NodeTest& test, Visitor& visitor ) const
+        {
+            if( nb_bboxes() == 0 )
+            {
+                return false;
+            }
+            return descend_node( ROOT, 0, nb_bboxes(), test, visitor );
+        }
+
+        template < typename NodeTest, typename Visitor >
+        bool descend_node( index_t node,
+            index_t begin,
+            index_t end,
+            const NodeTest& test,
+            Visitor& visitor ) const
+        {
+            while( true )
+            {
+                if( !test( tree_[node] ) )
+                {
+                    return false;
+                }
+                if( is_leaf( begin, end ) )
+                {
+                    return visitor( mapping_[begin] );
+                }
+                const auto m = middle( begin, end );
+                if( descend_node( 2 * node, begin, m, test, visitor ) )
+                {
+                    return true;
+                }
+                node = 2 * node + 1;
+                begin = m;
+            }
+        }
+
+        template < typename Visitor >
+        bool self_pairs( index_t node_a,
+            index_t a_begin,
+            index_t a_end,
+            index_t node_b,
+            index_t b_begin,
+            index_t b_end,
+            Visitor& visitor ) const
+        {
+            while( true )
+            {
+                // Every position of the second range lies before the first.
+                if( b_end <= a_begin )
+                {
+                    return false;
+                }
+                if( !tree_[node_a].intersects( tree_[node_b] ) )
+                {
+                    return false;
+                }
+                if( is_leaf( a_begin, a_end ) && is_leaf( b_begin, b_end ) )
+                {
+                    if( node_a == node_b )
+                    {
+                        return false;
+                    }
+                    return visitor( mapping_[a_begin], mapping_[b_begin] );
+                }
+                if( b_end - b_begin > a_end - a_begin )
+                {
+                    const auto m = middle( b_begin, b_end );
+                    if( self_pairs( node_a, a_begin, a_end, 2 * node_b, b_begin,
+                            m, visitor ) )
+                    {
+                        return true;
+                    }
+                    node_b = 2 * node_b + 1;
+                    b_begin = m;
+                }
+                else
+                {
+                    const auto m = middle( a_begin, a_end );
+                    if( self_pairs( 2 * node_a, a_begin, m, node_b, b_begin,
+                            b_end, visitor ) )
+                    {
+                        return true;
+                    }
+                    node_a = 2 * node_a + 1;
+                    a_begin = m;
+                }
+            }
+        }
+
+        template < typename Visitor >
+        bool other_pairs( const AABBTree< dimension >& other,
+            index_t node_a,
+            index_t a_begin,
+            index_t a_end,
+            index_t node_b,
+            index_t b_begin,
+            index_t b_end,
+            Visitor& visitor ) const
+        {
+            while( true )
+            {
+                if( !tree_[node_a].intersects( other.tree_[node_b] ) )
+                {
+                    return false;
+                }
+                if( is_leaf( a_begin, a_end ) && is_leaf( b_begin, b_end ) )
+                {
+                    return visitor(
+                        mapping_[a_begin], other.mapping_[b_begin] );
+                }
+                if( b_end - b_begin > a_end - a_begin )
+                {
+                    const auto m = middle( b_begin, b_end );
+                    if( other_pairs( other, node_a, a_begin, a_end, 2 * node_b,
+                            b_begin, m, visitor ) )
+                    {
+                        return true;
+                    }
+                    node_b = 2 * node_b + 1;
+                    b_begin = m;
+                }
+                else
+                {
+                    const auto m = middle( a_begin, a_end );
+                    if( other_pairs( other, 2 * node_a, a_begin, m, node_b,
+                            b_begin, b_end, visitor ) )
+                    {
+                        return true;
+                    }
+                    node_a = 2 * node_a + 1;
+                    a_begin = m;
+                }
+            }
+        }
+
+    private:
+        /// Node boxes indexed by node number (entry 0 unused).
+        std::vector< BoundingBox< dimension > > tree_;
+        /// Element index of each leaf position.
+        std::vector< index_t > mapping_;
+    };
+
+    using AABBTree2D = AABBTree< 2 >;
+    using AABBTree3D = AABBTree< 3 >;
+} // namespace orvane
