@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include <absl/strings/str_cat.h>
@@ -18,6 +19,24 @@ namespace orvane
         template < typename T >
         concept NotAnException =
             !std::derived_from< std::remove_cvref_t< T >, OpenOrvaneException >;
+
+        /// Passes a message piece to absl::StrCat unchanged, except standard
+        /// string views, which abseil's own string view does not accept.
+        template < typename T >
+        decltype( auto ) message_piece( const T& piece )
+        {
+            if constexpr( std::is_convertible_v< const T&, std::string_view >
+                          && !std::is_convertible_v< const T&, const char* >
+                          && !std::is_same_v< T, std::string > )
+            {
+                const std::string_view view{ piece };
+                return absl::string_view{ view.data(), view.size() };
+            }
+            else
+            {
+                return ( piece );
+            }
+        }
     } // namespace detail
 
     /// The error type of the whole library.
@@ -49,7 +68,8 @@ namespace orvane
             requires( sizeof...( Pieces ) >= 1
                       && ( detail::NotAnException< Pieces > && ... ) )
         explicit OpenOrvaneException( const Pieces&... pieces )
-            : std::runtime_error{ absl::StrCat( pieces... ) }
+            : std::runtime_error{ absl::StrCat(
+                detail::message_piece( pieces )... ) }
         {
             record_stack();
         }

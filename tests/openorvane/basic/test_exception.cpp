@@ -63,3 +63,14 @@ namespace
         }
     }
 } // namespace
+
+namespace
+{
+    TEST( OpenOrvaneException, accepts_every_text_kind_as_piece )
+    {
+        const std::string text{ "[A::b] " };
+        const std::string_view view{ "view " };
+        const OpenOrvaneException error( text, view, "literal ", 7 );
+        EXPECT_STREQ( error.what(), "[A::b] view literal 7" );
+    }
+} // namespace
