@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include <openorvane/geometry/predicates.hpp>
+
+// The exact-arithmetic routines of the tetrahedralisation library, used as
+// a reference.
+void exactinit( int, int, int, double, double, double );
+double orient3dexact( double*, double*, double*, double* );
 
 namespace
 {
@@ -149,9 +155,44 @@ TEST( Predicates, TetrahedronVolumeSign )
     }
 }
 
-TEST( Predicates, PredicatesRunFromManyThreadsBeforeAnyInitialisation )
+TEST( Predicates, ExactOnLargeNearlyCoplanarPointsWhateverTheLibrarySettings )
 {
-    // The set-up of the exact arithmetic happens on first use, once.
+    // The tetrahedralisation library may switch on a static filter tuned
+    // for coordinates below given bounds; with bounds of 1 its own orient3d
+    // then errs on coordinates near 1000. Ours must not.
+    exactinit( 0, 0, 0, 1., 1., 1. );
+    const double s = 1e3;
+    std::array< double, 3 > a{ 0.1 * s, 0.2 * s, 0.3 * s };
+    std::array< double, 3 > b{ 0.7 * s, 0.11 * s, 0.5 * s };
+    std::array< double, 3 > c{ 0.3 * s, 0.9 * s, 0.2 * s };
+    const auto point = []( const std::array< double, 3 >& values ) {
+        return P3{ values };
+    };
+    for( int i = 0; i < 20000; i++ )
+    {
+        const double t = ( i % 200 ) / 200.;
+        const double u = ( i / 200 ) / 100.;
+        std::array< double, 3 > d;
+        for( int k = 0; k < 3; k++ )
+        {
+            d[k] = a[k] + ( b[k] - a[k] ) * t + ( c[k] - a[k] ) * u;
+        }
+        // The classic orient3d(a, b, c, d) has the opposite sign of the
+        // signed volume of (a, b, c, d).
+        const double reference =
+            -orient3dexact( a.data(), b.data(), c.data(), d.data() );
+        const SIDE expected = reference > 0   ? SIDE::positive
+                              : reference < 0 ? SIDE::negative
+                                              : SIDE::zero;
+        ASSERT_EQ( orvane::tetrahedron_volume_sign(
+                       { point( a ), point( b ), point( c ), point( d ) } ),
+            expected )
+            << i;
+    }
+}
+
+TEST( Predicates, PredicatesRunFromManyThreadsAtOnce )
+{
     std::vector< std::thread > threads;
     std::vector< int > ok( 8, 0 );
     for( int t = 0; t < 8; t++ )
