@@ -19,7 +19,9 @@
 #include <common/modifier/common_modifier_common_library.hpp>
 #include <common/modifier/common_modifier_model_library.hpp>
 #include <common/modifier/common_modifier_solid_library.hpp>
+#include <common/modifier/edged_curve_modifier.hpp>
 #include <common/modifier/mesh_modifier_factory.hpp>
+#include <common/modifier/triangulated_surface_modifier.hpp>
 
 #include <tests/support/fresh_process.hpp>
 #include <tests/support/initialized_libraries.hpp>
@@ -339,5 +341,37 @@ namespace
             modifier.reset();
             EXPECT_FALSE( has_active_flags( *mesh ) ) << name;
         }
+    }
+
+    TEST( ModifierModules, registered_creators_check_mesh_and_modifier_classes )
+    {
+        orvane::CommonModifierModelLibrary::initialize();
+        orvane::OpenOrvaneEdgedCurve< 3 > curve;
+        orvane::OpenOrvaneEdgedCurveBuilder< 3 > curve_builder{ curve };
+        orvane::OpenOrvaneEdgedCurve< 2 > planar_curve;
+        orvane::OpenOrvaneEdgedCurveBuilder< 2 > planar_builder{ planar_curve };
+
+        EXPECT_NE( MeshModifierFactory::create< orvane::EdgedCurveModifier< 3 > >(
+                       curve, curve_builder ),
+            nullptr );
+        EXPECT_THROW(
+            static_cast< void >( MeshModifierFactory::create(
+                curve.impl_name(), planar_curve, planar_builder ) ),
+            std::bad_cast );
+        try
+        {
+            [[maybe_unused]] const auto modifier = MeshModifierFactory::create<
+                orvane::TriangulatedSurfaceModifier< 3 > >(
+                curve, curve_builder );
+            ADD_FAILURE() << "a curve got a surface modifier";
+        }
+        catch( const OpenOrvaneException& error )
+        {
+            EXPECT_STREQ( error.what(),
+                "Cannot create mesh modifier with key: OpenOrvaneEdgedCurve3D" );
+        }
+        // The failed creations left no flags behind.
+        EXPECT_FALSE( curve.edge_attribute_manager().attribute_exists(
+            "orvane_active" ) );
     }
 } // namespace
