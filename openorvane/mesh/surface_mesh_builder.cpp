@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 
 #include <openorvane/basic/algorithm.hpp>
@@ -202,12 +203,20 @@ namespace orvane
             local_index_t edge;
             index_t from;
         };
+        // Edges for which no candidate uses the vertex pair: new polygons
+        // reach only themselves through their vertices' fans.
+        absl::flat_hash_map< EdgeVertices, PolygonEdge > pending;
         for( const auto polygon : polygons )
         {
             for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
             {
                 const auto from = impl.vertex( polygon, e );
                 const auto to = impl.vertex( polygon, Impl::next( e ) );
+                if( from == to )
+                {
+                    impl.adjacent( polygon, e ) = NO_ID;
+                    continue;
+                }
                 absl::InlinedVector< index_t, 32 > candidates(
                     polygons.begin(), polygons.end() );
                 for( const auto vertex : { from, to } )
@@ -225,6 +234,10 @@ namespace orvane
                 {
                     for( local_index_t ce = 0; ce < Impl::NB_POLYGON_VERTICES; ce++ )
                     {
+                        if( candidate == polygon && ce == e )
+                        {
+                            continue;
+                        }
                         const auto a = impl.vertex( candidate, ce );
                         const auto b = impl.vertex( candidate, Impl::next( ce ) );
                         if( ( a == from && b == to ) || ( a == to && b == from ) )
@@ -233,16 +246,47 @@ namespace orvane
                         }
                     }
                 }
-                if( from != to && uses.size() == 2 && uses[0].from != uses[1].from )
+                if( uses.empty() )
                 {
-                    impl.adjacent( uses[0].polygon, uses[0].edge ) = uses[1].polygon;
-                    impl.adjacent( uses[1].polygon, uses[1].edge ) = uses[0].polygon;
+                    impl.adjacent( polygon, e ) = NO_ID;
+                    pending.insert_or_assign( EdgeVertices{ to, from }, PolygonEdge{ polygon, e } );
+                }
+                else if( uses.size() == 1 && uses[0].from == to )
+                {
+                    impl.adjacent( polygon, e ) = uses[0].polygon;
+                    impl.adjacent( uses[0].polygon, uses[0].edge ) = polygon;
                 }
                 else
                 {
                     impl.adjacent( polygon, e ) = NO_ID;
                 }
             }
+        }
+        if( pending.empty() )
+        {
+            return;
+        }
+        // Last resort: the newest polygon that runs the edge the other way.
+        // Cells replaced by an edit but not deleted yet usually keep the
+        // direction of their replacements, so they are not taken.
+        absl::flat_hash_map< EdgeVertices, PolygonEdge > partners;
+        for( index_t q = 0; q < impl.nb_polygons(); q++ )
+        {
+            for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
+            {
+                const EdgeVertices key{ impl.vertex( q, e ), impl.vertex( q, Impl::next( e ) ) };
+                const auto found = pending.find( key );
+                if( found != pending.end() && found->second.polygon_id != q )
+                {
+                    partners.insert_or_assign( key, PolygonEdge{ q, e } );
+                }
+            }
+        }
+        for( const auto& [key, edge] : partners )
+        {
+            const auto& polygon_edge = pending.at( key );
+            impl.adjacent( polygon_edge.polygon_id, polygon_edge.edge_id ) = edge.polygon_id;
+            impl.adjacent( edge.polygon_id, edge.edge_id ) = polygon_edge.polygon_id;
         }
     }
 

@@ -76,9 +76,14 @@ namespace orvane
 
         /// Recomputes the adjacencies of the listed polygons' edges, both
         /// ways. The candidates for each edge are the listed polygons and the
-        /// fans of the edge's two vertices (so only polygons reachable from
-        /// them); an edge is linked when exactly one other candidate uses its
-        /// pair of vertices in the opposite direction, and unset otherwise.
+        /// fans of the edge's two vertices, which reach only polygons
+        /// connected to the live ones (not the dead cells a modifier keeps
+        /// until clean-up). An edge is linked when exactly one other
+        /// candidate uses its pair of vertices, in the opposite direction,
+        /// and unset otherwise. When no candidate uses the pair at all (a new
+        /// polygon's fans reach only itself), the edge is linked with the
+        /// highest-index polygon of the surface that runs it the other way
+        /// (the newest one), if any.
         void compute_polygon_adjacencies( absl::Span< const index_t > polygons );
 
         /// Makes pv the stored PolygonVertex of the vertex (overwriting).
