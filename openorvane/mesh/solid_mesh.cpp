@@ -249,7 +249,7 @@ namespace orvane
             const PolyhedronFacet& polyhedron_facet ) const
     {
         const auto adjacent = get_polyhedron_adjacent( polyhedron_facet );
-        if( adjacent == NO_ID )
+        if( adjacent >= nb_polyhedra() )
         {
             return std::nullopt;
         }
@@ -317,7 +317,7 @@ namespace orvane
     {
         PolyhedraAroundVertex result;
         const auto first = get_polyhedron_around_vertex( vertex_id );
-        if( first.polyhedron_id == NO_ID )
+        if( first.polyhedron_id >= nb_polyhedra() )
         {
             return result;
         }
@@ -349,7 +349,7 @@ namespace orvane
                     continue;
                 }
                 const auto adjacent = get_polyhedron_adjacent( facet );
-                if( adjacent == NO_ID || !visited.insert( adjacent ) )
+                if( adjacent >= nb_polyhedra() || !visited.insert( adjacent ) )
                 {
                     continue;
                 }
@@ -440,7 +440,7 @@ namespace orvane
         const EdgeVertices& edge_vertices, index_t first_polyhedron ) const
     {
         PolyhedraAroundEdge result;
-        if( first_polyhedron == NO_ID
+        if( first_polyhedron >= nb_polyhedra()
             || !edge_vertices_in_polyhedron( first_polyhedron, edge_vertices ) )
         {
             return result;
@@ -460,7 +460,7 @@ namespace orvane
             while( true )
             {
                 const auto next = get_polyhedron_adjacent( facet );
-                if( next == NO_ID )
+                if( next >= nb_polyhedra() )
                 {
                     return false;
                 }

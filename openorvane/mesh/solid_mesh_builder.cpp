@@ -220,61 +220,89 @@ namespace orvane
     void SolidMeshBuilder< dimension >::compute_polyhedron_adjacencies(
         absl::Span< const index_t > polyhedra )
     {
+        const auto nb_polyhedra = solid_mesh_.nb_polyhedra();
+        // Candidates: the listed polyhedra, their current neighbours (even
+        // when linked one way or stale: an edit that replaces a polyhedron
+        // keeps the old links on it) and the polyhedra around their
+        // vertices.
+        std::vector< index_t > candidates;
+        std::vector< index_t > vertices;
+        for( const auto polyhedron : polyhedra )
+        {
+            candidates.push_back( polyhedron );
+            for( local_index_t f = 0;
+                 f < solid_mesh_.nb_polyhedron_facets( polyhedron ); f++ )
+            {
+                const auto adjacent =
+                    solid_mesh_.polyhedron_adjacent( { polyhedron, f } );
+                if( adjacent && adjacent.value() < nb_polyhedra )
+                {
+                    candidates.push_back( adjacent.value() );
+                }
+            }
+            for( const auto vertex : solid_mesh_.polyhedron_vertices( polyhedron ) )
+            {
+                vertices.push_back( vertex );
+            }
+        }
+        std::sort( vertices.begin(), vertices.end() );
+        vertices.erase(
+            std::unique( vertices.begin(), vertices.end() ), vertices.end() );
+        for( const auto vertex : vertices )
+        {
+            for( const auto& around : solid_mesh_.polyhedra_around_vertex( vertex ) )
+            {
+                candidates.push_back( around.polyhedron_id );
+            }
+        }
+        std::sort( candidates.begin(), candidates.end() );
+        candidates.erase(
+            std::unique( candidates.begin(), candidates.end() ), candidates.end() );
+
+        std::vector< FacetKey > keys;
+        for( const auto candidate : candidates )
+        {
+            for( local_index_t f = 0;
+                 f < solid_mesh_.nb_polyhedron_facets( candidate ); f++ )
+            {
+                const PolyhedronFacet facet{ candidate, f };
+                keys.push_back( make_key(
+                    solid_mesh_.polyhedron_facet_vertices( facet ), facet ) );
+            }
+        }
+        const auto by_vertices = []( const FacetKey& lhs, const FacetKey& rhs ) {
+            return std::tie( lhs.vertices, lhs.facet.polyhedron_id,
+                       lhs.facet.facet_id )
+                   < std::tie( rhs.vertices, rhs.facet.polyhedron_id,
+                       rhs.facet.facet_id );
+        };
+        std::sort( keys.begin(), keys.end(), by_vertices );
+
         for( const auto polyhedron : polyhedra )
         {
             for( local_index_t f = 0;
                  f < solid_mesh_.nb_polyhedron_facets( polyhedron ); f++ )
             {
                 const PolyhedronFacet facet{ polyhedron, f };
-                const auto vertices = solid_mesh_.polyhedron_facet_vertices( facet );
-                const auto key = make_key( vertices, facet );
-                std::optional< FacetKey > best;
-                const auto consider = [this, &key, &best]( index_t other ) {
-                    for( local_index_t g = 0;
-                         g < solid_mesh_.nb_polyhedron_facets( other ); g++ )
-                    {
-                        const PolyhedronFacet other_facet{ other, g };
-                        const auto other_key = make_key(
-                            solid_mesh_.polyhedron_facet_vertices( other_facet ),
-                            other_facet );
-                        if( other_key.same_vertices( key )
-                            && other_key.odd != key.odd )
-                        {
-                            best = other_key;
-                            return;
-                        }
-                    }
-                };
-                // The current neighbour, even when linked one way only.
-                const auto current =
-                    solid_mesh_.polyhedron_adjacent( facet ).value_or( NO_ID );
-                if( current != NO_ID && current != polyhedron
-                    && current < solid_mesh_.nb_polyhedra() )
+                const auto key = make_key(
+                    solid_mesh_.polyhedron_facet_vertices( facet ), facet );
+                // The facets with the same vertices, in increasing polyhedron
+                // order: the last facing one is the newest.
+                auto first = std::lower_bound( keys.begin(), keys.end(),
+                    FacetKey{ key.vertices, false, { 0, 0 } }, by_vertices );
+                std::optional< PolyhedronFacet > best;
+                for( ; first != keys.end() && first->same_vertices( key ); first++ )
                 {
-                    consider( current );
-                }
-                // Every polyhedron holding the facet holds each of its
-                // vertices: look around all three, since the flood from one
-                // vertex may be cut short by the unset adjacencies of the
-                // cells being recomputed.
-                for( const auto vertex : vertices )
-                {
-                    for( const auto& around :
-                        solid_mesh_.polyhedra_around_vertex( vertex ) )
+                    if( first->facet.polyhedron_id != polyhedron
+                        && first->odd != key.odd )
                     {
-                        const auto other = around.polyhedron_id;
-                        if( other == polyhedron
-                            || ( best && best->facet.polyhedron_id >= other ) )
-                        {
-                            continue;
-                        }
-                        consider( other );
+                        best = first->facet;
                     }
                 }
                 if( best )
                 {
-                    do_set_polyhedron_adjacent( facet, best->facet.polyhedron_id );
-                    do_set_polyhedron_adjacent( best->facet, polyhedron );
+                    do_set_polyhedron_adjacent( facet, best->polyhedron_id );
+                    do_set_polyhedron_adjacent( best.value(), polyhedron );
                 }
                 else
                 {

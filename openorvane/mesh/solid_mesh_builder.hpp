@@ -60,9 +60,9 @@ namespace orvane
         void compute_polyhedron_adjacencies();
 
         /// Recomputes, both ways, the adjacencies of the facets of the listed
-        /// polyhedra. The neighbour of a facet is looked for among the
-        /// polyhedra around its vertices (so only polyhedra reachable from the
-        /// vertices' associations are found); when several hold the facet
+        /// polyhedra. The neighbour of a facet is looked for among the listed
+        /// polyhedra, their current neighbours (whatever the facet) and the
+        /// polyhedra around their vertices; among those holding the facet
         /// with the opposite orientation, the highest index wins. A facet
         /// with no neighbour is unset.
         void compute_polyhedron_adjacencies(
