@@ -372,16 +372,17 @@ namespace orvane
         for( const auto& polyhedron_vertex : polyhedra_around_vertex( vertex_id ) )
         {
             const auto polyhedron = polyhedron_vertex.polyhedron_id;
-            const auto nb_facets = nb_polyhedron_facets( polyhedron );
-            for( local_index_t f = 0; f < nb_facets; f++ )
+            // The local vertices joined to the vertex by an edge of one of the
+            // polyhedron's facets (every polyhedron edge is a facet edge).
+            absl::InlinedVector< bool, 8 > joined(
+                nb_polyhedron_vertices( polyhedron ), false );
+            for( local_index_t f = 0; f < nb_polyhedron_facets( polyhedron ); f++ )
             {
                 const PolyhedronFacet facet{ polyhedron, f };
                 const auto nb_facet_vertices =
                     get_nb_polyhedron_facet_vertices( facet );
                 for( local_index_t v = 0; v < nb_facet_vertices; v++ )
                 {
-                    // A facet edge leaving the vertex gives a neighbour; every
-                    // polyhedron edge is such an edge of some facet.
                     if( get_polyhedron_facet_vertex_id( { facet, v } )
                         != polyhedron_vertex.vertex_id )
                     {
@@ -389,12 +390,23 @@ namespace orvane
                     }
                     const auto next = static_cast< local_index_t >(
                         ( v + 1 ) % nb_facet_vertices );
-                    const auto other = polyhedron_facet_vertex( { facet, next } );
-                    if( std::find( result.begin(), result.end(), other )
-                        == result.end() )
-                    {
-                        result.push_back( other );
-                    }
+                    const auto previous = static_cast< local_index_t >(
+                        ( v + nb_facet_vertices - 1 ) % nb_facet_vertices );
+                    joined[get_polyhedron_facet_vertex_id( { facet, next } )] = true;
+                    joined[get_polyhedron_facet_vertex_id( { facet, previous } )] =
+                        true;
+                }
+            }
+            for( local_index_t v = 0; v < joined.size(); v++ )
+            {
+                if( !joined[v] )
+                {
+                    continue;
+                }
+                const auto other = get_polyhedron_vertex( { polyhedron, v } );
+                if( std::find( result.begin(), result.end(), other ) == result.end() )
+                {
+                    result.push_back( other );
                 }
             }
         }

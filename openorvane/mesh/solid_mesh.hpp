@@ -125,7 +125,8 @@ namespace orvane
         PolyhedraAroundVertex polyhedra_around_vertex( index_t vertex_id ) const;
 
         /// The vertices joined to the vertex by a polyhedron edge, in order of
-        /// first appearance over polyhedra_around_vertex.
+        /// first appearance over polyhedra_around_vertex (each polyhedron's
+        /// vertices taken in local order).
         VerticesAroundVertex vertices_around_vertex( index_t vertex_id ) const;
 
         /// The polyhedra around the edge in turning order, starting from

@@ -294,11 +294,18 @@ TEST( TetrahedralSolid, PolyhedraAroundVertex )
     EXPECT_EQ( polyhedra_of( cube->polyhedra_around_vertex( 0 ) ),
         ( std::vector< index_t >{ 5, 1, 4, 0, 3, 2 } ) );
 
-    // Neighbours in order of first appearance.
+    // Neighbours in order of first appearance: around vertex 0 of the cube,
+    // tetrahedron 5 = (0, 4, 5, 7) gives 4, 5, 7, then tetrahedron 1 =
+    // (0, 5, 1, 7) gives 1, tetrahedron 4 = (0, 6, 4, 7) gives 6 and
+    // tetrahedron 0 = (0, 1, 3, 7) gives 3; tetrahedron 3 adds 2.
     const auto single = orvane::test::single_tetrahedron();
     const auto neighbours = single->vertices_around_vertex( 2 );
-    EXPECT_EQ( sorted( { neighbours.begin(), neighbours.end() } ),
+    EXPECT_EQ( std::vector< index_t >( neighbours.begin(), neighbours.end() ),
         ( std::vector< index_t >{ 0, 1, 3 } ) );
+    const auto cube_neighbours = cube->vertices_around_vertex( 0 );
+    EXPECT_EQ(
+        std::vector< index_t >( cube_neighbours.begin(), cube_neighbours.end() ),
+        ( std::vector< index_t >{ 4, 5, 7, 1, 6, 3, 2 } ) );
     EXPECT_EQ( cube->vertices_around_vertex( 1 ).size(), 4 );
     EXPECT_EQ( cube->vertices_around_vertex( 0 ).size(), 7 );
 
