@@ -194,7 +194,8 @@ namespace orvane
 
         /// Builds the edge table from every current polygon (in polygon then
         /// local edge order); afterwards the builder keeps it up to date.
-        /// Does nothing when already enabled.
+        /// Does nothing when already enabled. It writes the surface's
+        /// storage, so it must not run beside other calls on this surface.
         void enable_edges() const;
 
         bool are_edges_enabled() const;
