@@ -158,7 +158,7 @@ namespace orvane
                             if( !allowed( types, other.type() ) )
                             {
                                 problems.push_back( absl::StrCat( id.string(),
-                                    " has a ", kind, " of type ", other.type().get() ) );
+                                    " has ", kind, " component of type ", other.type().get() ) );
                             }
                             if( !listed( reverse( other.id() ), id ) )
                             {

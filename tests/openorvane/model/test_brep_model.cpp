@@ -49,6 +49,33 @@ namespace orvane
         EXPECT_EQ( test::brep_problems( fixture.model ).size(), 4u );
     }
 
+    TEST( BRepModel, CheckerSeesBrokenLinksAndRelationships )
+    {
+        auto fixture = test::two_surfaces_sharing_a_line();
+        BRepBuilder builder{ fixture.model };
+        // The apex of surface1 tied to the apex of surface0: two distinct
+        // points on one unique vertex, and unique vertex 4 left empty.
+        builder.set_unique_vertex( { { SURFACE, fixture.surface1 }, 3 }, 3 );
+        // A line vertex without unique vertex.
+        builder.unset_unique_vertex( { { LINE, fixture.line }, 1 }, 2 );
+        // A surface internal to itself is no allowed relationship.
+        builder.add_internal_relation(
+            ComponentID{ SURFACE, fixture.surface0 }, ComponentID{ SURFACE, fixture.surface1 } );
+        const auto problems = test::brep_problems( fixture.model );
+        const auto reported = [&problems]( std::string_view text ) {
+            return std::any_of( problems.begin(), problems.end(),
+                [text]( const std::string& problem ) {
+                    return problem.find( text ) != std::string::npos;
+                } );
+        };
+        EXPECT_TRUE( reported( "ties distinct points" ) );
+        EXPECT_TRUE( reported( "Unique vertex 4 has no component vertex" ) );
+        EXPECT_TRUE( reported( "vertex 1 has no unique vertex" ) );
+        EXPECT_TRUE( reported( "has internal component of type Surface" ) );
+        // The line edges are no longer found in the surfaces.
+        EXPECT_TRUE( reported( "is not an edge of" ) ) << problems.size();
+    }
+
     TEST( BRepModel, ComponentsInInsertionOrderWithTypedIds )
     {
         const auto fixture = test::two_surfaces_sharing_a_line();
