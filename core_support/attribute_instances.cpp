@@ -13,6 +13,7 @@
 #include <openorvane/basic/uuid.hpp>
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/geometry/point.hpp>
+#include <openorvane/model/component.hpp>
 
 #include <core_support/solid_patch.hpp>
 
@@ -35,5 +36,6 @@ namespace orvane
     template class VariableAttribute< std::vector< MeshEdge > >;
     template class VariableAttribute< std::vector< MeshPolygon > >;
     template class VariableAttribute< std::vector< std::vector< MeshPolygon > > >;
+    template class VariableAttribute< ComponentMeshElement >;
     template class VariableAttribute< SolidPatch >;
 } // namespace orvane

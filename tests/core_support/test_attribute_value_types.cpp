@@ -9,6 +9,7 @@
 #include <openorvane/basic/mapping.hpp>
 #include <openorvane/basic/uuid.hpp>
 #include <openorvane/geometry/point.hpp>
+#include <openorvane/model/component.hpp>
 
 #include <core_support/solid_patch.hpp>
 
@@ -122,6 +123,11 @@ namespace
         check_plain_value_type(
             absl::flat_hash_map< orvane::uuid, unsigned int >{},
             absl::flat_hash_map< orvane::uuid, unsigned int >{ { mesh, 4u } } );
+        const orvane::ComponentID undefined{ orvane::ComponentType{}, mesh };
+        const orvane::ComponentID surface{ orvane::ComponentType{ "Surface" },
+            other_mesh };
+        check_plain_value_type( orvane::ComponentMeshElement{ undefined, NO_ID },
+            orvane::ComponentMeshElement{ surface, 4 } );
         check_plain_value_type( std::vector< orvane::uuid >{},
             std::vector< orvane::uuid >{ mesh, other_mesh } );
         check_plain_value_type( std::vector< orvane::MeshVertex >{},
