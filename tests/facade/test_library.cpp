@@ -1,6 +1,8 @@
 #include <facade/orvane_tamsel_library.hpp>
 
+#include <algorithm>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -109,6 +111,39 @@ namespace
             if( library == nullptr || registered_library() != library )
             {
                 return std::string{ "the library instance changed" };
+            }
+            return std::string{};
+        } );
+    }
+
+    TEST( OrvaneTamselLibrary, concurrent_first_calls_initialize_each_module_once )
+    {
+        orvane::test::expect_in_fresh_process( [] {
+            Logger::set_level( Logger::Level::debug );
+            LoggerCapture capture;
+            std::vector< std::thread > hosts;
+            for( int t = 0; t < 8; t++ )
+            {
+                hosts.emplace_back(
+                    [] { orvane_tamsel::OrvaneTamselLibrary::initialize(); } );
+            }
+            for( auto& host : hosts )
+            {
+                host.join();
+            }
+            auto initialized = orvane::test::initialized_libraries( capture );
+            auto expected = start_up_order;
+            std::sort( initialized.begin(), initialized.end() );
+            std::sort( expected.begin(), expected.end() );
+            if( initialized != expected )
+            {
+                return absl::StrCat( "initialised: ",
+                    orvane::test::joined( initialized ) );
+            }
+            if( capture.count( Logger::Level::warn, duplicate_key_warning )
+                != 0 )
+            {
+                return std::string{ "a factory key was registered twice" };
             }
             return std::string{};
         } );
