@@ -452,19 +452,22 @@ namespace orvane
     template < index_t dimension >
     void SolidMeshBuilder< dimension >::copy( const SolidMesh< dimension >& solid )
     {
-        ORVANE_EXCEPTION( solid_mesh_.nb_vertices() == 0
-                              && solid_mesh_.nb_polyhedra() == 0,
-            "[SolidMeshBuilder::copy] The solid to copy into should be empty" );
+        if( &solid == &solid_mesh_ )
+        {
+            return;
+        }
         this->copy_vertex_set( solid );
         do_copy_polyhedra( solid );
         solid_mesh_.polyhedron_attribute_manager().copy(
             solid.polyhedron_attribute_manager() );
+        solid_mesh_.edges_storage().reset();
         if( solid.are_edges_enabled() )
         {
             auto table = std::make_unique< SolidEdges< dimension > >();
             SolidEdgesBuilder< dimension >{ *table }.copy( solid.edges() );
             solid_mesh_.edges_storage() = std::move( table );
         }
+        solid_mesh_.facets_storage().reset();
         if( solid.are_facets_enabled() )
         {
             auto table = std::make_unique< SolidFacets< dimension > >();

@@ -97,7 +97,8 @@ namespace orvane
         SolidFacetsBuilder< dimension > facets_builder();
 
         /// Makes the solid a copy of `solid`: geometry, topology, enabled
-        /// tables, attributes, uuid and name. The solid must be empty.
+        /// tables, attributes, uuid and name. Whatever the solid held before
+        /// is replaced.
         void copy( const SolidMesh< dimension >& solid );
 
     protected:

@@ -250,8 +250,22 @@ TEST( SolidMesh, CloneCarriesEverythingAndTakesAnotherId )
     EXPECT_NE( dynamic_cast< RenamedSolid* >( renamed_clone.get() ), nullptr );
     EXPECT_EQ( renamed_clone->nb_polyhedra(), 5 );
 
-    // Copying into a solid that is not empty is refused.
-    EXPECT_THROW( clone_builder->copy( *solid ), OpenOrvaneException );
+    // Copying into a solid that is not empty replaces its contents.
+    auto fan = orvane::test::tetrahedra_fan_around_edge( 7, true );
+    fan->enable_edges();
+    TetrahedralSolidBuilder< 3 >::create( *fan )->copy( *solid );
+    EXPECT_EQ( fan->id(), solid->id() );
+    EXPECT_EQ( fan->nb_vertices(), solid->nb_vertices() );
+    EXPECT_EQ( fan->nb_polyhedra(), solid->nb_polyhedra() );
+    EXPECT_EQ( fan->edges().nb_edges(), solid->edges().nb_edges() );
+    EXPECT_EQ( fan->polyhedron_attribute_manager().nb_elements(), 5 );
+    EXPECT_TRUE( is_valid_tetrahedral_solid( *fan ) );
+    const auto plain = orvane::test::single_tetrahedron();
+    TetrahedralSolidBuilder< 3 >::create( *fan )->copy( *plain );
+    EXPECT_FALSE( fan->are_edges_enabled() );
+    EXPECT_FALSE( fan->are_facets_enabled() );
+    EXPECT_EQ( fan->nb_vertices(), 4 );
+    EXPECT_TRUE( is_valid_tetrahedral_solid( *fan ) );
 }
 
 TEST( SolidMesh, MovedFromSolidIsValidAndEmpty )
