@@ -172,6 +172,11 @@ namespace orvane
 
     VerticesModifier::VerticesModifier() = default;
 
+    VerticesModifier::VerticesModifier( VerticesModifier&& ) noexcept = default;
+
+    VerticesModifier& VerticesModifier::operator=(
+        VerticesModifier&& ) noexcept = default;
+
     VerticesModifier::~VerticesModifier() = default;
 
     index_t VerticesModifier::updated_vertex( index_t vertex )

@@ -64,6 +64,8 @@ namespace orvane
         VerticesModifier();
         VerticesModifier( const VerticesModifier& ) = delete;
         VerticesModifier& operator=( const VerticesModifier& ) = delete;
+        VerticesModifier( VerticesModifier&& ) noexcept;
+        VerticesModifier& operator=( VerticesModifier&& ) noexcept;
         virtual ~VerticesModifier();
 
         /// The vertex that `vertex` has become through the recorded
@@ -82,10 +84,10 @@ namespace orvane
         template < CollapseResult Collapse >
         void update_vertex_map( const Collapse& collapse )
         {
-            for( const auto merged : collapse.merged_vertices )
-            {
-                update_vertex_map( collapse.new_vertex, { &merged, 1 } );
-            }
+            const absl::InlinedVector< index_t, 4 > merged(
+                collapse.merged_vertices.begin(),
+                collapse.merged_vertices.end() );
+            update_vertex_map( collapse.new_vertex, merged );
         }
 
         /// Forgets every recorded merge. To be called once vertices have been
