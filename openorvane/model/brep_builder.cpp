@@ -29,19 +29,19 @@ namespace orvane
     } // namespace
 
 #define ORVANE_BREP_ADD( TYPE, NAME, MESH )                                         \
-    const uuid& BRepBuilder::add_##NAME()                                            \
+    uuid BRepBuilder::add_##NAME()                                            \
     {                                                                                \
         return add_##NAME( uuid{}, default_impl< MESH< 3 > >() );                    \
     }                                                                                \
-    const uuid& BRepBuilder::add_##NAME( const MeshImpl& impl )                      \
+    uuid BRepBuilder::add_##NAME( const MeshImpl& impl )                      \
     {                                                                                \
         return add_##NAME( uuid{}, impl );                                           \
     }                                                                                \
-    const uuid& BRepBuilder::add_##NAME( const uuid& id )                            \
+    uuid BRepBuilder::add_##NAME( const uuid& id )                            \
     {                                                                                \
         return add_##NAME( id, default_impl< MESH< 3 > >() );                        \
     }                                                                                \
-    const uuid& BRepBuilder::add_##NAME( const uuid& id, const MeshImpl& impl )      \
+    uuid BRepBuilder::add_##NAME( const uuid& id, const MeshImpl& impl )      \
     {                                                                                \
         if( brep_.has_component( id ) )                                              \
         {                                                                            \

@@ -32,25 +32,25 @@ namespace orvane
         /// otherwise), and an empty mesh of the default implementation of
         /// their mesh type or of the given implementation. Each returns the
         /// component's uuid.
-        const uuid& add_corner();
-        const uuid& add_corner( const MeshImpl& impl );
-        const uuid& add_corner( const uuid& id );
-        const uuid& add_corner( const uuid& id, const MeshImpl& impl );
+        uuid add_corner();
+        uuid add_corner( const MeshImpl& impl );
+        uuid add_corner( const uuid& id );
+        uuid add_corner( const uuid& id, const MeshImpl& impl );
 
-        const uuid& add_line();
-        const uuid& add_line( const MeshImpl& impl );
-        const uuid& add_line( const uuid& id );
-        const uuid& add_line( const uuid& id, const MeshImpl& impl );
+        uuid add_line();
+        uuid add_line( const MeshImpl& impl );
+        uuid add_line( const uuid& id );
+        uuid add_line( const uuid& id, const MeshImpl& impl );
 
-        const uuid& add_surface();
-        const uuid& add_surface( const MeshImpl& impl );
-        const uuid& add_surface( const uuid& id );
-        const uuid& add_surface( const uuid& id, const MeshImpl& impl );
+        uuid add_surface();
+        uuid add_surface( const MeshImpl& impl );
+        uuid add_surface( const uuid& id );
+        uuid add_surface( const uuid& id, const MeshImpl& impl );
 
-        const uuid& add_block();
-        const uuid& add_block( const MeshImpl& impl );
-        const uuid& add_block( const uuid& id );
-        const uuid& add_block( const uuid& id, const MeshImpl& impl );
+        uuid add_block();
+        uuid add_block( const MeshImpl& impl );
+        uuid add_block( const uuid& id );
+        uuid add_block( const uuid& id, const MeshImpl& impl );
 
         /// Removes the component with its relationships and the links of its
         /// mesh vertices (unique vertices left empty stay until

@@ -204,20 +204,4 @@ namespace orvane
         embedding_relations.internals.push_back( internal_relations.id );
         internal_relations.embeddings.push_back( embedding_relations.id );
     }
-
-    void RelationshipsBuilder::remove_boundary_relation(
-        const uuid& boundary, const uuid& incidence )
-    {
-        auto& impl = *relationships_.impl_;
-        erase_id( impl.at( incidence ).boundaries, boundary );
-        erase_id( impl.at( boundary ).incidences, incidence );
-    }
-
-    void RelationshipsBuilder::remove_internal_relation(
-        const uuid& internal, const uuid& embedding )
-    {
-        auto& impl = *relationships_.impl_;
-        erase_id( impl.at( embedding ).internals, internal );
-        erase_id( impl.at( internal ).embeddings, embedding );
-    }
 } // namespace orvane

@@ -89,11 +89,6 @@ namespace orvane
         void add_internal_relation(
             const ComponentID& internal, const ComponentID& embedding );
 
-        /// Removes the relationship when it exists.
-        void remove_boundary_relation( const uuid& boundary, const uuid& incidence );
-
-        void remove_internal_relation( const uuid& internal, const uuid& embedding );
-
     private:
         Relationships& relationships_;
     };
