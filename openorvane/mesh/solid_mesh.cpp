@@ -466,7 +466,20 @@ namespace orvane
         };
         // Walks from the start through `crossed_facet` and appends the
         // polyhedra met; returns true when the walk closed back on the start.
-        const auto walk = [this, &edge_facets, &edge_vertices, &result](
+        // A facet vertex that is not an end of the edge.
+        const auto other_vertex = [this, &edge_vertices](
+                                      const PolyhedronFacet& facet ) {
+            for( const auto vertex : polyhedron_facet_vertices( facet ) )
+            {
+                if( vertex != edge_vertices[0] && vertex != edge_vertices[1] )
+                {
+                    return vertex;
+                }
+            }
+            return NO_ID;
+        };
+        const auto walk = [this, &edge_facets, &edge_vertices, &other_vertex,
+                              &result](
                               index_t start, local_index_t crossed_facet ) {
             PolyhedronFacet facet{ start, crossed_facet };
             while( true )
@@ -480,20 +493,24 @@ namespace orvane
                 {
                     return true;
                 }
-                const auto entered = polyhedron_adjacent_facet( facet );
-                if( !entered
-                    || std::find( result.begin(), result.end(), next )
-                           != result.end()
+                if( std::find( result.begin(), result.end(), next ) != result.end()
                     || !edge_vertices_in_polyhedron( next, edge_vertices ) )
                 {
                     // Inconsistent adjacency: stop rather than loop.
                     return false;
                 }
-                result.push_back( next );
-                // Leave `next` through its other facet holding the edge.
+                // Enter `next` through its edge facet that holds the crossed
+                // facet's third vertex, and leave through the other one.
+                const auto third = other_vertex( facet );
                 const auto next_facets = edge_facets( next );
-                facet = next_facets[0] == entered.value() ? next_facets[1]
-                                                          : next_facets[0];
+                const auto first_third = other_vertex( next_facets[0] );
+                const auto second_third = other_vertex( next_facets[1] );
+                if( first_third != third && second_third != third )
+                {
+                    return false;
+                }
+                result.push_back( next );
+                facet = first_third == third ? next_facets[1] : next_facets[0];
             }
         };
         result.push_back( first_polyhedron );
