@@ -8,7 +8,8 @@ namespace orvane
 
     void CommonCutterSurfaceLibrary::initialize()
     {
-        initialize_library< CommonCutterSurfaceLibrary >( "CommonCutterSurface" );
+        initialize_library< CommonCutterSurfaceLibrary >(
+            "CommonCutterSurface" );
     }
 
     void CommonCutterSurfaceLibrary::do_initialize()

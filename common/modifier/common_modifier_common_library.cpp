@@ -9,7 +9,8 @@ namespace orvane
 
     void CommonModifierCommonLibrary::initialize()
     {
-        initialize_library< CommonModifierCommonLibrary >( "CommonModifierCommon" );
+        initialize_library< CommonModifierCommonLibrary >(
+            "CommonModifierCommon" );
     }
 
     void CommonModifierCommonLibrary::do_initialize()

@@ -11,7 +11,8 @@ namespace orvane
 
     void CommonModifierModelLibrary::initialize()
     {
-        initialize_library< CommonModifierModelLibrary >( "CommonModifierModel" );
+        initialize_library< CommonModifierModelLibrary >(
+            "CommonModifierModel" );
     }
 
     void CommonModifierModelLibrary::do_initialize()

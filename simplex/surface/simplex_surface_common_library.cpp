@@ -10,7 +10,8 @@ namespace orvane
 
     void SimplexSurfaceCommonLibrary::initialize()
     {
-        initialize_library< SimplexSurfaceCommonLibrary >( "SimplexSurfaceCommon" );
+        initialize_library< SimplexSurfaceCommonLibrary >(
+            "SimplexSurfaceCommon" );
     }
 
     void SimplexSurfaceCommonLibrary::do_initialize()
