@@ -24,31 +24,6 @@ namespace
         return flags[1] ? BorderClass::second_only : BorderClass::neither;
     }
 
-    /// Around one edge, polyhedra whose only border facet is opposite end 0
-    /// and polyhedra whose only border facet is opposite end 1 must not both
-    /// occur.
-    bool breaks_border_facet_pattern(
-        absl::Span< const std::array< bool, 2 > > flags )
-    {
-        if( flags.empty() )
-        {
-            return false;
-        }
-        auto tracked = flags[0];
-        for( const auto& pair : flags )
-        {
-            if( pair[0] == pair[1] )
-            {
-                continue;
-            }
-            if( pair[0] != tracked[0] && pair[1] != tracked[1] )
-            {
-                return true;
-            }
-            tracked = pair;
-        }
-        return false;
-    }
 } // namespace
 
 namespace orvane
@@ -84,11 +59,45 @@ namespace orvane
 
     namespace detail
     {
+        bool breaks_border_facet_pattern(
+            absl::Span< const std::array< bool, 2 > > flags )
+        {
+            if( flags.empty() )
+            {
+                return false;
+            }
+            auto tracked = flags[0];
+            for( const auto& pair : flags )
+            {
+                if( pair[0] == pair[1] )
+                {
+                    continue;
+                }
+                if( pair[0] != tracked[0] && pair[1] != tracked[1] )
+                {
+                    return true;
+                }
+                tracked = pair;
+            }
+            return false;
+        }
+
         bool collapse_edge_breaks_topology(
             const TetrahedralSolid< 3 >& solid, const PolyhedronFacetEdge& edge )
         {
             if( const auto border = edge_border_facets( solid, edge ) )
             {
+                // An inner edge joining two border vertices would merge two
+                // separate pieces of the border into one vertex, pinching
+                // the solid there.
+                const auto edge_vertices =
+                    solid.polyhedron_facet_edge_vertices( edge );
+                if( !border->edge_on_border
+                    && solid.is_vertex_on_border( edge_vertices[0] )
+                    && solid.is_vertex_on_border( edge_vertices[1] ) )
+                {
+                    return true;
+                }
                 const absl::Span< const std::array< bool, 2 > > flags{
                     border->flags.data(), border->flags.size()
                 };

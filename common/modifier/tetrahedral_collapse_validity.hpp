@@ -51,9 +51,10 @@ namespace orvane
 
     namespace detail
     {
-        /// True when collapsing the edge would break the topology: border
-        /// runs first (when an end lies on the border), then the link
-        /// condition.
+        /// True when collapsing the edge would break the topology. When an
+        /// end lies on the border: an inner edge whose two ends both lie on
+        /// the border breaks it, and so do mixed or separate runs of border
+        /// facets around the edge. Then the link condition decides.
         [[nodiscard]] bool collapse_edge_breaks_topology(
             const TetrahedralSolid< 3 >& solid, const PolyhedronFacetEdge& edge );
 
@@ -61,6 +62,12 @@ namespace orvane
         /// on the border.
         [[nodiscard]] std::optional< EdgeBorderFacets > edge_border_facets(
             const TetrahedralSolid< 3 >& solid, const PolyhedronFacetEdge& edge );
+
+        /// True when, around the edge, a polyhedron whose only border facet
+        /// is opposite end 0 and one whose only border facet is opposite end
+        /// 1 both occur (scanning from the first polyhedron's flags).
+        [[nodiscard]] bool breaks_border_facet_pattern(
+            absl::Span< const std::array< bool, 2 > > flags );
 
         /// True when the polyhedra around the edge that do not have both
         /// border facets form more than one run, or, for an inner edge, when

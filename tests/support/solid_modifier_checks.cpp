@@ -4,6 +4,7 @@
 #include <array>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/container/inlined_vector.h>
 #include <absl/strings/str_cat.h>
 #include <absl/strings/str_join.h>
 
@@ -11,7 +12,7 @@
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/geometry/mensuration.hpp>
 
-#include <tests/support/solid_checks.hpp>
+#include <openorvane/geometry/predicates.hpp>
 
 namespace
 {
@@ -49,27 +50,96 @@ namespace orvane
         std::vector< std::string > modified_solid_problems(
             const TetrahedralSolid< 3 >& solid )
         {
-            SolidCheckOptions options;
-            options.skip_inactive = true;
-            auto problems = tetrahedral_solid_problems( solid, options );
+            std::vector< std::string > problems;
+            const auto problem = [&]( const auto&... pieces ) {
+                problems.push_back( absl::StrCat( pieces... ) );
+            };
             const auto active = flags( solid.polyhedron_attribute_manager() );
-
-            absl::flat_hash_map< std::array< index_t, 3 >, index_t > uses;
-            for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
+            const auto nb_polyhedra = solid.nb_polyhedra();
+            std::vector< bool > live( nb_polyhedra );
+            for( index_t t = 0; t < nb_polyhedra; t++ )
             {
-                if( !is_live( solid, active, t ) )
+                live[t] = is_live( solid, active, t );
+            }
+
+            // Live tetrahedra: distinct vertices, positive volume, facet uses.
+            absl::flat_hash_map< std::array< index_t, 3 >,
+                absl::InlinedVector< PolyhedronFacet, 2 > >
+                uses;
+            std::vector< index_t > nb_users( solid.nb_vertices(), 0 );
+            for( index_t t = 0; t < nb_polyhedra; t++ )
+            {
+                if( !live[t] )
+                {
+                    continue;
+                }
+                auto vertices = solid.polyhedron_vertices( t );
+                for( const auto v : vertices )
+                {
+                    nb_users[v]++;
+                }
+                std::sort( vertices.begin(), vertices.end() );
+                if( std::adjacent_find( vertices.begin(), vertices.end() )
+                    != vertices.end() )
+                {
+                    problem( "tetrahedron ", t, " repeats a vertex" );
+                }
+                if( tetrahedron_volume_sign( solid.tetrahedron( t ) )
+                    != SIDE::positive )
+                {
+                    problem( "tetrahedron ", t, " is not positive" );
+                }
+                for( local_index_t f = 0; f < 4; f++ )
+                {
+                    uses[sorted( solid.polyhedron_facet_vertices( { t, f } ) )]
+                        .emplace_back( t, f );
+                }
+            }
+
+            // Adjacency: live to live, mutual, and complete where a facet
+            // has two uses.
+            for( index_t t = 0; t < nb_polyhedra; t++ )
+            {
+                if( !live[t] )
                 {
                     continue;
                 }
                 for( local_index_t f = 0; f < 4; f++ )
                 {
-                    uses[sorted( solid.polyhedron_facet_vertices( { t, f } ) )]++;
+                    const PolyhedronFacet facet{ t, f };
+                    const auto key = sorted( solid.polyhedron_facet_vertices( facet ) );
+                    const auto& facet_uses = uses.at( key );
+                    const auto adjacent = solid.polyhedron_adjacent( facet );
+                    if( !adjacent )
+                    {
+                        if( facet_uses.size() == 2 )
+                        {
+                            problem( "facet ", facet.string(),
+                                " is shared with another live tetrahedron but "
+                                "has no adjacency" );
+                        }
+                        continue;
+                    }
+                    if( adjacent.value() >= nb_polyhedra || !live[adjacent.value()] )
+                    {
+                        problem( "facet ", facet.string(),
+                            " points to dead or invalid tetrahedron ",
+                            adjacent.value() );
+                        continue;
+                    }
+                    const auto back = solid.polyhedron_adjacent_facet( facet );
+                    if( !back || solid.polyhedron_adjacent( back.value() ) != t )
+                    {
+                        problem( "facet ", facet.string(),
+                            " is not pointed back by tetrahedron ",
+                            adjacent.value() );
+                    }
                 }
             }
             std::vector< std::array< index_t, 3 > > crowded;
-            for( const auto& [facet, count] : uses )
+            for( const auto& [facet, facet_uses] : uses )
             {
-                if( count > 2 )
+                if( facet_uses.size() > 2 )
                 {
                     crowded.push_back( facet );
                 }
@@ -77,32 +147,277 @@ namespace orvane
             std::sort( crowded.begin(), crowded.end() );
             for( const auto& facet : crowded )
             {
-                problems.push_back( absl::StrCat( "facet (",
-                    absl::StrJoin( facet, ", " ), ") is used by ",
-                    uses.at( facet ), " live tetrahedra" ) );
+                problem( "facet (", absl::StrJoin( facet, ", " ), ") is used by ",
+                    uses.at( facet ).size(), " live tetrahedra" );
             }
 
+            // Vertex associations and fans reach live tetrahedra only.
+            for( index_t v = 0; v < solid.nb_vertices(); v++ )
+            {
+                const auto stored = solid.polyhedron_around_vertex( v );
+                if( !stored )
+                {
+                    if( nb_users[v] != 0 )
+                    {
+                        problem( "vertex ", v, " is used but not associated" );
+                    }
+                    continue;
+                }
+                if( stored->polyhedron_id >= nb_polyhedra
+                    || !live[stored->polyhedron_id]
+                    || solid.polyhedron_vertex( stored.value() ) != v )
+                {
+                    problem( "vertex ", v, " is associated with ",
+                        stored->string(), ", dead or not holding it" );
+                    continue;
+                }
+                const auto fan = solid.polyhedra_around_vertex( v );
+                if( fan.size() != nb_users[v] )
+                {
+                    problem( "polyhedra_around_vertex(", v, ") gives ", fan.size(),
+                        " tetrahedra, the vertex is used by ", nb_users[v] );
+                }
+            }
+
+            // Tables hold every facet and edge of the live tetrahedra, and a
+            // facet is active exactly when a live tetrahedron uses it.
+            if( solid.are_edges_enabled() )
+            {
+                const auto& edges = solid.edges();
+                for( index_t t = 0; t < nb_polyhedra; t++ )
+                {
+                    if( !live[t] )
+                    {
+                        continue;
+                    }
+                    const auto vertices = solid.polyhedron_vertices( t );
+                    for( local_index_t a = 0; a < 4; a++ )
+                    {
+                        for( local_index_t b = a + 1; b < 4; b++ )
+                        {
+                            if( !edges.edge_from_vertices(
+                                    { vertices[a], vertices[b] } ) )
+                            {
+                                problem( "edge (", vertices[a], ", ", vertices[b],
+                                    ") is missing from the edge table" );
+                            }
+                        }
+                    }
+                }
+            }
             if( solid.are_facets_enabled() )
             {
                 const auto& facets = solid.facets();
-                if( const auto facet_flags =
-                        flags( facets.facet_attribute_manager() ) )
+                const auto facet_flags = flags( facets.facet_attribute_manager() );
+                for( index_t facet = 0; facet < facets.nb_facets(); facet++ )
                 {
-                    for( index_t facet = 0; facet < facets.nb_facets(); facet++ )
+                    const auto& vertices = facets.facet_vertices( facet );
+                    const auto used =
+                        std::find( vertices.begin(), vertices.end(), NO_ID )
+                            == vertices.end()
+                        && uses.contains( sorted( vertices ) );
+                    if( facet_flags && used != facet_flags->value( facet ) )
                     {
-                        const auto& vertices = facets.facet_vertices( facet );
-                        const auto used =
-                            std::find( vertices.begin(), vertices.end(), NO_ID )
-                                == vertices.end()
-                            && uses.contains( sorted( vertices ) );
-                        if( used != facet_flags->value( facet ) )
+                        problem( "facet ", facet, " (",
+                            absl::StrJoin( vertices, ", " ), ") is ",
+                            facet_flags->value( facet ) ? "active" : "inactive",
+                            " but ", used ? "used" : "unused",
+                            " by live tetrahedra" );
+                    }
+                }
+                for( const auto& [key, facet_uses] : uses )
+                {
+                    if( !facets.facet_from_vertices( { key[0], key[1], key[2] } ) )
+                    {
+                        problem( "facet (", absl::StrJoin( key, ", " ),
+                            ") is missing from the facet table" );
+                    }
+                }
+            }
+            return problems;
+        }
+
+        std::vector< std::string > modified_solid_problems_around(
+            const TetrahedralSolid< 3 >& solid,
+            const std::vector< index_t >& tetrahedra )
+        {
+            std::vector< std::string > problems;
+            const auto problem = [&]( const auto&... pieces ) {
+                problems.push_back( absl::StrCat( pieces... ) );
+            };
+            const auto active = flags( solid.polyhedron_attribute_manager() );
+            const auto nb_polyhedra = solid.nb_polyhedra();
+            const auto live = [&]( index_t t ) {
+                return t < nb_polyhedra && is_live( solid, active, t );
+            };
+            std::vector< index_t > checked;
+            for( const auto t : tetrahedra )
+            {
+                if( !live( t ) )
+                {
+                    continue;
+                }
+                checked.push_back( t );
+                for( local_index_t f = 0; f < 4; f++ )
+                {
+                    const auto adjacent = solid.polyhedron_adjacent( { t, f } );
+                    if( adjacent && live( adjacent.value() ) )
+                    {
+                        checked.push_back( adjacent.value() );
+                    }
+                }
+            }
+            std::sort( checked.begin(), checked.end() );
+            checked.erase(
+                std::unique( checked.begin(), checked.end() ), checked.end() );
+
+            // The fans of the vertices met, computed once each.
+            absl::flat_hash_map< index_t, PolyhedraAroundVertex > fans;
+            const auto fan_of = [&]( index_t v ) -> const PolyhedraAroundVertex& {
+                auto found = fans.find( v );
+                if( found == fans.end() )
+                {
+                    found = fans.emplace( v, solid.polyhedra_around_vertex( v ) )
+                                .first;
+                }
+                return found->second;
+            };
+            std::vector< index_t > vertices;
+            for( const auto t : checked )
+            {
+                auto corners = solid.polyhedron_vertices( t );
+                vertices.insert( vertices.end(), corners.begin(), corners.end() );
+                std::sort( corners.begin(), corners.end() );
+                if( std::adjacent_find( corners.begin(), corners.end() )
+                    != corners.end() )
+                {
+                    problem( "tetrahedron ", t, " repeats a vertex" );
+                    continue;
+                }
+                if( tetrahedron_volume_sign( solid.tetrahedron( t ) )
+                    != SIDE::positive )
+                {
+                    problem( "tetrahedron ", t, " is not positive" );
+                }
+                for( local_index_t f = 0; f < 4; f++ )
+                {
+                    const PolyhedronFacet facet{ t, f };
+                    const auto facet_vertices =
+                        solid.polyhedron_facet_vertices( facet );
+                    // The live tetrahedra holding the facet, found around its
+                    // first vertex.
+                    absl::InlinedVector< index_t, 4 > users;
+                    for( const auto& around : fan_of( facet_vertices[0] ) )
+                    {
+                        if( live( around.polyhedron_id )
+                            && solid.vertex_in_polyhedron(
+                                around.polyhedron_id, facet_vertices[1] )
+                            && solid.vertex_in_polyhedron(
+                                around.polyhedron_id, facet_vertices[2] ) )
                         {
-                            problems.push_back( absl::StrCat( "facet ", facet,
-                                " (", absl::StrJoin( vertices, ", " ), ") is ",
-                                facet_flags->value( facet ) ? "active" : "inactive",
-                                " but ", used ? "used" : "unused",
-                                " by live tetrahedra" ) );
+                            users.push_back( around.polyhedron_id );
                         }
+                    }
+                    if( users.size() > 2 )
+                    {
+                        problem( "facet ", facet.string(), " is used by ",
+                            users.size(), " live tetrahedra" );
+                    }
+                    const auto adjacent = solid.polyhedron_adjacent( facet );
+                    if( !adjacent )
+                    {
+                        if( users.size() == 2 )
+                        {
+                            problem( "facet ", facet.string(),
+                                " is shared with another live tetrahedron but "
+                                "has no adjacency" );
+                        }
+                        continue;
+                    }
+                    if( !live( adjacent.value() ) )
+                    {
+                        problem( "facet ", facet.string(),
+                            " points to dead or invalid tetrahedron ",
+                            adjacent.value() );
+                        continue;
+                    }
+                    const auto back = solid.polyhedron_adjacent_facet( facet );
+                    if( !back || solid.polyhedron_adjacent( back.value() ) != t )
+                    {
+                        problem( "facet ", facet.string(),
+                            " is not pointed back by tetrahedron ",
+                            adjacent.value() );
+                    }
+                }
+                if( solid.are_edges_enabled() )
+                {
+                    const auto corners_in_order = solid.polyhedron_vertices( t );
+                    for( local_index_t a = 0; a < 4; a++ )
+                    {
+                        for( local_index_t b = a + 1; b < 4; b++ )
+                        {
+                            if( !solid.edges().edge_from_vertices(
+                                    { corners_in_order[a], corners_in_order[b] } ) )
+                            {
+                                problem( "an edge of tetrahedron ", t,
+                                    " is missing from the edge table" );
+                            }
+                        }
+                    }
+                }
+                if( solid.are_facets_enabled() )
+                {
+                    const auto facet_flags =
+                        flags( solid.facets().facet_attribute_manager() );
+                    for( local_index_t f = 0; f < 4; f++ )
+                    {
+                        const auto facet = solid.facets().facet_from_vertices(
+                            solid.polyhedron_facet_vertices( { t, f } ) );
+                        if( !facet )
+                        {
+                            problem( "facet ", PolyhedronFacet{ t, f }.string(),
+                                " is missing from the facet table" );
+                        }
+                        else if( facet_flags && !facet_flags->value( facet.value() ) )
+                        {
+                            problem( "facet ", facet.value(), " of live tetrahedron ",
+                                t, " is inactive" );
+                        }
+                    }
+                }
+            }
+
+            std::sort( vertices.begin(), vertices.end() );
+            vertices.erase(
+                std::unique( vertices.begin(), vertices.end() ), vertices.end() );
+            for( const auto v : vertices )
+            {
+                const auto stored = solid.polyhedron_around_vertex( v );
+                if( !stored || !live( stored->polyhedron_id )
+                    || solid.polyhedron_vertex( stored.value() ) != v )
+                {
+                    problem( "vertex ", v,
+                        " is not associated with a live tetrahedron holding it" );
+                    continue;
+                }
+                absl::InlinedVector< index_t, 32 > fan;
+                for( const auto& around : fan_of( v ) )
+                {
+                    if( !live( around.polyhedron_id )
+                        || solid.polyhedron_vertex( around ) != v )
+                    {
+                        problem( "polyhedra_around_vertex(", v,
+                            ") reaches a dead tetrahedron or one not holding it" );
+                    }
+                    fan.push_back( around.polyhedron_id );
+                }
+                for( const auto t : checked )
+                {
+                    if( solid.vertex_in_polyhedron( t, v )
+                        && std::find( fan.begin(), fan.end(), t ) == fan.end() )
+                    {
+                        problem( "polyhedra_around_vertex(", v,
+                            ") misses tetrahedron ", t );
                     }
                 }
             }
