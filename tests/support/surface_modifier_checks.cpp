@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <cstdint>
+#include <numeric>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
 
 #include <absl/strings/str_cat.h>
 
@@ -199,188 +203,333 @@ namespace orvane::test
         return count;
     }
 
+    namespace
+    {
+        /// The invariant checks over a set of polygons and a set of
+        /// vertices: the whole surface, or the neighbourhood of an edit.
+        template < index_t dimension >
+        class SurfaceChecker
+        {
+        public:
+            SurfaceChecker( const TriangulatedSurface< dimension >& mesh,
+                const SurfaceCheckOptions& options )
+                : mesh_( mesh ),
+                  options_( options ),
+                  polygon_flags_( find_flags( mesh.polygon_attribute_manager() ) )
+            {
+            }
+
+            bool is_live( index_t polygon ) const
+            {
+                return !polygon_flags_ || polygon_flags_->value( polygon );
+            }
+
+            /// Checks the live polygons of the list, each once, and counts
+            /// their corners per vertex.
+            void check_polygons( const std::vector< index_t >& polygons )
+            {
+                pair_uses_.reserve( 3 * polygons.size() );
+                for( const auto polygon : polygons )
+                {
+                    if( is_live( polygon ) )
+                    {
+                        check_polygon( polygon );
+                    }
+                }
+            }
+
+            /// Checks the edge pairs met in the polygons; with `around`, only
+            /// the pairs with an end in it (all their uses are then in the
+            /// checked fans).
+            void check_pairs( const absl::flat_hash_set< index_t >* around )
+            {
+                std::sort( pair_uses_.begin(), pair_uses_.end(),
+                    []( const PairUse& left, const PairUse& right ) {
+                        return left.key < right.key;
+                    } );
+                const auto edge_flags =
+                    mesh_.are_edges_enabled()
+                        ? find_flags( mesh_.edges().edge_attribute_manager() )
+                        : nullptr;
+                for( std::size_t first = 0; first < pair_uses_.size(); )
+                {
+                    auto last = first + 1;
+                    while( last < pair_uses_.size()
+                           && pair_uses_[last].key == pair_uses_[first].key )
+                    {
+                        last++;
+                    }
+                    const auto count = last - first;
+                    const auto& use = pair_uses_[first].edge;
+                    const auto ends = mesh_.polygon_edge_vertices( use );
+                    first = last;
+                    if( around != nullptr && !around->contains( ends[0] )
+                        && !around->contains( ends[1] ) )
+                    {
+                        continue;
+                    }
+                    if( options_.linked_shared_edges )
+                    {
+                        if( count > 2 )
+                        {
+                            problems_.add( "polygon edge ", use.string(),
+                                " is one of ", count,
+                                " live polygon edges on the same vertices" );
+                        }
+                        else if( count == 2
+                                 && mesh_.polygon_adjacent( use )
+                                        != pair_uses_[last - 1].edge.polygon_id )
+                        {
+                            problems_.add( "polygon edges ", use.string(), " and ",
+                                pair_uses_[last - 1].edge.string(),
+                                " share vertices but are not linked" );
+                        }
+                    }
+                    if( !mesh_.are_edges_enabled() )
+                    {
+                        continue;
+                    }
+                    const auto edge = mesh_.edges().edge_from_vertices( ends );
+                    if( !edge )
+                    {
+                        problems_.add( "edge table misses vertices ", ends[0],
+                            " and ", ends[1] );
+                    }
+                    else if( edge_flags && !edge_flags->value( edge.value() ) )
+                    {
+                        problems_.add( "edge ", edge.value(),
+                            " of live polygon edge ", use.string(),
+                            " is flagged inactive" );
+                    }
+                }
+            }
+
+            /// Checks the association and fan of each vertex.
+            template < typename Vertices >
+            void check_vertices( const Vertices& vertices )
+            {
+                for( const auto vertex : vertices )
+                {
+                    check_vertex( vertex );
+                }
+            }
+
+            ::testing::AssertionResult result() const
+            {
+                return problems_.result();
+            }
+
+        private:
+            struct PairUse
+            {
+                std::uint64_t key;
+                PolygonEdge edge;
+            };
+
+            static std::uint64_t pair_key( index_t v0, index_t v1 )
+            {
+                return ( static_cast< std::uint64_t >( std::min( v0, v1 ) ) << 32 )
+                       | std::max( v0, v1 );
+            }
+
+            void check_polygon( index_t polygon )
+            {
+                const auto vertices = mesh_.polygon_vertices( polygon );
+                if( vertices[0] == vertices[1] || vertices[1] == vertices[2]
+                    || vertices[0] == vertices[2] )
+                {
+                    problems_.add( "polygon ", polygon, " repeats a vertex" );
+                    return;
+                }
+                for( const auto vertex : vertices )
+                {
+                    if( vertex >= mesh_.nb_vertices() )
+                    {
+                        problems_.add(
+                            "polygon ", polygon, " has invalid vertex ", vertex );
+                        return;
+                    }
+                }
+                for( local_index_t local = 0; local < 3; local++ )
+                {
+                    live_corners_[vertices[local]]++;
+                    const PolygonEdge edge{ polygon, local };
+                    const auto start = vertices[local];
+                    const auto end = vertices[( local + 1 ) % 3];
+                    pair_uses_.push_back( { pair_key( start, end ), edge } );
+                    check_adjacency( edge, start, end );
+                }
+                if constexpr( dimension == 2 )
+                {
+                    if( triangle_area_sign( mesh_.triangle( polygon ) )
+                        != SIDE::positive )
+                    {
+                        problems_.add( "polygon ", polygon, " is not positive" );
+                    }
+                }
+            }
+
+            void check_adjacency(
+                const PolygonEdge& edge, index_t start, index_t end )
+            {
+                const auto adjacent = mesh_.polygon_adjacent( edge );
+                if( !adjacent )
+                {
+                    return;
+                }
+                if( adjacent.value() >= mesh_.nb_polygons()
+                    || !is_live( adjacent.value() ) )
+                {
+                    problems_.add( "polygon edge ", edge.string(),
+                        " is adjacent to dead or invalid polygon ",
+                        adjacent.value() );
+                    return;
+                }
+                // The neighbour must hold the edge the other way and point
+                // back across it.
+                const auto others = mesh_.polygon_vertices( adjacent.value() );
+                local_index_t back{ NO_LID };
+                bool same_way{ false };
+                for( local_index_t other = 0; other < 3; other++ )
+                {
+                    const auto other_start = others[other];
+                    const auto other_end = others[( other + 1 ) % 3];
+                    if( other_start == end && other_end == start )
+                    {
+                        back = other;
+                    }
+                    if( other_start == start && other_end == end )
+                    {
+                        same_way = true;
+                    }
+                }
+                if( back == NO_LID )
+                {
+                    problems_.add( "polygon edge ", edge.string(),
+                        " is adjacent to ", adjacent.value(),
+                        same_way ? " which runs the edge the same way"
+                                 : " which lacks the edge" );
+                    return;
+                }
+                if( mesh_.polygon_adjacent( { adjacent.value(), back } )
+                    != edge.polygon_id )
+                {
+                    problems_.add(
+                        "adjacency of ", edge.string(), " is not mutual" );
+                }
+            }
+
+            void check_vertex( index_t vertex )
+            {
+                const auto found = live_corners_.find( vertex );
+                const index_t corners =
+                    found == live_corners_.end() ? 0 : found->second;
+                if( corners == 0 )
+                {
+                    if( !mesh_.is_vertex_isolated( vertex ) )
+                    {
+                        problems_.add( "vertex ", vertex,
+                            " of no live polygon is not isolated (",
+                            mesh_.polygon_around_vertex( vertex )->string(),
+                            ")" );
+                    }
+                    return;
+                }
+                if( mesh_.is_vertex_isolated( vertex ) )
+                {
+                    problems_.add(
+                        "vertex ", vertex, " of a live polygon is isolated" );
+                    return;
+                }
+                const auto stored = mesh_.polygon_around_vertex( vertex ).value();
+                if( !is_live( stored.polygon_id )
+                    || mesh_.polygon_vertex( stored ) != vertex )
+                {
+                    problems_.add( "vertex ", vertex, " is associated with ",
+                        stored.string(), " which is dead or does not hold it" );
+                    return;
+                }
+                const auto fan = mesh_.polygons_around_vertex( vertex );
+                for( const auto& corner : fan )
+                {
+                    if( !is_live( corner.polygon_id )
+                        || mesh_.polygon_vertex( corner ) != vertex )
+                    {
+                        problems_.add( "fan of vertex ", vertex, " reaches ",
+                            corner.string(), " which is dead or does not hold it" );
+                    }
+                }
+                if( options_.single_fan && fan.size() != corners )
+                {
+                    problems_.add( "fan of vertex ", vertex, " has ", fan.size(),
+                        " polygons out of ", corners );
+                }
+            }
+
+        private:
+            const TriangulatedSurface< dimension >& mesh_;
+            const SurfaceCheckOptions& options_;
+            std::shared_ptr< VariableAttribute< bool > > polygon_flags_;
+            absl::flat_hash_map< index_t, index_t > live_corners_;
+            std::vector< PairUse > pair_uses_;
+            Problems problems_;
+        };
+    } // namespace
+
     template < index_t dimension >
     ::testing::AssertionResult is_valid_surface(
         const TriangulatedSurface< dimension >& mesh,
         const SurfaceCheckOptions& options )
     {
-        Problems problems;
-        const auto polygon_flags = find_flags( mesh.polygon_attribute_manager() );
-        const auto is_live = [&]( index_t polygon ) {
-            return !polygon_flags || polygon_flags->value( polygon );
-        };
-        const auto nb_vertices = mesh.nb_vertices();
-        std::vector< index_t > live_corners( nb_vertices, 0 );
-        // Undirected vertex pair -> directed uses by live triangles.
-        std::map< std::array< index_t, 2 >, std::vector< PolygonEdge > > pairs;
+        SurfaceChecker< dimension > checker{ mesh, options };
+        std::vector< index_t > polygons( mesh.nb_polygons() );
+        std::iota( polygons.begin(), polygons.end(), 0 );
+        checker.check_polygons( polygons );
+        checker.check_pairs( nullptr );
+        std::vector< index_t > vertices( mesh.nb_vertices() );
+        std::iota( vertices.begin(), vertices.end(), 0 );
+        checker.check_vertices( vertices );
+        return checker.result();
+    }
 
-        for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+    template < index_t dimension >
+    ::testing::AssertionResult is_valid_surface_around(
+        const TriangulatedSurface< dimension >& mesh,
+        absl::Span< const index_t > vertices,
+        const SurfaceCheckOptions& options )
+    {
+        SurfaceChecker< dimension > checker{ mesh, options };
+        absl::flat_hash_set< index_t > around;
+        for( const auto vertex : vertices )
         {
-            if( !is_live( polygon ) )
+            around.insert( vertex );
+            if( vertex >= mesh.nb_vertices() )
             {
-                continue;
+                return ::testing::AssertionFailure()
+                       << "vertex " << vertex << " does not exist";
             }
-            const auto vertices = mesh.polygon_vertices( polygon );
-            if( vertices[0] == vertices[1] || vertices[1] == vertices[2]
-                || vertices[0] == vertices[2] )
+            for( const auto neighbour : mesh.vertices_around_vertex( vertex ) )
             {
-                problems.add( "polygon ", polygon, " repeats a vertex" );
-                continue;
-            }
-            bool valid_vertices{ true };
-            for( const auto vertex : vertices )
-            {
-                if( vertex >= nb_vertices )
-                {
-                    problems.add(
-                        "polygon ", polygon, " has invalid vertex ", vertex );
-                    valid_vertices = false;
-                }
-            }
-            if( !valid_vertices )
-            {
-                continue;
-            }
-            for( local_index_t local = 0; local < 3; local++ )
-            {
-                live_corners[vertices[local]]++;
-                const PolygonEdge edge{ polygon, local };
-                const auto ends = mesh.polygon_edge_vertices( edge );
-                pairs[{ std::min( ends[0], ends[1] ), std::max( ends[0], ends[1] ) }]
-                    .push_back( edge );
-                const auto adjacent = mesh.polygon_adjacent( edge );
-                if( !adjacent )
-                {
-                    continue;
-                }
-                if( adjacent.value() >= mesh.nb_polygons()
-                    || !is_live( adjacent.value() ) )
-                {
-                    problems.add( "polygon edge ", edge.string(),
-                        " is adjacent to dead or invalid polygon ",
-                        adjacent.value() );
-                    continue;
-                }
-                const auto adjacent_edge = mesh.polygon_adjacent_edge( edge );
-                if( !adjacent_edge )
-                {
-                    problems.add( "polygon edge ", edge.string(), " is adjacent to ",
-                        adjacent.value(), " which lacks the edge" );
-                    continue;
-                }
-                if( mesh.polygon_adjacent( adjacent_edge.value() ) != polygon )
-                {
-                    problems.add( "adjacency of ", edge.string(),
-                        " is not mutual" );
-                }
-                const auto other_ends =
-                    mesh.polygon_edge_vertices( adjacent_edge.value() );
-                if( other_ends[0] != ends[1] || other_ends[1] != ends[0] )
-                {
-                    problems.add( "polygon edge ", edge.string(), " and ",
-                        adjacent_edge->string(), " run the same way" );
-                }
-            }
-            if constexpr( dimension == 2 )
-            {
-                if( triangle_area_sign( mesh.triangle( polygon ) )
-                    != SIDE::positive )
-                {
-                    problems.add( "polygon ", polygon, " is not positive" );
-                }
+                around.insert( neighbour );
             }
         }
-
-        if( options.linked_shared_edges )
+        std::vector< index_t > polygons;
+        for( const auto vertex : around )
         {
-            for( const auto& [pair, uses] : pairs )
+            for( const auto& corner : mesh.polygons_around_vertex( vertex ) )
             {
-                if( uses.size() > 2 )
-                {
-                    problems.add( "vertices ", pair[0], " and ", pair[1],
-                        " are joined by ", uses.size(), " live polygon edges" );
-                }
-                else if( uses.size() == 2
-                         && mesh.polygon_adjacent( uses[0] )
-                                != uses[1].polygon_id )
-                {
-                    problems.add( "polygon edges ", uses[0].string(), " and ",
-                        uses[1].string(), " share vertices but are not linked" );
-                }
+                polygons.push_back( corner.polygon_id );
             }
         }
-
-        for( index_t vertex = 0; vertex < nb_vertices; vertex++ )
-        {
-            if( live_corners[vertex] == 0 )
-            {
-                if( !mesh.is_vertex_isolated( vertex ) )
-                {
-                    const auto stored = mesh.polygon_around_vertex( vertex );
-                    if( stored && !is_live( stored->polygon_id ) )
-                    {
-                        problems.add( "unused vertex ", vertex,
-                            " is associated with dead polygon ",
-                            stored->polygon_id );
-                    }
-                    else
-                    {
-                        problems.add(
-                            "unused vertex ", vertex, " is not isolated" );
-                    }
-                }
-                continue;
-            }
-            if( mesh.is_vertex_isolated( vertex ) )
-            {
-                problems.add( "vertex ", vertex, " of a live polygon is isolated" );
-                continue;
-            }
-            const auto stored = mesh.polygon_around_vertex( vertex ).value();
-            if( !is_live( stored.polygon_id )
-                || mesh.polygon_vertex( stored ) != vertex )
-            {
-                problems.add( "vertex ", vertex, " is associated with ",
-                    stored.string(), " which is dead or does not hold it" );
-                continue;
-            }
-            const auto fan = mesh.polygons_around_vertex( vertex );
-            for( const auto& corner : fan )
-            {
-                if( !is_live( corner.polygon_id )
-                    || mesh.polygon_vertex( corner ) != vertex )
-                {
-                    problems.add( "fan of vertex ", vertex, " reaches ",
-                        corner.string(), " which is dead or does not hold it" );
-                }
-            }
-            if( options.single_fan && fan.size() != live_corners[vertex] )
-            {
-                problems.add( "fan of vertex ", vertex, " has ", fan.size(),
-                    " polygons out of ", live_corners[vertex] );
-            }
-        }
-
-        if( mesh.are_edges_enabled() )
-        {
-            const auto& edges = mesh.edges();
-            const auto edge_flags = find_flags( edges.edge_attribute_manager() );
-            for( const auto& [pair, uses] : pairs )
-            {
-                const auto edge = edges.edge_from_vertices( pair );
-                if( !edge )
-                {
-                    problems.add( "edge table misses vertices ", pair[0], " and ",
-                        pair[1] );
-                }
-                else if( edge_flags && !edge_flags->value( edge.value() ) )
-                {
-                    problems.add( "edge ", edge.value(), " of a live polygon ",
-                        uses.front().string(), " is flagged inactive" );
-                }
-            }
-        }
-        return problems.result();
+        std::sort( polygons.begin(), polygons.end() );
+        polygons.erase(
+            std::unique( polygons.begin(), polygons.end() ), polygons.end() );
+        checker.check_polygons( polygons );
+        checker.check_pairs( &around );
+        std::vector< index_t > sorted( around.begin(), around.end() );
+        std::sort( sorted.begin(), sorted.end() );
+        checker.check_vertices( sorted );
+        return checker.result();
     }
 
     template EditableSurface< 2 > make_surface(
@@ -403,4 +552,10 @@ namespace orvane::test
         const TriangulatedSurface< 2 >&, const SurfaceCheckOptions& );
     template ::testing::AssertionResult is_valid_surface(
         const TriangulatedSurface< 3 >&, const SurfaceCheckOptions& );
+    template ::testing::AssertionResult is_valid_surface_around(
+        const TriangulatedSurface< 2 >&, absl::Span< const index_t >,
+        const SurfaceCheckOptions& );
+    template ::testing::AssertionResult is_valid_surface_around(
+        const TriangulatedSurface< 3 >&, absl::Span< const index_t >,
+        const SurfaceCheckOptions& );
 } // namespace orvane::test

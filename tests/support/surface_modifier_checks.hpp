@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <absl/types/span.h>
+
 #include <gtest/gtest.h>
 
 #include <openorvane/basic/types.hpp>
@@ -80,6 +82,15 @@ namespace orvane::test
     template < index_t dimension >
     ::testing::AssertionResult is_valid_surface(
         const TriangulatedSurface< dimension >& mesh,
+        const SurfaceCheckOptions& options = {} );
+
+    /// The same invariants restricted to the neighbourhood of an edit: the
+    /// given vertices and their neighbours, with the live triangles of their
+    /// fans. A vertex of two fans is only caught by the whole check.
+    template < index_t dimension >
+    ::testing::AssertionResult is_valid_surface_around(
+        const TriangulatedSurface< dimension >& mesh,
+        absl::Span< const index_t > vertices,
         const SurfaceCheckOptions& options = {} );
 
     /// Number of live triangles.

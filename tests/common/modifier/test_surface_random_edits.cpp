@@ -1,0 +1,299 @@
+#include <array>
+#include <random>
+
+#include <absl/strings/str_cat.h>
+
+#include <gtest/gtest.h>
+
+#include <openorvane/geometry/predicates.hpp>
+#include <openorvane/mesh/edges.hpp>
+
+#include <common/modifier/triangle_preview.hpp>
+#include <common/modifier/triangulated_surface_modifier.hpp>
+
+#include <tests/support/surface_modifier_checks.hpp>
+
+namespace
+{
+    using namespace orvane;
+
+    enum struct Edit
+    {
+        split_triangle,
+        split_edge,
+        swap_edge,
+        collapse_edge,
+        clean
+    };
+
+    /// Random valid edits of a surface. Every edit is chosen among those the
+    /// previews and validity tests accept (in 2-D every new triangle must
+    /// turn counter-clockwise) and is followed by the invariant check around
+    /// the vertices it touched; the whole surface is checked every
+    /// FULL_CHECK_PERIOD edits, after each clean-up and at the end.
+    template < index_t dimension >
+    class RandomEditor
+    {
+    public:
+        RandomEditor( test::EditableSurface< dimension >& surface,
+            std::uint32_t seed )
+            : mesh_( *surface.mesh ),
+              modifier_( *surface.mesh, *surface.builder ),
+              random_( seed )
+        {
+        }
+
+        /// Runs the edits; returns the number of edits of each kind done.
+        std::array< index_t, 5 > run( index_t nb_attempts )
+        {
+            std::array< index_t, 5 > done{};
+            index_t nb_edits{ 0 };
+            for( index_t attempt = 0; attempt < nb_attempts; attempt++ )
+            {
+                const auto edit = pick_edit();
+                SCOPED_TRACE( absl::StrCat( "attempt ", attempt, ", edit ",
+                    static_cast< int >( edit ) ) );
+                touched_.clear();
+                if( !try_edit( edit ) )
+                {
+                    continue;
+                }
+                done[static_cast< int >( edit )]++;
+                nb_edits++;
+                const auto whole = edit == Edit::clean
+                                   || nb_edits % FULL_CHECK_PERIOD == 0;
+                const auto valid =
+                    whole ? test::is_valid_surface( mesh_ )
+                          : test::is_valid_surface_around( mesh_, touched_ );
+                EXPECT_TRUE( valid );
+                if( !valid )
+                {
+                    return done;
+                }
+            }
+            EXPECT_TRUE( test::is_valid_surface( mesh_ ) );
+            return done;
+        }
+
+    private:
+        static constexpr index_t FULL_CHECK_PERIOD = 100;
+
+        Edit pick_edit()
+        {
+            const auto draw = std::uniform_int_distribution< int >{ 0, 99 }( random_ );
+            if( draw < 1 )
+            {
+                return Edit::clean;
+            }
+            if( draw < 20 )
+            {
+                return Edit::split_triangle;
+            }
+            if( draw < 45 )
+            {
+                return Edit::split_edge;
+            }
+            if( draw < 70 )
+            {
+                return Edit::swap_edge;
+            }
+            return Edit::collapse_edge;
+        }
+
+        index_t random_live_polygon()
+        {
+            std::uniform_int_distribution< index_t > pick{ 0,
+                mesh_.nb_polygons() - 1 };
+            while( true )
+            {
+                const auto polygon = pick( random_ );
+                if( modifier_.is_polygon_active( polygon ) )
+                {
+                    return polygon;
+                }
+            }
+        }
+
+        PolygonEdge random_edge()
+        {
+            const auto polygon = random_live_polygon();
+            const auto edge = std::uniform_int_distribution< int >{ 0, 2 }( random_ );
+            return { polygon, static_cast< local_index_t >( edge ) };
+        }
+
+        static bool positive( const Point< dimension >& a,
+            const Point< dimension >& b,
+            const Point< dimension >& c )
+        {
+            if constexpr( dimension == 2 )
+            {
+                return triangle_area_sign( Triangle< 2 >{ a, b, c } )
+                       == SIDE::positive;
+            }
+            else
+            {
+                return true;
+            }
+        }
+
+        Point< dimension > midpoint( const PolygonEdge& edge ) const
+        {
+            const auto ends = mesh_.polygon_edge_vertices( edge );
+            return ( mesh_.point( ends[0] ) + mesh_.point( ends[1] ) ) * 0.5;
+        }
+
+        bool try_edit( Edit edit )
+        {
+            switch( edit )
+            {
+            case Edit::clean:
+                modifier_.clean();
+                return true;
+            case Edit::split_triangle:
+                return try_split_triangle();
+            case Edit::split_edge:
+                return try_split_edge();
+            case Edit::swap_edge:
+                return try_swap_edge();
+            case Edit::collapse_edge:
+                return try_collapse_edge();
+            }
+            return false;
+        }
+
+        bool try_split_triangle()
+        {
+            const auto polygon = random_live_polygon();
+            const auto point = mesh_.polygon_barycenter( polygon );
+            const auto vertices = mesh_.polygon_vertices( polygon );
+            for( local_index_t i = 0; i < 3; i++ )
+            {
+                if( !positive( mesh_.point( vertices[i] ),
+                        mesh_.point( vertices[( i + 1 ) % 3] ), point ) )
+                {
+                    return false;
+                }
+            }
+            const auto info = modifier_.split_triangle( polygon, point );
+            touched_ = { info.new_vertex, vertices[0], vertices[1], vertices[2] };
+            return true;
+        }
+
+        bool try_split_edge()
+        {
+            const auto edge = random_edge();
+            const auto point = midpoint( edge );
+            for( const auto& preview :
+                triangles_after_split_edge( mesh_, edge, point ) )
+            {
+                const auto& vertices = preview.triangle.vertices();
+                if( !positive( vertices[0], vertices[1], vertices[2] ) )
+                {
+                    return false;
+                }
+            }
+            touched_ = { modifier_.split_edge( edge, point ).new_vertex };
+            return true;
+        }
+
+        bool try_swap_edge()
+        {
+            const auto edge = random_edge();
+            const auto adjacent = mesh_.polygon_adjacent_edge( edge );
+            if( !adjacent )
+            {
+                return false;
+            }
+            const auto ends = mesh_.polygon_edge_vertices( edge );
+            const auto apex = mesh_.polygon_vertex(
+                mesh_.previous_polygon_vertex( PolygonVertex{ edge } ) );
+            const auto other_apex = mesh_.polygon_vertex(
+                mesh_.previous_polygon_vertex( PolygonVertex{ adjacent.value() } ) );
+            if( apex == other_apex
+                || !mesh_.polygons_from_edge_vertices( { apex, other_apex } )
+                        .empty() )
+            {
+                return false;
+            }
+            if constexpr( dimension == 3 )
+            {
+                if( !is_swap_edge_topologically_valid( mesh_, edge ) )
+                {
+                    return false;
+                }
+            }
+            const auto& s = mesh_.point( ends[0] );
+            const auto& t = mesh_.point( ends[1] );
+            const auto& a = mesh_.point( apex );
+            const auto& b = mesh_.point( other_apex );
+            if( !positive( s, b, a ) || !positive( a, b, t ) )
+            {
+                return false;
+            }
+            modifier_.swap_edge( edge );
+            touched_ = { ends[0], ends[1], apex, other_apex };
+            return true;
+        }
+
+        bool try_collapse_edge()
+        {
+            const auto edge = random_edge();
+            const auto ends = mesh_.polygon_edge_vertices( edge );
+            const auto point = midpoint( edge );
+            if( !is_collapse_edge_valid( mesh_, { ends[0], ends[1] }, point ) )
+            {
+                return false;
+            }
+            // Alternate the two forms when the surface has an edge table.
+            if( mesh_.are_edges_enabled() && ( random_() % 2 == 0 ) )
+            {
+                const auto index =
+                    mesh_.edges().edge_from_vertices( ends ).value();
+                EXPECT_TRUE( modifier_.is_edge_active( index ) );
+                const auto info = modifier_.collapse_edge( index, point );
+                touched_ = { info.new_vertex, ends[0], ends[1] };
+            }
+            else
+            {
+                const auto info = modifier_.collapse_edge( edge, point );
+                touched_ = { info.new_vertex, ends[0], ends[1] };
+            }
+            return true;
+        }
+
+    private:
+        const TriangulatedSurface< dimension >& mesh_;
+        TriangulatedSurfaceModifier< dimension > modifier_;
+        std::mt19937 random_;
+        std::vector< index_t > touched_;
+    };
+
+    template < index_t dimension >
+    void run_random_edits( std::uint32_t seed, bool with_edges )
+    {
+        SCOPED_TRACE( absl::StrCat( "seed ", seed, ", dimension ", dimension ) );
+        // 32 by 32 squares: 2048 triangles.
+        auto surface = test::make_grid< dimension >( 32, 32 );
+        if( with_edges )
+        {
+            surface.mesh->enable_edges();
+        }
+        RandomEditor< dimension > editor{ surface, seed };
+        const auto done = editor.run( 2500 );
+        for( const auto count : done )
+        {
+            // Every kind of edit was exercised.
+            EXPECT_GT( count, 0 );
+        }
+    }
+
+    TEST( SurfaceRandomEdits, planar_surface_stays_valid )
+    {
+        run_random_edits< 2 >( 20261210, false );
+    }
+
+    TEST( SurfaceRandomEdits, surface_in_space_with_edge_table_stays_valid )
+    {
+        run_random_edits< 3 >( 4242, true );
+    }
+} // namespace
