@@ -5,7 +5,6 @@
 #include <limits>
 
 #include <absl/container/flat_hash_map.h>
-#include <absl/strings/match.h>
 #include <absl/strings/str_cat.h>
 
 #include <openorvane/basic/exception.hpp>
@@ -45,13 +44,27 @@ namespace
             filename );
     }
 
-    void save_native( const TetrahedralSolid< 3 >& solid, const std::string& filename )
+    void write_header( std::ofstream& file,
+        std::string_view name,
+        const uuid& id,
+        index_t nb_vertices )
     {
-        auto file = open_file( filename );
-        file << "OOTSO3D 1\n";
-        file << "name " << solid.name() << "\n";
-        file << "id " << solid.id().string() << "\n";
-        file << "vertices " << solid.nb_vertices() << "\n";
+        file << "OpenOrvane TetrahedralSolid\n";
+        file << "name " << name << "\n";
+        file << "id " << id.string() << "\n";
+        file << "dimension 3\n";
+        file << "vertices " << nb_vertices << "\n";
+    }
+} // namespace
+
+namespace orvane
+{
+    std::vector< std::string > save_tetrahedral_solid(
+        const TetrahedralSolid< 3 >& solid, std::string_view filename )
+    {
+        const std::string name{ filename };
+        auto file = open_file( name );
+        write_header( file, solid.name(), solid.id(), solid.nb_vertices() );
         for( index_t v = 0; v < solid.nb_vertices(); v++ )
         {
             write_point( file, solid.point( v ) );
@@ -59,10 +72,15 @@ namespace
         file << "tetrahedra " << solid.nb_polyhedra() << "\n";
         for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
         {
-            for( const auto vertex : solid.polyhedron_vertices( t ) )
-            {
-                file << vertex << " ";
-            }
+            const auto vertices = solid.polyhedron_vertices( t );
+            file << written_index( vertices[0] ) << " "
+                 << written_index( vertices[1] ) << " "
+                 << written_index( vertices[2] ) << " "
+                 << written_index( vertices[3] ) << "\n";
+        }
+        file << "adjacencies\n";
+        for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
+        {
             for( local_index_t f = 0; f < 4; f++ )
             {
                 file << written_index(
@@ -70,14 +88,17 @@ namespace
                 file << ( f == 3 ? "\n" : " " );
             }
         }
-        close_file( file, filename );
+        close_file( file, name );
+        return { name };
     }
 
-    void save_vtk( const TetrahedralSolid< 3 >& solid, const std::string& filename )
+    std::vector< std::string > save_vtk(
+        const TetrahedralSolid< 3 >& solid, std::string_view filename )
     {
-        auto file = open_file( filename );
+        const std::string name{ filename };
+        auto file = open_file( name );
         file << "# vtk DataFile Version 2.0\n";
-        file << ( solid.name().empty() ? std::string_view{ "TetrahedralSolid3D" }
+        file << ( solid.name().empty() ? std::string_view{ "OpenOrvane mesh" }
                                        : solid.name() )
              << "\n";
         file << "ASCII\nDATASET UNSTRUCTURED_GRID\n";
@@ -102,24 +123,7 @@ namespace
         {
             file << VTK_TETRA << "\n";
         }
-        close_file( file, filename );
-    }
-} // namespace
-
-namespace orvane
-{
-    std::vector< std::string > save_tetrahedral_solid(
-        const TetrahedralSolid< 3 >& solid, std::string_view filename )
-    {
-        const std::string name{ filename };
-        if( absl::EndsWith( absl::string_view{ name }, ".vtk" ) )
-        {
-            save_vtk( solid, name );
-        }
-        else
-        {
-            save_native( solid, name );
-        }
+        close_file( file, name );
         return { name };
     }
 
@@ -150,10 +154,8 @@ namespace orvane
                 }
             }
             auto file = open_file( filename );
-            file << "OOTSO3D 1\n";
-            file << "name " << name << "\n";
-            file << "id " << solid.id().string() << "\n";
-            file << "vertices " << used_vertices.size() << "\n";
+            write_header( file, name, solid.id(),
+                static_cast< index_t >( used_vertices.size() ) );
             for( const auto vertex : used_vertices )
             {
                 write_point( file, solid.point( vertex ) );
@@ -161,10 +163,15 @@ namespace orvane
             file << "tetrahedra " << tetrahedra.size() << "\n";
             for( const auto t : tetrahedra )
             {
-                for( const auto vertex : solid.polyhedron_vertices( t ) )
-                {
-                    file << new_vertex.at( vertex ) << " ";
-                }
+                const auto vertices = solid.polyhedron_vertices( t );
+                file << new_vertex.at( vertices[0] ) << " "
+                     << new_vertex.at( vertices[1] ) << " "
+                     << new_vertex.at( vertices[2] ) << " "
+                     << new_vertex.at( vertices[3] ) << "\n";
+            }
+            file << "adjacencies\n";
+            for( std::size_t t = 0; t < tetrahedra.size(); t++ )
+            {
                 file << "-1 -1 -1 -1\n";
             }
             close_file( file, filename );

@@ -40,20 +40,24 @@ TEST( SolidOutput, NativeFormat )
     EXPECT_EQ( save_tetrahedral_solid( *fan, filename ),
         std::vector< std::string >{ filename } );
     const auto lines = read_lines( filename );
-    ASSERT_EQ( lines.size(), 4 + 5 + 1 + 2 );
-    EXPECT_EQ( lines[0], "OOTSO3D 1" );
+    ASSERT_EQ( lines.size(), 5 + 5 + 1 + 2 + 1 + 2 );
+    EXPECT_EQ( lines[0], "OpenOrvane TetrahedralSolid" );
     EXPECT_EQ( lines[1], "name fan" );
     EXPECT_EQ( lines[2], "id " + fan->id().string() );
-    EXPECT_EQ( lines[3], "vertices 5" );
-    EXPECT_EQ( lines[5], "0 0 1" );
+    EXPECT_EQ( lines[3], "dimension 3" );
+    EXPECT_EQ( lines[4], "vertices 5" );
+    EXPECT_EQ( lines[6], "0 0 1" );
     // Coordinates keep every bit: cos( pi / 2 ) is not 0.
-    std::istringstream ring{ lines[7] };
+    std::istringstream ring{ lines[8] };
     double x, y, z;
     ring >> x >> y >> z;
     EXPECT_EQ( Point< 3 >( { x, y, z } ), fan->point( 3 ) );
-    EXPECT_EQ( lines[9], "tetrahedra 2" );
-    EXPECT_EQ( lines[10], "0 1 2 3 -1 -1 1 -1" );
-    EXPECT_EQ( lines[11], "0 1 3 4 -1 -1 -1 0" );
+    EXPECT_EQ( lines[10], "tetrahedra 2" );
+    EXPECT_EQ( lines[11], "0 1 2 3" );
+    EXPECT_EQ( lines[12], "0 1 3 4" );
+    EXPECT_EQ( lines[13], "adjacencies" );
+    EXPECT_EQ( lines[14], "-1 -1 1 -1" );
+    EXPECT_EQ( lines[15], "-1 -1 -1 0" );
     std::filesystem::remove( filename );
 }
 
@@ -61,10 +65,10 @@ TEST( SolidOutput, VtkFormat )
 {
     const auto solid = orvane::test::single_tetrahedron();
     const auto filename = temporary_path( "single.vtk" );
-    save_tetrahedral_solid( *solid, filename );
+    save_vtk( *solid, filename );
     const auto lines = read_lines( filename );
     const std::vector< std::string > expected{ "# vtk DataFile Version 2.0",
-        "TetrahedralSolid3D", "ASCII", "DATASET UNSTRUCTURED_GRID",
+        "OpenOrvane mesh", "ASCII", "DATASET UNSTRUCTURED_GRID",
         "POINTS 4 double", "0 0 0", "1 0 0", "0 1 0", "0 0 1", "CELLS 1 5",
         "4 0 1 2 3", "CELL_TYPES 1", "10" };
     EXPECT_EQ( lines, expected );
@@ -80,18 +84,20 @@ TEST( SolidOutput, SaveTetrahedraAndFailures )
     const auto written = detail::save_tetrahedra( *cube, listed, "" );
     ASSERT_EQ( written, std::vector< std::string >{ "tetrahedra.oo_tso3d" } );
     const auto lines = read_lines( written.front() );
-    ASSERT_EQ( lines.size(), 4 + 4 + 1 + 1 );
-    EXPECT_EQ( lines[3], "vertices 4" );
+    ASSERT_EQ( lines.size(), 5 + 4 + 1 + 1 + 1 + 1 );
+    EXPECT_EQ( lines[4], "vertices 4" );
     // Tetrahedron 2 = (5, 1, 4, 7), its points only, renumbered.
-    EXPECT_EQ( lines[4], "1 0 1" );
-    EXPECT_EQ( lines[9], "0 1 2 3 -1 -1 -1 -1" );
+    EXPECT_EQ( lines[5], "1 0 1" );
+    EXPECT_EQ( lines[10], "0 1 2 3" );
+    EXPECT_EQ( lines[12], "-1 -1 -1 -1" );
     std::filesystem::remove( written.front() );
     EXPECT_EQ( detail::save_tetrahedra( *cube, listed, "star" ),
         std::vector< std::string >{ "star.oo_tso3d" } );
     std::filesystem::remove( "star.oo_tso3d" );
     std::filesystem::current_path( current );
 
+    const auto missing = temporary_path( "missing/dir/cube" );
+    EXPECT_THROW( save_vtk( *cube, missing + ".vtk" ), OpenOrvaneException );
     EXPECT_THROW(
-        save_tetrahedral_solid( *cube, temporary_path( "missing/dir/cube.vtk" ) ),
-        OpenOrvaneException );
+        save_tetrahedral_solid( *cube, missing + ".oo_tso3d" ), OpenOrvaneException );
 }
