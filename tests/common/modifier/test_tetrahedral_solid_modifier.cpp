@@ -12,6 +12,8 @@
 #include <openorvane/geometry/barycentric_coordinates.hpp>
 #include <openorvane/geometry/predicates.hpp>
 
+#include <common/modifier/common_modifier_solid_library.hpp>
+#include <common/modifier/mesh_modifier_factory.hpp>
 #include <common/modifier/tetrahedral_collapse_validity.hpp>
 #include <common/modifier/tetrahedral_solid_modifier.hpp>
 #include <common/modifier/tetrahedron_preview.hpp>
@@ -914,4 +916,23 @@ TEST( TetrahedralSolidModifierFlags, destruction_removes_the_flags )
         solid->polyhedron_attribute_manager().find_attribute_base( "orvane_active" ) );
     EXPECT_FALSE( solid->facets().facet_attribute_manager().find_attribute_base(
         "orvane_active" ) );
+}
+
+TEST( TetrahedralSolidModifierFactory, created_by_implementation_name )
+{
+    CommonModifierSolidLibrary::initialize();
+    auto solid = test::cube_of_six_tetrahedra();
+    auto builder = TetrahedralSolidBuilder< 3 >::create( *solid );
+    EXPECT_TRUE( MeshModifierFactory::has_creator(
+        MeshModifierFactory::key( "OpenOrvaneTetrahedralSolid", 3 ) ) );
+
+    auto modifier =
+        MeshModifierFactory::create< TetrahedralSolidModifier >( *solid, *builder );
+
+    ASSERT_TRUE( modifier );
+    const auto info =
+        modifier->split_tetrahedron( 0, solid->polyhedron_barycenter( 0 ) );
+    EXPECT_EQ( info.tetrahedra.size(), 4u );
+    EXPECT_FALSE( modifier->is_polyhedron_active( 0 ) );
+    EXPECT_TRUE( test::is_valid_modified_solid( *solid ) );
 }
