@@ -533,3 +533,73 @@ TEST( TetrahedralSolid, SetPolyhedronVertexAssociatesTheNewVertex )
     builder->reset_polyhedra_around_vertex( 3 );
     EXPECT_EQ( solid->polyhedron_around_vertex( 3 ), PolyhedronVertex( 0, 3 ) );
 }
+
+// Every edge of a grid: the walk lists exactly the tetrahedra holding the
+// edge, each one sharing an edge facet with the one before it, except once
+// for a border edge, where the walk goes back to the start and turns the
+// other way.
+TEST( TetrahedralSolid, PolyhedraAroundEveryEdgeOfAGrid )
+{
+    const index_t nx = 3, ny = 2, nz = 2;
+    const auto grid = orvane::test::grid_tetrahedral_solid( nx, ny, nz );
+    grid->enable_edges();
+    const auto shares_edge_facet = [&grid]( index_t lhs, index_t rhs,
+                                       const EdgeVertices& edge ) {
+        for( const auto& facet : grid->edge_incident_facets( lhs, edge ) )
+        {
+            if( grid->polyhedron_adjacent( facet ) == rhs )
+            {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto on_boundary = [&]( const EdgeVertices& edge ) {
+        const auto a = grid->point( edge[0] );
+        const auto b = grid->point( edge[1] );
+        const std::array< double, 3 > size{ double( nx ), double( ny ), double( nz ) };
+        for( local_index_t axis = 0; axis < 3; axis++ )
+        {
+            for( const auto side : { 0., size[axis] } )
+            {
+                if( a.value( axis ) == side && b.value( axis ) == side )
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for( index_t e = 0; e < grid->edges().nb_edges(); e++ )
+    {
+        const auto edge = grid->edges().edge_vertices( e );
+        const auto around = as_vector( grid->polyhedra_around_edge( edge ) );
+        std::vector< index_t > expected;
+        for( index_t t = 0; t < grid->nb_polyhedra(); t++ )
+        {
+            if( grid->edge_vertices_in_polyhedron( t, edge ) )
+            {
+                expected.push_back( t );
+            }
+        }
+        ASSERT_EQ( sorted( around ), expected ) << "edge " << e;
+        index_t nb_restarts{ 0 };
+        for( std::size_t i = 1; i < around.size(); i++ )
+        {
+            if( !shares_edge_facet( around[i - 1], around[i], edge ) )
+            {
+                EXPECT_TRUE( shares_edge_facet( around.front(), around[i], edge ) )
+                    << "edge " << e;
+                nb_restarts++;
+            }
+        }
+        const auto border = on_boundary( edge );
+        EXPECT_EQ( grid->is_edge_on_border( edge ), border ) << "edge " << e;
+        EXPECT_LE( nb_restarts, border ? 1u : 0u ) << "edge " << e;
+        if( !border )
+        {
+            EXPECT_TRUE( shares_edge_facet( around.back(), around.front(), edge ) )
+                << "edge " << e;
+        }
+    }
+}
