@@ -179,9 +179,13 @@ namespace orvane
                 {
                     ++group_end;
                 }
-                if( group_end - group == 2 && group->from_smaller != ( group + 1 )->from_smaller )
+                // A polygon that runs the pair both ways (a repeated vertex)
+                // is never its own neighbour.
+                const auto first = group->polygon_edge;
+                if( group_end - group == 2 && group->from_smaller != ( group + 1 )->from_smaller
+                    && first / Impl::NB_POLYGON_VERTICES
+                           != ( group + 1 )->polygon_edge / Impl::NB_POLYGON_VERTICES )
                 {
-                    const auto first = group->polygon_edge;
                     const auto second = ( group + 1 )->polygon_edge;
                     impl.polygon_adjacents[first] = second / Impl::NB_POLYGON_VERTICES;
                     impl.polygon_adjacents[second] = first / Impl::NB_POLYGON_VERTICES;
@@ -251,7 +255,8 @@ namespace orvane
                     impl.adjacent( polygon, e ) = NO_ID;
                     pending.insert_or_assign( EdgeVertices{ to, from }, PolygonEdge{ polygon, e } );
                 }
-                else if( uses.size() == 1 && uses[0].from == to )
+                else if( uses.size() == 1 && uses[0].from == to
+                         && uses[0].polygon != polygon )
                 {
                     impl.adjacent( polygon, e ) = uses[0].polygon;
                     impl.adjacent( uses[0].polygon, uses[0].edge ) = polygon;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <numeric>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -127,6 +128,7 @@ namespace orvane
                 { NO_ID, NO_ID, NO_ID } },
             { "four uses", { { 0, 1, 2 }, { 1, 0, 3 }, { 0, 1, 4 }, { 1, 0, 2 } },
                 { NO_ID, NO_ID, NO_ID, NO_ID } },
+            { "repeated vertex", { { 0, 1, 0 } }, { NO_ID } },
         };
         std::vector< Point< 3 > > points;
         for( index_t i = 0; i < 5; i++ )
@@ -142,6 +144,16 @@ namespace orvane
                 EXPECT_EQ( surface->polygon_adjacent( { p, 0 } ).value_or( NO_ID ),
                     test_case.across_edge0[p] )
                     << test_case.name << ", polygon " << p;
+            }
+            // Recomputing for every listed polygon gives the same answer.
+            std::vector< index_t > all( surface->nb_polygons() );
+            std::iota( all.begin(), all.end(), index_t{ 0 } );
+            TriangulatedSurfaceBuilder< 3 >::create( *surface )->compute_polygon_adjacencies( all );
+            for( index_t p = 0; p < surface->nb_polygons(); p++ )
+            {
+                EXPECT_EQ( surface->polygon_adjacent( { p, 0 } ).value_or( NO_ID ),
+                    test_case.across_edge0[p] )
+                    << test_case.name << ", listed, polygon " << p;
             }
         }
     }
