@@ -194,6 +194,12 @@ namespace orvane
                 return *mesh_;
             }
 
+            /// The same as mesh().
+            const Mesh& get_mesh() const
+            {
+                return *mesh_;
+            }
+
             /// The mesh, for editing through its builder.
             Mesh& get_modifiable_mesh()
             {
