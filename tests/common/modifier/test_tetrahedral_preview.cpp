@@ -56,7 +56,7 @@ namespace
 TEST( TetrahedronPreview, split_tetrahedron )
 {
     const auto solid = test::single_tetrahedron();
-    for( const auto created :
+    for( const auto& created :
         tetrahedra_after_split_tetrahedron( *solid, 0, point( 0.1, 0.2, 0.3 ) ) )
     {
         EXPECT_EQ( sign( created ), SIDE::positive );

@@ -428,6 +428,28 @@ TEST( TetrahedralSolidModifierCollapse, border_edge_unsets_outer_facets )
     EXPECT_EQ( nb_border_before(), before - 2 );
 }
 
+TEST( TetrahedralSolidModifierCollapse, lone_tetrahedron_leaves_no_dangling_vertex )
+{
+    EditedSolid edited{ test::single_tetrahedron() };
+    const auto edge = edited.facet_edge( 0, 1 );
+    const auto at = point( 0.5, 0, 0 );
+    ASSERT_TRUE( is_collapse_edge_valid( *edited.solid, edge, at ) );
+
+    const auto info = edited.modifier->collapse_edge( edge, at );
+
+    EXPECT_EQ( info.removed_tetrahedra, std::vector< index_t >{ 0 } );
+    EXPECT_TRUE( info.modified_tetrahedra.empty() );
+    for( const index_t v : { 2, 3 } )
+    {
+        EXPECT_TRUE( edited.solid->is_vertex_isolated( v ) )
+            << "vertex " << v << " must not keep the removed tetrahedron";
+    }
+    EXPECT_TRUE( test::is_valid_modified_solid( *edited.solid ) );
+    static_cast< void >( edited.modifier->clean() );
+    EXPECT_EQ( edited.solid->nb_polyhedra(), 0u );
+    EXPECT_EQ( edited.solid->nb_vertices(), 0u );
+}
+
 TEST( TetrahedralSolidModifierSwap, facet_flip_and_back )
 {
     EditedSolid edited{ test::cube_of_five_tetrahedra(), true };
