@@ -185,7 +185,7 @@ namespace orvane
                 }
                 position++;
             }
-            auto files = save_tetrahedral_solid( *merged, filename );
+            auto files = save_vtk( *merged, filename );
             append_cell_data( filename, cell_components );
             return files;
         }

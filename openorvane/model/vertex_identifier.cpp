@@ -156,11 +156,12 @@ namespace orvane
         void update_unique_vertices( const uuid& component, const OldToNew& old2new )
         {
             auto& table = links( component ).unique_vertices;
+            // The new index of each linked vertex (NO_ID: its link is
+            // dropped), so that each unique vertex's list can be rewritten
+            // in place and keep its order.
+            std::vector< index_t > renumbered( table.size(), NO_ID );
             std::vector< index_t > new_table;
-            // Vertices whose link is dropped, and the new index of each kept
-            // one, so that each unique vertex's list can be rewritten in
-            // place and keep its order.
-            absl::flat_hash_map< index_t, index_t > renumbered;
+            std::vector< index_t > touched;
             for( index_t v = 0; v < table.size(); v++ )
             {
                 const auto unique = table[v];
@@ -168,52 +169,48 @@ namespace orvane
                 {
                     continue;
                 }
+                touched.push_back( unique );
                 const auto new_vertex = v < old2new.size() ? old2new[v] : NO_ID;
-                if( new_vertex != NO_ID && ( new_vertex >= new_table.size()
-                                               || new_table[new_vertex] == NO_ID ) )
+                if( new_vertex == NO_ID )
                 {
-                    if( new_vertex >= new_table.size() )
-                    {
-                        new_table.resize( static_cast< std::size_t >( new_vertex ) + 1, NO_ID );
-                    }
+                    continue;
+                }
+                if( new_vertex >= new_table.size() )
+                {
+                    new_table.resize( static_cast< std::size_t >( new_vertex ) + 1, NO_ID );
+                }
+                if( new_table[new_vertex] == NO_ID )
+                {
                     new_table[new_vertex] = unique;
-                    renumbered.emplace( v, new_vertex );
-                }
-                else
-                {
-                    renumbered.emplace( v, NO_ID );
+                    renumbered[v] = new_vertex;
                 }
             }
-            // Each touched unique vertex's list is rewritten once.
-            absl::flat_hash_map< index_t, bool > touched;
-            for( index_t v = 0; v < table.size(); v++ )
+            std::sort( touched.begin(), touched.end() );
+            touched.erase( std::unique( touched.begin(), touched.end() ), touched.end() );
+            for( const auto unique : touched )
             {
-                if( table[v] != NO_ID )
-                {
-                    touched.emplace( table[v], true );
-                }
-            }
-            for( const auto& entry : touched )
-            {
-                auto& list = component_vertices_[entry.first];
-                std::vector< ComponentMeshVertex > rewritten;
-                rewritten.reserve( list.size() );
+                auto& list = component_vertices_[unique];
+                auto kept = list.begin();
                 for( auto& component_vertex : list )
                 {
-                    if( component_vertex.component_id.id() != component )
+                    if( component_vertex.component_id.id() == component )
                     {
-                        rewritten.push_back( std::move( component_vertex ) );
-                        continue;
+                        const auto vertex = component_vertex.vertex;
+                        const auto new_vertex =
+                            vertex < renumbered.size() ? renumbered[vertex] : NO_ID;
+                        if( new_vertex == NO_ID )
+                        {
+                            continue;
+                        }
+                        component_vertex.vertex = new_vertex;
                     }
-                    const auto found = renumbered.find( component_vertex.vertex );
-                    if( found == renumbered.end() || found->second == NO_ID )
+                    if( &*kept != &component_vertex )
                     {
-                        continue;
+                        *kept = std::move( component_vertex );
                     }
-                    component_vertex.vertex = found->second;
-                    rewritten.push_back( std::move( component_vertex ) );
+                    ++kept;
                 }
-                list = std::move( rewritten );
+                list.erase( kept, list.end() );
             }
             table = std::move( new_table );
         }
