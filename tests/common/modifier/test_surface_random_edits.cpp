@@ -76,24 +76,25 @@ namespace
         }
 
     private:
-        static constexpr index_t FULL_CHECK_PERIOD = 100;
+        static constexpr index_t FULL_CHECK_PERIOD = 200;
 
         Edit pick_edit()
         {
-            const auto draw = std::uniform_int_distribution< int >{ 0, 99 }( random_ );
-            if( draw < 1 )
+            const auto draw =
+                std::uniform_int_distribution< int >{ 0, 999 }( random_ );
+            if( draw < 5 )
             {
                 return Edit::clean;
             }
-            if( draw < 20 )
+            if( draw < 200 )
             {
                 return Edit::split_triangle;
             }
-            if( draw < 45 )
+            if( draw < 450 )
             {
                 return Edit::split_edge;
             }
-            if( draw < 70 )
+            if( draw < 700 )
             {
                 return Edit::swap_edge;
             }
