@@ -15,6 +15,8 @@
 #include <openorvane/geometry/predicates.hpp>
 #include <openorvane/mesh/edges.hpp>
 
+#include <tests/support/surface_checks.hpp>
+
 namespace orvane::test
 {
     namespace
@@ -212,7 +214,7 @@ namespace orvane::test
         {
         public:
             SurfaceChecker( const TriangulatedSurface< dimension >& mesh,
-                const SurfaceCheckOptions& options )
+                const SurfaceEditCheckOptions& options )
                 : mesh_( mesh ),
                   options_( options ),
                   polygon_flags_( find_flags( mesh.polygon_attribute_manager() ) )
@@ -312,6 +314,11 @@ namespace orvane::test
                 {
                     check_vertex( vertex );
                 }
+            }
+
+            void add_problem( const std::string& problem )
+            {
+                problems_.add( problem );
             }
 
             ::testing::AssertionResult result() const
@@ -468,7 +475,7 @@ namespace orvane::test
 
         private:
             const TriangulatedSurface< dimension >& mesh_;
-            const SurfaceCheckOptions& options_;
+            const SurfaceEditCheckOptions& options_;
             std::shared_ptr< VariableAttribute< bool > > polygon_flags_;
             absl::flat_hash_map< index_t, index_t > live_corners_;
             std::vector< PairUse > pair_uses_;
@@ -479,7 +486,7 @@ namespace orvane::test
     template < index_t dimension >
     ::testing::AssertionResult is_valid_surface(
         const TriangulatedSurface< dimension >& mesh,
-        const SurfaceCheckOptions& options )
+        const SurfaceEditCheckOptions& options )
     {
         SurfaceChecker< dimension > checker{ mesh, options };
         std::vector< index_t > polygons( mesh.nb_polygons() );
@@ -489,6 +496,19 @@ namespace orvane::test
         std::vector< index_t > vertices( mesh.nb_vertices() );
         std::iota( vertices.begin(), vertices.end(), 0 );
         checker.check_vertices( vertices );
+        // The surface checks shared by every test, ignoring dead triangles.
+        SurfaceCheckOptions shared;
+        shared.skip_inactive = true;
+        shared.check_complete_adjacency = options.linked_shared_edges;
+        shared.check_manifold_edges = options.linked_shared_edges;
+        shared.check_vertex_fans = options.single_fan;
+        // Edits judged only topologically may leave flat triangles in 3-D.
+        shared.check_degenerate = dimension == 2;
+        for( const auto& problem :
+            triangulated_surface_problems( mesh, shared ) )
+        {
+            checker.add_problem( problem );
+        }
         return checker.result();
     }
 
@@ -496,7 +516,7 @@ namespace orvane::test
     ::testing::AssertionResult is_valid_surface_around(
         const TriangulatedSurface< dimension >& mesh,
         absl::Span< const index_t > vertices,
-        const SurfaceCheckOptions& options )
+        const SurfaceEditCheckOptions& options )
     {
         SurfaceChecker< dimension > checker{ mesh, options };
         absl::flat_hash_set< index_t > around;
@@ -549,13 +569,13 @@ namespace orvane::test
     template index_t nb_active_polygons( const TriangulatedSurface< 2 >& );
     template index_t nb_active_polygons( const TriangulatedSurface< 3 >& );
     template ::testing::AssertionResult is_valid_surface(
-        const TriangulatedSurface< 2 >&, const SurfaceCheckOptions& );
+        const TriangulatedSurface< 2 >&, const SurfaceEditCheckOptions& );
     template ::testing::AssertionResult is_valid_surface(
-        const TriangulatedSurface< 3 >&, const SurfaceCheckOptions& );
+        const TriangulatedSurface< 3 >&, const SurfaceEditCheckOptions& );
     template ::testing::AssertionResult is_valid_surface_around(
         const TriangulatedSurface< 2 >&, absl::Span< const index_t >,
-        const SurfaceCheckOptions& );
+        const SurfaceEditCheckOptions& );
     template ::testing::AssertionResult is_valid_surface_around(
         const TriangulatedSurface< 3 >&, absl::Span< const index_t >,
-        const SurfaceCheckOptions& );
+        const SurfaceEditCheckOptions& );
 } // namespace orvane::test

@@ -58,7 +58,7 @@ namespace orvane::test
     /// (a, b, c) and (b, a, c), adjacent across {a, b} and {b, c} only.
     EditableSurface< 3 > make_pillow();
 
-    struct SurfaceCheckOptions
+    struct SurfaceEditCheckOptions
     {
         /// Two live triangles that use the same vertex pair in opposite
         /// directions must be adjacent across it, and no vertex pair has a
@@ -78,11 +78,13 @@ namespace orvane::test
     ///   isolated;
     /// - with an edge table, every edge of a live triangle is in the table
     ///   and is active when edge flags exist;
-    /// - in 2-D every live triangle turns counter-clockwise (exact sign).
+    /// - in 2-D every live triangle turns counter-clockwise (exact sign);
+    /// - the shared surface checks of surface_checks.hpp, dead triangles
+    ///   skipped.
     template < index_t dimension >
     ::testing::AssertionResult is_valid_surface(
         const TriangulatedSurface< dimension >& mesh,
-        const SurfaceCheckOptions& options = {} );
+        const SurfaceEditCheckOptions& options = {} );
 
     /// The same invariants restricted to the neighbourhood of an edit: the
     /// given vertices and their neighbours, with the live triangles of their
@@ -91,7 +93,7 @@ namespace orvane::test
     ::testing::AssertionResult is_valid_surface_around(
         const TriangulatedSurface< dimension >& mesh,
         absl::Span< const index_t > vertices,
-        const SurfaceCheckOptions& options = {} );
+        const SurfaceEditCheckOptions& options = {} );
 
     /// Number of live triangles.
     template < index_t dimension >

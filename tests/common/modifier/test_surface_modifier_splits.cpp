@@ -187,7 +187,7 @@ namespace
     TEST( SurfaceSplitPillow, split_edge_keeps_halves_linked_across_second_edge )
     {
         auto surface = test::make_pillow();
-        const test::SurfaceCheckOptions pillow{ false, true };
+        const test::SurfaceEditCheckOptions pillow{ false, true };
         ASSERT_TRUE( is_valid_surface( *surface.mesh, pillow ) );
         TriangulatedSurfaceModifier< 3 > modifier{ *surface.mesh,
             *surface.builder };
