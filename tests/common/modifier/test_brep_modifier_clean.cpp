@@ -122,6 +122,8 @@ namespace
         auto fixture = test::tetrahedron_model();
         auto& model = fixture.model;
         BRepBuilder builder{ model };
+        // An isolated vertex in a surface that no edit touches.
+        builder.surface_mesh_builder( fixture.surfaces[2] )->create_point( point( 5, 5, 5 ) );
         BRepGeometricModifier modifier{ model, builder };
         // A tetrahedron split touches the block only; a line split reaches a
         // line, two surfaces and the block.
@@ -134,9 +136,12 @@ namespace
         EXPECT_TRUE( info.line_edges.contains( fixture.lines[5] ) );
         EXPECT_EQ( info.surface_polygons.size(), 2 );
         EXPECT_EQ( info.block_polyhedra.size(), 1 );
-        // Splits leave no vertex isolated.
+        EXPECT_FALSE( info.surface_polygons.contains( fixture.surfaces[2] ) );
+        // Splits leave no vertex isolated: only the extra vertex goes.
         EXPECT_TRUE( info.line_vertices.empty() );
-        EXPECT_TRUE( info.surface_vertices.empty() );
+        ASSERT_EQ( info.surface_vertices.size(), 1 );
+        EXPECT_EQ( info.surface_vertices.at( fixture.surfaces[2] ),
+            ( std::vector< index_t >{ 0, 1, 2, NO_ID } ) );
         EXPECT_TRUE( info.block_vertices.empty() );
         EXPECT_EQ( info.unique_vertices.size(), model.nb_unique_vertices() );
         EXPECT_EQ( model.block( fixture.block ).mesh().nb_polyhedra(), 6 );

@@ -135,6 +135,28 @@ namespace
         }
     }
 
+    TEST_F( BRepModifierEdits, inner_edge_listed_through_both_polygons_split_once )
+    {
+        BRep model;
+        const auto strips = test::add_two_strips( model, point( 0, 0, 0 ) );
+        BRepBuilder builder{ model };
+        BRepGeometricModifier modifier{ model, builder };
+        // The diagonal (p1, q2) of surface0 lies inside it.
+        const auto edge = surface_edge( model, strips.surface0, 1, 6 );
+        ASSERT_EQ( component_mesh_edges( model, model.surface( strips.surface0 ), edge )
+                       .surfaces.at( strips.surface0 )
+                       .size(),
+            2 );
+        const auto info =
+            modifier.split_edge( model.surface( strips.surface0 ), edge, point( 1.5, 0.5, 0 ) );
+        EXPECT_TRUE( info.lines.empty() );
+        ASSERT_EQ( info.surfaces.size(), 1 );
+        EXPECT_EQ( info.surfaces.at( strips.surface0 ).size(), 1 );
+        EXPECT_EQ( component_types( model, info.new_unique_vertex ),
+            ( std::vector< std::string >{ "Surface" } ) );
+        EXPECT_TRUE( is_conformal_brep( model ) );
+    }
+
     TEST_F( BRepModifierEdits, block_edge_and_triangle_splits_reach_lines_surfaces_and_block )
     {
         auto fixture = test::tetrahedron_model();
