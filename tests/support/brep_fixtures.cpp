@@ -107,6 +107,60 @@ namespace orvane
             return result;
         }
 
+        TwoSurfacesModel two_grid_surfaces_sharing_a_line( index_t n )
+        {
+            OpenOrvaneModelLibrary::initialize();
+            TwoSurfacesModel result;
+            BRepBuilder builder{ result.model };
+            const auto nb_points = ( n + 1 ) * ( n + 1 );
+            builder.create_unique_vertices( 2 * nb_points - ( n + 1 ) );
+            const auto step = 1. / static_cast< double >( n );
+            result.corner0 = add_corner( builder, point( 0, 0, 0 ), 0 );
+            result.corner1 = add_corner( builder, point( 1, 0, 0 ), n );
+            std::vector< Point< 3 > > row;
+            std::vector< index_t > row_uniques;
+            for( index_t i = 0; i <= n; i++ )
+            {
+                row.push_back( point( i * step, 0, 0 ) );
+                row_uniques.push_back( i );
+            }
+            result.line = add_line( builder, row, row_uniques );
+            std::vector< std::array< index_t, 3 > > triangles;
+            for( index_t j = 0; j < n; j++ )
+            {
+                for( index_t i = 0; i < n; i++ )
+                {
+                    const auto v = j * ( n + 1 ) + i;
+                    triangles.push_back( { v, v + 1, v + n + 2 } );
+                    triangles.push_back( { v, v + n + 2, v + n + 1 } );
+                }
+            }
+            for( index_t s = 0; s < 2; s++ )
+            {
+                std::vector< Point< 3 > > points;
+                std::vector< index_t > uniques;
+                for( index_t j = 0; j <= n; j++ )
+                {
+                    for( index_t i = 0; i <= n; i++ )
+                    {
+                        points.push_back( s == 0 ? point( i * step, j * step, 0 )
+                                                 : point( i * step, 0, j * step ) );
+                        const auto v = j * ( n + 1 ) + i;
+                        uniques.push_back( j == 0 ? v : v + s * ( nb_points - ( n + 1 ) ) );
+                    }
+                }
+                const auto id = add_surface( builder, points, triangles, uniques );
+                ( s == 0 ? result.surface0 : result.surface1 ) = id;
+            }
+            const auto& model = result.model;
+            const auto& line = model.line( result.line );
+            builder.add_corner_line_boundary_relationship( model.corner( result.corner0 ), line );
+            builder.add_corner_line_boundary_relationship( model.corner( result.corner1 ), line );
+            builder.add_line_surface_boundary_relationship( line, model.surface( result.surface0 ) );
+            builder.add_line_surface_boundary_relationship( line, model.surface( result.surface1 ) );
+            return result;
+        }
+
         TetrahedronModel tetrahedron_model()
         {
             OpenOrvaneModelLibrary::initialize();

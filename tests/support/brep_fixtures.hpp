@@ -34,6 +34,14 @@ namespace orvane
 
         TwoSurfacesModel two_surfaces_sharing_a_line();
 
+        /// The same layout with n x n grids: surface0 holds the points
+        /// (i/n, j/n, 0) and surface1 the points (i/n, 0, j/n), i and j in
+        /// [0, n], vertex j * (n + 1) + i, each grid square cut into two
+        /// triangles; the line runs along row j = 0 with n edges. Unique
+        /// vertex i is the point (i/n, 0, 0); the other points follow, those
+        /// of surface0 first.
+        TwoSurfacesModel two_grid_surfaces_sharing_a_line( index_t n );
+
         /// A closed model: the tetrahedron (0,0,0), (1,0,0), (0,1,0),
         /// (0,0,1) as one block made of one tetrahedron, bounded by four
         /// one-triangle surfaces (their normals pointing outward), six
