@@ -661,10 +661,11 @@ namespace orvane
     {
         auto& base = static_cast< TriangulatedSurfaceModifier< dimension >& >( *this );
         const auto& mesh = this->mesh();
+        // One result object for every path, so that it is built in place.
+        SurfaceEpsilonSplitEdgeInfo result;
         const auto first = mesh.polygon_edge_vertex( edge, 0 );
         if( are_points_colocated( mesh.point( first ), point ) )
         {
-            SurfaceEpsilonSplitEdgeInfo result;
             result.info.new_vertex = first;
             result.kind = SurfaceEpsilonSplitEdgeKind::first_vertex;
             return result;
@@ -672,12 +673,13 @@ namespace orvane
         const auto second = mesh.polygon_edge_vertex( edge, 1 );
         if( are_points_colocated( point, mesh.point( second ) ) )
         {
-            SurfaceEpsilonSplitEdgeInfo result;
             result.info.new_vertex = second;
             result.kind = SurfaceEpsilonSplitEdgeKind::second_vertex;
             return result;
         }
-        return { base.split_edge( edge, point ), SurfaceEpsilonSplitEdgeKind::split };
+        result.info = base.split_edge( edge, point );
+        result.kind = SurfaceEpsilonSplitEdgeKind::split;
+        return result;
     }
 
     namespace detail
