@@ -258,14 +258,6 @@ namespace orvane
                     continue;
                 }
                 checked.push_back( t );
-                for( local_index_t f = 0; f < 4; f++ )
-                {
-                    const auto adjacent = solid.polyhedron_adjacent( { t, f } );
-                    if( adjacent && live( adjacent.value() ) )
-                    {
-                        checked.push_back( adjacent.value() );
-                    }
-                }
             }
             std::sort( checked.begin(), checked.end() );
             checked.erase(
@@ -281,6 +273,21 @@ namespace orvane
                                 .first;
                 }
                 return found->second;
+            };
+            // The vertices of the tetrahedra met, read once each.
+            absl::flat_hash_map< index_t, std::array< index_t, 4 > > corners_of;
+            const auto holds = [&]( index_t t, index_t v ) {
+                auto found = corners_of.find( t );
+                if( found == corners_of.end() )
+                {
+                    const auto corners = solid.polyhedron_vertices( t );
+                    found = corners_of
+                                .emplace( t, std::array< index_t, 4 >{ corners[0],
+                                                 corners[1], corners[2], corners[3] } )
+                                .first;
+                }
+                const auto& corners = found->second;
+                return std::find( corners.begin(), corners.end(), v ) != corners.end();
             };
             std::vector< index_t > vertices;
             for( const auto t : checked )
@@ -304,33 +311,22 @@ namespace orvane
                     const PolyhedronFacet facet{ t, f };
                     const auto facet_vertices =
                         solid.polyhedron_facet_vertices( facet );
-                    // The live tetrahedra holding the facet, found around its
-                    // first vertex.
-                    absl::InlinedVector< index_t, 4 > users;
-                    for( const auto& around : fan_of( facet_vertices[0] ) )
-                    {
-                        if( live( around.polyhedron_id )
-                            && solid.vertex_in_polyhedron(
-                                around.polyhedron_id, facet_vertices[1] )
-                            && solid.vertex_in_polyhedron(
-                                around.polyhedron_id, facet_vertices[2] ) )
-                        {
-                            users.push_back( around.polyhedron_id );
-                        }
-                    }
-                    if( users.size() > 2 )
-                    {
-                        problem( "facet ", facet.string(), " is used by ",
-                            users.size(), " live tetrahedra" );
-                    }
                     const auto adjacent = solid.polyhedron_adjacent( facet );
                     if( !adjacent )
                     {
-                        if( users.size() == 2 )
+                        // A border facet: no other live tetrahedron around
+                        // its first vertex may hold it.
+                        for( const auto& around : fan_of( facet_vertices[0] ) )
                         {
-                            problem( "facet ", facet.string(),
-                                " is shared with another live tetrahedron but "
-                                "has no adjacency" );
+                            if( around.polyhedron_id != t
+                                && live( around.polyhedron_id )
+                                && holds( around.polyhedron_id, facet_vertices[1] )
+                                && holds( around.polyhedron_id, facet_vertices[2] ) )
+                            {
+                                problem( "facet ", facet.string(),
+                                    " is shared with tetrahedron ",
+                                    around.polyhedron_id, " but has no adjacency" );
+                            }
                         }
                         continue;
                     }
@@ -387,6 +383,22 @@ namespace orvane
                 }
             }
 
+            // Each checked tetrahedron is in the fans of its vertices.
+            for( const auto t : checked )
+            {
+                for( const auto v : solid.polyhedron_vertices( t ) )
+                {
+                    const auto& fan = fan_of( v );
+                    if( std::none_of( fan.begin(), fan.end(),
+                            [t]( const PolyhedronVertex& around ) {
+                                return around.polyhedron_id == t;
+                            } ) )
+                    {
+                        problem( "polyhedra_around_vertex(", v,
+                            ") misses tetrahedron ", t );
+                    }
+                }
+            }
             std::sort( vertices.begin(), vertices.end() );
             vertices.erase(
                 std::unique( vertices.begin(), vertices.end() ), vertices.end() );
@@ -400,7 +412,6 @@ namespace orvane
                         " is not associated with a live tetrahedron holding it" );
                     continue;
                 }
-                absl::InlinedVector< index_t, 32 > fan;
                 for( const auto& around : fan_of( v ) )
                 {
                     if( !live( around.polyhedron_id )
@@ -408,16 +419,6 @@ namespace orvane
                     {
                         problem( "polyhedra_around_vertex(", v,
                             ") reaches a dead tetrahedron or one not holding it" );
-                    }
-                    fan.push_back( around.polyhedron_id );
-                }
-                for( const auto t : checked )
-                {
-                    if( solid.vertex_in_polyhedron( t, v )
-                        && std::find( fan.begin(), fan.end(), t ) == fan.end() )
-                    {
-                        problem( "polyhedra_around_vertex(", v,
-                            ") misses tetrahedron ", t );
                     }
                 }
             }

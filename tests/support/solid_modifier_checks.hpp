@@ -31,10 +31,10 @@ namespace orvane
             const TetrahedralSolid< 3 >& solid );
 
         /// The same invariants, checked only around the given tetrahedra (an
-        /// edit's new and modified ones): over them and their live
-        /// neighbours, and over the vertices of those. Fast enough to run
-        /// after every edit of a long random sequence, with a full check
-        /// now and then.
+        /// edit's new and modified ones) and their vertices. Their
+        /// neighbours are reached through the adjacency checks, which look
+        /// at both sides of every facet. Fast enough to run after every edit
+        /// of a long random sequence, with a full check now and then.
         std::vector< std::string > modified_solid_problems_around(
             const TetrahedralSolid< 3 >& solid,
             const std::vector< index_t >& tetrahedra );

@@ -292,9 +292,9 @@ namespace
 
 TEST( TetrahedralSolidModifierRandom, valid_edits_keep_the_solid_valid )
 {
-    constexpr int NB_STEPS = 1500;
-    constexpr int FULL_CHECK_EVERY = 250;
-    constexpr int CLEAN_EVERY = 500;
+    constexpr int NB_STEPS = 1200;
+    constexpr int FULL_CHECK_EVERY = 300;
+    constexpr int CLEAN_EVERY = 600;
     for( const auto& [fallback_seed, tables] :
         { std::pair{ 20261210u, true }, std::pair{ 7u, false } } )
     {
