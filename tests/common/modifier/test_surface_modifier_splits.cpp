@@ -145,6 +145,17 @@ namespace
         const auto diagonal =
             surface.mesh->edges().edge_from_vertices( { 0, 2 } ).value();
         weight->set_value( diagonal, 7. );
+        auto origin = surface.mesh->polygon_attribute_manager()
+                          .template find_or_create_attribute< VariableAttribute,
+                              index_t >( "origin", NO_ID, { true, false } );
+        origin->set_value( 0, 10 );
+        origin->set_value( 1, 11 );
+        auto height =
+            surface.mesh->vertex_attribute_manager()
+                .template find_or_create_attribute< VariableAttribute, double >(
+                    "height", 0., { false, true } );
+        height->set_value( 0, 2. );
+        height->set_value( 2, 6. );
 
         TriangulatedSurfaceModifier< dimension > modifier{ *surface.mesh,
             *surface.builder };
@@ -165,6 +176,16 @@ namespace
             info.halves[0].split_edges[1].old_edge, PolygonEdge( 1, 0 ) );
         EXPECT_EQ( surface.mesh->polygon_adjacent( { t1, 0 } ), u2 );
         EXPECT_EQ( surface.mesh->polygon_adjacent( { t2, 0 } ), u1 );
+        for( const auto& half : info.halves )
+        {
+            for( const auto& polygon : half.polygons )
+            {
+                EXPECT_EQ( origin->value( polygon.new_element ),
+                    origin->value( polygon.old_element ) );
+            }
+        }
+        // Interpolated at the middle of the edge from 2 to 0.
+        EXPECT_DOUBLE_EQ( height->value( info.new_vertex ), 4. );
 
         // The split edge is inactive and both halves carry its attributes.
         EXPECT_FALSE( modifier.is_edge_active( diagonal ) );

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/mesh/edges.hpp>
 
 #include <common/modifier/triangulated_surface_modifier.hpp>
@@ -29,6 +31,13 @@ namespace
         // Three squares; the middle one is triangles 2 (1, 2, 6) and
         // 3 (1, 6, 5), its diagonal runs from 1 to 6.
         auto surface = test::make_strip< dimension >( 3 );
+        auto origin = surface.mesh->polygon_attribute_manager()
+                          .template find_or_create_attribute< VariableAttribute,
+                              index_t >( "origin", NO_ID, { true, false } );
+        for( index_t polygon = 0; polygon < 6; polygon++ )
+        {
+            origin->set_value( polygon, polygon );
+        }
         TriangulatedSurfaceModifier< dimension > modifier{ *surface.mesh,
             *surface.builder };
         // Edge 2 of triangle 2 runs along the diagonal from 6 to 1.
@@ -48,6 +57,9 @@ namespace
         EXPECT_EQ( surface.mesh->polygon_vertices( tb )[2], 1 );
         EXPECT_EQ( info.old_polygons, ( std::array< index_t, 2 >{ 2, 3 } ) );
         EXPECT_EQ( info.new_polygons, ( std::array< index_t, 2 >{ ta, tb } ) );
+        // A swap copies no attribute: the new triangles take the defaults.
+        EXPECT_EQ( origin->value( ta ), NO_ID );
+        EXPECT_EQ( origin->value( tb ), NO_ID );
         EXPECT_EQ( info.new_diagonal[0], PolygonEdge( ta, 1 ) );
         EXPECT_EQ( info.new_diagonal[1], PolygonEdge( tb, 0 ) );
         EXPECT_EQ( info.old_diagonal[0], edge );
