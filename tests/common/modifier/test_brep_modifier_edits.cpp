@@ -334,6 +334,30 @@ namespace
             &modifier.line_modifier( model.line( strips.line ) ) );
     }
 
+    TEST_F( BRepModifierEdits, block_vertices_move_only_through_the_block_aware_modifier )
+    {
+        auto fixture = test::tetrahedron_model();
+        auto& model = fixture.model;
+        BRepBuilder builder{ model };
+        const auto target = point( 0.1, 0.1, 0.8 );
+        const ComponentMeshVertex block_vertex{ model.block( fixture.block ).component_id(), 3 };
+        const ComponentMeshVertex corner_vertex{
+            model.corner( fixture.corners[3] ).component_id(), 0
+        };
+        {
+            internal::ModelGeometricModifier< BRep > lines_and_surfaces{ model, builder };
+            lines_and_surfaces.move_component_vertex( block_vertex, target );
+            lines_and_surfaces.move_component_vertex( corner_vertex, target );
+        }
+        EXPECT_TRUE( model.block( fixture.block ).mesh().point( 3 ).inexact_equal(
+            point( 0, 0, 1 ) ) );
+        EXPECT_TRUE( model.corner( fixture.corners[3] ).mesh().point( 0 ).inexact_equal( target ) );
+        BRepGeometricModifier modifier{ model, builder };
+        modifier.move_unique_vertex( 3, target );
+        EXPECT_TRUE( modifier.impl().component_vertex_point( block_vertex ).inexact_equal( target ) );
+        EXPECT_TRUE( is_conformal_brep( model ) );
+    }
+
     TEST_F( BRepModifierEdits, surface_and_block_edge_swaps )
     {
         {
