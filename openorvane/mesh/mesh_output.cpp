@@ -1,62 +1,22 @@
 #include <openorvane/mesh/mesh_output.hpp>
 
-#include <fstream>
-#include <limits>
-
-#include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
 #include <openorvane/mesh/point_set.hpp>
 #include <openorvane/mesh/surface_mesh.hpp>
+#include <openorvane/mesh/text_output.hpp>
 
 namespace orvane
 {
     namespace
     {
-        std::ofstream open_output( std::string_view filename, std::string_view caller )
-        {
-            std::ofstream file{ std::string{ filename } };
-            if( !file )
-            {
-                throw OpenOrvaneException{ "[", std::string{ caller }, "] Cannot open file ",
-                    std::string{ filename } };
-            }
-            file.precision( std::numeric_limits< double >::max_digits10 );
-            return file;
-        }
-
-        void close_output( std::ofstream& file, std::string_view filename,
-            std::string_view caller )
-        {
-            file.close();
-            if( !file )
-            {
-                throw OpenOrvaneException{ "[", std::string{ caller }, "] Cannot write file ",
-                    std::string{ filename } };
-            }
-        }
-
-        /// NO_ID as -1, any other index as itself.
-        long long index_text( index_t index )
-        {
-            return index == NO_ID ? -1 : static_cast< long long >( index );
-        }
-
         template < typename Mesh >
         void write_header( std::ofstream& file, std::string_view kind, const Mesh& mesh )
         {
-            file << "OpenOrvane " << kind << "\n";
-            file << "name " << mesh.name() << "\n";
-            file << "id " << mesh.id().string() << "\n";
-            file << "dimension " << Mesh::dim << "\n";
-            file << "vertices " << mesh.nb_vertices() << "\n";
+            detail::write_native_header(
+                file, kind, mesh.name(), mesh.id(), Mesh::dim, mesh.nb_vertices() );
             for( index_t v = 0; v < mesh.nb_vertices(); v++ )
             {
-                const auto& point = mesh.point( v );
-                for( local_index_t c = 0; c < Mesh::dim; c++ )
-                {
-                    file << ( c == 0 ? "" : " " ) << point.value( c );
-                }
-                file << "\n";
+                detail::write_point( file, mesh.point( v ) );
             }
         }
     } // namespace
@@ -66,9 +26,9 @@ namespace orvane
         const PointSet< dimension >& points, std::string_view filename )
     {
         constexpr std::string_view caller{ "save_point_set" };
-        auto file = open_output( filename, caller );
+        auto file = detail::open_text_output( filename, caller );
         write_header( file, "PointSet", points );
-        close_output( file, filename, caller );
+        detail::close_text_output( file, filename, caller );
         return { std::string{ filename } };
     }
 
@@ -77,15 +37,16 @@ namespace orvane
         const EdgedCurve< dimension >& curve, std::string_view filename )
     {
         constexpr std::string_view caller{ "save_edged_curve" };
-        auto file = open_output( filename, caller );
+        auto file = detail::open_text_output( filename, caller );
         write_header( file, "EdgedCurve", curve );
         file << "edges " << curve.nb_edges() << "\n";
         for( index_t e = 0; e < curve.nb_edges(); e++ )
         {
             const auto vertices = curve.edge_vertices( e );
-            file << index_text( vertices[0] ) << " " << index_text( vertices[1] ) << "\n";
+            file << detail::written_index( vertices[0] ) << " "
+                 << detail::written_index( vertices[1] ) << "\n";
         }
-        close_output( file, filename, caller );
+        detail::close_text_output( file, filename, caller );
         return { std::string{ filename } };
     }
 
@@ -94,7 +55,7 @@ namespace orvane
         const SurfaceMesh< dimension >& surface, std::string_view filename )
     {
         constexpr std::string_view caller{ "save_surface_mesh" };
-        auto file = open_output( filename, caller );
+        auto file = detail::open_text_output( filename, caller );
         write_header( file, "SurfaceMesh", surface );
         file << "polygons " << surface.nb_polygons() << "\n";
         for( index_t p = 0; p < surface.nb_polygons(); p++ )
@@ -102,7 +63,7 @@ namespace orvane
             file << static_cast< unsigned >( surface.nb_polygon_vertices( p ) );
             for( const auto vertex : surface.polygon_vertices( p ) )
             {
-                file << " " << index_text( vertex );
+                file << " " << detail::written_index( vertex );
             }
             file << "\n";
         }
@@ -112,12 +73,12 @@ namespace orvane
             for( local_index_t e = 0; e < surface.nb_polygon_vertices( p ); e++ )
             {
                 file << ( e == 0 ? "" : " " )
-                     << index_text(
+                     << detail::written_index(
                             surface.polygon_adjacent( { p, e } ).value_or( NO_ID ) );
             }
             file << "\n";
         }
-        close_output( file, filename, caller );
+        detail::close_text_output( file, filename, caller );
         return { std::string{ filename } };
     }
 

@@ -1,60 +1,19 @@
 #include <openorvane/mesh/solid_output.hpp>
 
-#include <fstream>
-#include <iomanip>
-#include <limits>
-
 #include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
-#include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/tetrahedral_solid.hpp>
+#include <openorvane/mesh/text_output.hpp>
 
 namespace
 {
     using namespace orvane;
 
+    constexpr std::string_view CALLER{ "save_tetrahedral_solid" };
+
     /// VTK's cell type of a linear tetrahedron.
     constexpr int VTK_TETRA = 10;
-
-    std::ofstream open_file( const std::string& filename )
-    {
-        std::ofstream file{ filename };
-        ORVANE_EXCEPTION( file.good(), "[save_tetrahedral_solid] Cannot open file ",
-            filename );
-        file << std::setprecision( std::numeric_limits< double >::max_digits10 );
-        return file;
-    }
-
-    void write_point( std::ofstream& file, const Point< 3 >& point )
-    {
-        file << point.value( 0 ) << " " << point.value( 1 ) << " "
-             << point.value( 2 ) << "\n";
-    }
-
-    long long written_index( index_t index )
-    {
-        return index == NO_ID ? -1 : static_cast< long long >( index );
-    }
-
-    void close_file( std::ofstream& file, const std::string& filename )
-    {
-        file.close();
-        ORVANE_EXCEPTION( !file.fail(), "[save_tetrahedral_solid] Cannot write file ",
-            filename );
-    }
-
-    void write_header( std::ofstream& file,
-        std::string_view name,
-        const uuid& id,
-        index_t nb_vertices )
-    {
-        file << "OpenOrvane TetrahedralSolid\n";
-        file << "name " << name << "\n";
-        file << "id " << id.string() << "\n";
-        file << "dimension 3\n";
-        file << "vertices " << nb_vertices << "\n";
-    }
 } // namespace
 
 namespace orvane
@@ -63,32 +22,33 @@ namespace orvane
         const TetrahedralSolid< 3 >& solid, std::string_view filename )
     {
         const std::string name{ filename };
-        auto file = open_file( name );
-        write_header( file, solid.name(), solid.id(), solid.nb_vertices() );
+        auto file = detail::open_text_output( name, CALLER );
+        detail::write_native_header( file, "TetrahedralSolid", solid.name(),
+            solid.id(), 3, solid.nb_vertices() );
         for( index_t v = 0; v < solid.nb_vertices(); v++ )
         {
-            write_point( file, solid.point( v ) );
+            detail::write_point( file, solid.point( v ) );
         }
         file << "tetrahedra " << solid.nb_polyhedra() << "\n";
         for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
         {
             const auto vertices = solid.polyhedron_vertices( t );
-            file << written_index( vertices[0] ) << " "
-                 << written_index( vertices[1] ) << " "
-                 << written_index( vertices[2] ) << " "
-                 << written_index( vertices[3] ) << "\n";
+            file << detail::written_index( vertices[0] ) << " "
+                 << detail::written_index( vertices[1] ) << " "
+                 << detail::written_index( vertices[2] ) << " "
+                 << detail::written_index( vertices[3] ) << "\n";
         }
         file << "adjacencies\n";
         for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
         {
             for( local_index_t f = 0; f < 4; f++ )
             {
-                file << written_index(
+                file << detail::written_index(
                     solid.polyhedron_adjacent( { t, f } ).value_or( NO_ID ) );
                 file << ( f == 3 ? "\n" : " " );
             }
         }
-        close_file( file, name );
+        detail::close_text_output( file, name, CALLER );
         return { name };
     }
 
@@ -96,16 +56,14 @@ namespace orvane
         const TetrahedralSolid< 3 >& solid, std::string_view filename )
     {
         const std::string name{ filename };
-        auto file = open_file( name );
+        auto file = detail::open_text_output( name, CALLER );
         file << "# vtk DataFile Version 2.0\n";
-        file << ( solid.name().empty() ? std::string_view{ "OpenOrvane mesh" }
-                                       : solid.name() )
-             << "\n";
+        file << detail::vtk_title( solid.name() ) << "\n";
         file << "ASCII\nDATASET UNSTRUCTURED_GRID\n";
         file << "POINTS " << solid.nb_vertices() << " double\n";
         for( index_t v = 0; v < solid.nb_vertices(); v++ )
         {
-            write_point( file, solid.point( v ) );
+            detail::write_point( file, solid.point( v ) );
         }
         file << "CELLS " << solid.nb_polyhedra() << " "
              << 5 * static_cast< std::size_t >( solid.nb_polyhedra() ) << "\n";
@@ -123,7 +81,7 @@ namespace orvane
         {
             file << VTK_TETRA << "\n";
         }
-        close_file( file, name );
+        detail::close_text_output( file, name, CALLER );
         return { name };
     }
 
@@ -153,12 +111,12 @@ namespace orvane
                     }
                 }
             }
-            auto file = open_file( filename );
-            write_header( file, name, solid.id(),
+            auto file = detail::open_text_output( filename, CALLER );
+            detail::write_native_header( file, "TetrahedralSolid", name, solid.id(), 3,
                 static_cast< index_t >( used_vertices.size() ) );
             for( const auto vertex : used_vertices )
             {
-                write_point( file, solid.point( vertex ) );
+                detail::write_point( file, solid.point( vertex ) );
             }
             file << "tetrahedra " << tetrahedra.size() << "\n";
             for( const auto t : tetrahedra )
@@ -174,7 +132,7 @@ namespace orvane
             {
                 file << "-1 -1 -1 -1\n";
             }
-            close_file( file, filename );
+            detail::close_text_output( file, filename, CALLER );
             return { filename };
         }
     } // namespace detail

@@ -1,41 +1,30 @@
 #include <openorvane/mesh/vtk_output.hpp>
 
 #include <algorithm>
-#include <fstream>
-#include <limits>
 #include <string>
 
-#include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
 #include <openorvane/mesh/surface_mesh.hpp>
+#include <openorvane/mesh/text_output.hpp>
 
 namespace orvane
 {
     namespace
     {
+        constexpr std::string_view CALLER{ "save_vtk" };
+
         template < typename Mesh >
         std::ofstream open_vtk( const Mesh& mesh, std::string_view filename )
         {
-            std::ofstream file{ std::string{ filename } };
-            if( !file )
-            {
-                throw OpenOrvaneException{ "[save_vtk] Cannot open file ", std::string{ filename } };
-            }
-            file.precision( std::numeric_limits< double >::max_digits10 );
-            // The title is a single line of at most 256 characters.
-            auto title = std::string{ mesh.name() };
-            std::replace( title.begin(), title.end(), '\n', ' ' );
-            if( title.empty() )
-            {
-                title = "OpenOrvane mesh";
-            }
+            auto file = detail::open_text_output( filename, CALLER );
             file << "# vtk DataFile Version 3.0\n"
-                 << title.substr( 0, 255 ) << "\n"
+                 << detail::vtk_title( mesh.name() ) << "\n"
                  << "ASCII\n"
                  << "DATASET POLYDATA\n";
             file << "POINTS " << mesh.nb_vertices() << " double\n";
             for( index_t v = 0; v < mesh.nb_vertices(); v++ )
             {
+                // Legacy VTK points always have three coordinates.
                 const auto& point = mesh.point( v );
                 for( local_index_t c = 0; c < 3; c++ )
                 {
@@ -49,11 +38,7 @@ namespace orvane
 
         std::vector< std::string > close_vtk( std::ofstream& file, std::string_view filename )
         {
-            file.close();
-            if( !file )
-            {
-                throw OpenOrvaneException{ "[save_vtk] Cannot write file ", std::string{ filename } };
-            }
+            detail::close_text_output( file, filename, CALLER );
             return { std::string{ filename } };
         }
     } // namespace

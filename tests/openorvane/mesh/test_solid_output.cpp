@@ -75,6 +75,23 @@ TEST( SolidOutput, VtkFormat )
     std::filesystem::remove( filename );
 }
 
+TEST( SolidOutput, VtkTitleStaysOneLine )
+{
+    // A name with line breaks must not split the header: the title is the
+    // name on a single line, cut to 255 characters.
+    const auto solid = orvane::test::single_tetrahedron();
+    TetrahedralSolidBuilder< 3 >::create( *solid )->set_name(
+        "upper\nmantle" + std::string( 300, 'x' ) );
+    const auto filename = temporary_path( "named.vtk" );
+    save_vtk( *solid, filename );
+    const auto lines = read_lines( filename );
+    ASSERT_GE( lines.size(), 4u );
+    EXPECT_EQ( lines[1], ( "upper mantle" + std::string( 300, 'x' ) ).substr( 0, 255 ) );
+    EXPECT_EQ( lines[2], "ASCII" );
+    EXPECT_EQ( lines[3], "DATASET UNSTRUCTURED_GRID" );
+    std::filesystem::remove( filename );
+}
+
 TEST( SolidOutput, SaveTetrahedraAndFailures )
 {
     const auto cube = orvane::test::cube_of_five_tetrahedra();
