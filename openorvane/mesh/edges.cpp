@@ -31,6 +31,21 @@ namespace orvane
             attributes.copy( other.attributes );
         }
 
+        /// Registers every edge whose two vertices still exist under its
+        /// sorted vertex pair; the first edge wins a duplicated pair.
+        void rebuild_lookup()
+        {
+            lookup.clear();
+            for( index_t e = 0; e < vertices.size(); e++ )
+            {
+                const auto& edge = vertices[e];
+                if( edge[0] != NO_ID && edge[1] != NO_ID )
+                {
+                    lookup.try_emplace( sorted( edge ), e );
+                }
+            }
+        }
+
         /// The vertices of each edge as first created.
         std::vector< EdgeVertices > vertices;
         /// Sorted vertex pair to edge; orphans (a deleted vertex) are absent.
@@ -103,10 +118,8 @@ namespace orvane
     void EdgesBuilder::update_edge_vertices( const OldToNew& old2new )
     {
         auto& impl = *edges_.impl_;
-        impl.lookup.clear();
-        for( index_t e = 0; e < impl.vertices.size(); e++ )
+        for( auto& vertices : impl.vertices )
         {
-            auto& vertices = impl.vertices[e];
             for( auto& vertex : vertices )
             {
                 if( vertex != NO_ID )
@@ -114,11 +127,8 @@ namespace orvane
                     vertex = vertex < old2new.size() ? old2new[vertex] : NO_ID;
                 }
             }
-            if( vertices[0] != NO_ID && vertices[1] != NO_ID )
-            {
-                impl.lookup.try_emplace( sorted( vertices ), e );
-            }
         }
+        impl.rebuild_lookup();
     }
 
     OldToNew EdgesBuilder::delete_edges( const std::vector< bool >& to_delete )
@@ -134,15 +144,7 @@ namespace orvane
         }
         delete_vector_elements( to_delete, impl.vertices );
         impl.attributes.delete_elements( to_delete );
-        impl.lookup.clear();
-        for( index_t e = 0; e < impl.vertices.size(); e++ )
-        {
-            const auto& vertices = impl.vertices[e];
-            if( vertices[0] != NO_ID && vertices[1] != NO_ID )
-            {
-                impl.lookup.try_emplace( sorted( vertices ), e );
-            }
-        }
+        impl.rebuild_lookup();
         return old2new;
     }
 

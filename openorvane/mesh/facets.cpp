@@ -67,10 +67,8 @@ namespace orvane
 
         void update_vertices( const OldToNew& old2new )
         {
-            ids_.clear();
-            for( index_t f = 0; f < nb_facets(); f++ )
+            for( auto& vertices : facet_vertices_ )
             {
-                auto& vertices = facet_vertices_[f];
                 for( auto& vertex : vertices )
                 {
                     if( vertex != NO_ID )
@@ -78,11 +76,8 @@ namespace orvane
                         vertex = old2new[vertex];
                     }
                 }
-                if( !has_deleted_vertex( vertices ) )
-                {
-                    ids_.emplace( sorted_key( vertices ), f );
-                }
             }
+            rebuild_ids();
         }
 
         OldToNew delete_facets( const std::vector< bool >& to_delete )
@@ -111,6 +106,8 @@ namespace orvane
         }
 
     private:
+        /// Registers every facet whose vertices all still exist under its
+        /// sorted vertices; the first facet wins a duplicated key.
         void rebuild_ids()
         {
             ids_.clear();

@@ -51,6 +51,15 @@ namespace
         return key;
     }
 
+    /// Orders keys by vertices, then by polyhedron and local facet, so that
+    /// the uses of each vertex triple are next to each other in polyhedron
+    /// order.
+    bool key_less( const FacetKey& lhs, const FacetKey& rhs )
+    {
+        return std::tie( lhs.vertices, lhs.facet.polyhedron_id, lhs.facet.facet_id )
+               < std::tie( rhs.vertices, rhs.facet.polyhedron_id, rhs.facet.facet_id );
+    }
+
     template < index_t dimension >
     std::vector< bool > used_edges(
         const SolidMesh< dimension >& solid, const Edges& edges )
@@ -185,13 +194,7 @@ namespace orvane
                 keys.push_back( make_key( vertices, facet ) );
             }
         }
-        std::sort( keys.begin(), keys.end(),
-            []( const FacetKey& lhs, const FacetKey& rhs ) {
-                return std::tie( lhs.vertices, lhs.facet.polyhedron_id,
-                           lhs.facet.facet_id )
-                       < std::tie( rhs.vertices, rhs.facet.polyhedron_id,
-                           rhs.facet.facet_id );
-            } );
+        std::sort( keys.begin(), keys.end(), key_less );
         std::size_t begin{ 0 };
         while( begin < keys.size() )
         {
@@ -270,13 +273,7 @@ namespace orvane
                     solid_mesh_.polyhedron_facet_vertices( facet ), facet ) );
             }
         }
-        const auto by_vertices = []( const FacetKey& lhs, const FacetKey& rhs ) {
-            return std::tie( lhs.vertices, lhs.facet.polyhedron_id,
-                       lhs.facet.facet_id )
-                   < std::tie( rhs.vertices, rhs.facet.polyhedron_id,
-                       rhs.facet.facet_id );
-        };
-        std::sort( keys.begin(), keys.end(), by_vertices );
+        std::sort( keys.begin(), keys.end(), key_less );
 
         for( const auto polyhedron : polyhedra )
         {
@@ -289,7 +286,7 @@ namespace orvane
                 // The facets with the same vertices, in increasing polyhedron
                 // order: the last facing one is the newest.
                 auto first = std::lower_bound( keys.begin(), keys.end(),
-                    FacetKey{ key.vertices, false, { 0, 0 } }, by_vertices );
+                    FacetKey{ key.vertices, false, { 0, 0 } }, key_less );
                 std::optional< PolyhedronFacet > best;
                 for( ; first != keys.end() && first->same_vertices( key ); first++ )
                 {

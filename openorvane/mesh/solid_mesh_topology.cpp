@@ -43,6 +43,24 @@ namespace
         absl::InlinedVector< index_t, SMALL_SIZE + 1 > small_;
         absl::flat_hash_set< index_t > large_;
     };
+
+    /// The first polyhedron around the edge's first vertex that also holds
+    /// its second vertex, if any.
+    template < index_t dimension >
+    std::optional< index_t > polyhedron_holding_edge(
+        const SolidMesh< dimension >& mesh, const EdgeVertices& edge_vertices )
+    {
+        for( const auto& polyhedron_vertex :
+            mesh.polyhedra_around_vertex( edge_vertices[0] ) )
+        {
+            if( mesh.vertex_in_polyhedron(
+                    polyhedron_vertex.polyhedron_id, edge_vertices[1] ) )
+            {
+                return polyhedron_vertex.polyhedron_id;
+            }
+        }
+        return std::nullopt;
+    }
 } // namespace
 
 namespace orvane
@@ -263,15 +281,9 @@ namespace orvane
     PolyhedraAroundEdge SolidMesh< dimension >::polyhedra_around_edge(
         const EdgeVertices& edge_vertices ) const
     {
-        for( const auto& polyhedron_vertex :
-            polyhedra_around_vertex( edge_vertices[0] ) )
+        if( const auto first = polyhedron_holding_edge( *this, edge_vertices ) )
         {
-            if( vertex_in_polyhedron(
-                    polyhedron_vertex.polyhedron_id, edge_vertices[1] ) )
-            {
-                return polyhedra_around_edge(
-                    edge_vertices, polyhedron_vertex.polyhedron_id );
-            }
+            return polyhedra_around_edge( edge_vertices, first.value() );
         }
         return {};
     }
@@ -308,15 +320,9 @@ namespace orvane
     bool SolidMesh< dimension >::is_edge_on_border(
         const EdgeVertices& edge_vertices ) const
     {
-        for( const auto& polyhedron_vertex :
-            polyhedra_around_vertex( edge_vertices[0] ) )
+        if( const auto first = polyhedron_holding_edge( *this, edge_vertices ) )
         {
-            if( vertex_in_polyhedron(
-                    polyhedron_vertex.polyhedron_id, edge_vertices[1] ) )
-            {
-                return is_edge_on_border(
-                    edge_vertices, polyhedron_vertex.polyhedron_id );
-            }
+            return is_edge_on_border( edge_vertices, first.value() );
         }
         return false;
     }

@@ -14,6 +14,17 @@ namespace orvane
 {
     namespace
     {
+        /// Appends the value unless the list already holds it: the lists
+        /// around a vertex are short, so a linear search is enough.
+        template < typename List, typename Value >
+        void push_back_unique( List& list, const Value& value )
+        {
+            if( std::find( list.begin(), list.end(), value ) == list.end() )
+            {
+                list.push_back( value );
+            }
+        }
+
         /// One step of a walk around a vertex: the polygon reached, the
         /// vertex's local index in it and the local edge through the vertex
         /// that the walk crosses next.
@@ -318,16 +329,11 @@ namespace orvane
         index_t vertex_id ) const
     {
         std::vector< index_t > result;
-        const auto add = [&result]( index_t vertex ) {
-            if( std::find( result.begin(), result.end(), vertex ) == result.end() )
-            {
-                result.push_back( vertex );
-            }
-        };
         for( const auto& corner : polygons_around_vertex( vertex_id ) )
         {
-            add( polygon_vertex( next_polygon_vertex( corner ) ) );
-            add( polygon_vertex( previous_polygon_vertex( corner ) ) );
+            push_back_unique( result, polygon_vertex( next_polygon_vertex( corner ) ) );
+            push_back_unique(
+                result, polygon_vertex( previous_polygon_vertex( corner ) ) );
         }
         return result;
     }
@@ -404,12 +410,6 @@ namespace orvane
         const EdgeVertices& edge_vertices ) const
     {
         PolygonEdges result;
-        const auto add = [&result]( const PolygonEdge& edge ) {
-            if( std::find( result.begin(), result.end(), edge ) == result.end() )
-            {
-                result.push_back( edge );
-            }
-        };
         for( const auto side : { 0, 1 } )
         {
             const auto vertex = edge_vertices[side];
@@ -418,12 +418,12 @@ namespace orvane
             {
                 if( polygon_vertex( next_polygon_vertex( corner ) ) == other )
                 {
-                    add( PolygonEdge{ corner } );
+                    push_back_unique( result, PolygonEdge{ corner } );
                 }
                 const auto previous = previous_polygon_vertex( corner );
                 if( polygon_vertex( previous ) == other )
                 {
-                    add( PolygonEdge{ previous } );
+                    push_back_unique( result, PolygonEdge{ previous } );
                 }
             }
         }

@@ -11,6 +11,23 @@
 namespace
 {
     using namespace orvane;
+
+    /// Enables the facet table of the solid and tags each facet f with
+    /// `first_tag` + f, so that tests can follow entries across edits.
+    std::shared_ptr< VariableAttribute< index_t > > tag_facets(
+        TetrahedralSolid< 3 >& solid, index_t first_tag )
+    {
+        solid.enable_facets();
+        auto tags = solid.facets()
+                        .facet_attribute_manager()
+                        .find_or_create_attribute< VariableAttribute, index_t >(
+                            "tag", NO_ID );
+        for( index_t f = 0; f < solid.facets().nb_facets(); f++ )
+        {
+            tags->set_value( f, first_tag + f );
+        }
+        return tags;
+    }
 } // namespace
 
 TEST( SolidFacets, EnabledTableListsFacetsInPolyhedronOrder )
@@ -42,16 +59,8 @@ TEST( SolidFacets, EnabledTableListsFacetsInPolyhedronOrder )
 TEST( SolidFacets, EntriesOutliveTheirPolyhedra )
 {
     const auto solid = orvane::test::cube_of_five_tetrahedra();
-    solid->enable_facets();
+    const auto tags = tag_facets( *solid, 100 );
     auto builder = TetrahedralSolidBuilder< 3 >::create( *solid );
-    auto tags = solid->facets()
-                    .facet_attribute_manager()
-                    .find_or_create_attribute< VariableAttribute, index_t >(
-                        "tag", NO_ID );
-    for( index_t f = 0; f < solid->facets().nb_facets(); f++ )
-    {
-        tags->set_value( f, 100 + f );
-    }
     const auto corner_facet =
         solid->facets().facet_from_vertices( { 0, 1, 2 } ).value();
     builder->delete_polyhedra( { true, false, false, false, false } );
@@ -78,16 +87,8 @@ TEST( SolidFacets, EntriesOutliveTheirPolyhedra )
 TEST( SolidFacets, VertexDeletionOrphansFacetsUntilTheyAreDeleted )
 {
     const auto solid = orvane::test::cube_of_five_tetrahedra();
-    solid->enable_facets();
+    const auto tags = tag_facets( *solid, 0 );
     auto builder = TetrahedralSolidBuilder< 3 >::create( *solid );
-    auto tags = solid->facets()
-                    .facet_attribute_manager()
-                    .find_or_create_attribute< VariableAttribute, index_t >(
-                        "tag", NO_ID );
-    for( index_t f = 0; f < solid->facets().nb_facets(); f++ )
-    {
-        tags->set_value( f, f );
-    }
     const auto inner = solid->facets().facet_from_vertices( { 2, 4, 7 } ).value();
     builder->delete_polyhedra( { true, false, false, false, false } );
     const auto vertices_old2new = builder->delete_isolated_vertices();
