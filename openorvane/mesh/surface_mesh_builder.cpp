@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
+#include <vector>
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
@@ -207,6 +209,16 @@ namespace orvane
             local_index_t edge;
             index_t from;
         };
+        // The listed polygons around each of their vertices: their
+        // adjacencies are not set yet, so the fans do not reach them.
+        absl::flat_hash_map< index_t, absl::InlinedVector< index_t, 8 > > listed_at;
+        for( const auto polygon : polygons )
+        {
+            for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
+            {
+                listed_at[impl.vertex( polygon, v )].push_back( polygon );
+            }
+        }
         // Edges for which no candidate uses the vertex pair: new polygons
         // reach only themselves through their vertices' fans.
         absl::flat_hash_map< EdgeVertices, PolygonEdge > pending;
@@ -221,8 +233,10 @@ namespace orvane
                     impl.adjacent( polygon, e ) = NO_ID;
                     continue;
                 }
+                // Only a polygon holding `from` can use the pair.
+                const auto& listed = listed_at.at( from );
                 absl::InlinedVector< index_t, 32 > candidates(
-                    polygons.begin(), polygons.end() );
+                    listed.begin(), listed.end() );
                 for( const auto vertex : { from, to } )
                 {
                     for( const auto& corner : surface_.polygons_around_vertex( vertex ) )
@@ -287,7 +301,13 @@ namespace orvane
                 }
             }
         }
-        for( const auto& [key, edge] : partners )
+        // Applied in the order of the vertex pairs, so that the outcome does
+        // not depend on the hash map's order when pairs share an edge.
+        std::vector< std::pair< EdgeVertices, PolygonEdge > > ordered(
+            partners.begin(), partners.end() );
+        std::sort( ordered.begin(), ordered.end(),
+            []( const auto& a, const auto& b ) { return a.first < b.first; } );
+        for( const auto& [key, edge] : ordered )
         {
             const auto& polygon_edge = pending.at( key );
             impl.adjacent( polygon_edge.polygon_id, polygon_edge.edge_id ) = edge.polygon_id;
