@@ -112,114 +112,135 @@ namespace orvane
         using MeshElement::MeshElement;
     };
 
+    namespace detail
+    {
+        /// The two hash maps of a correspondence kept in both directions and
+        /// the queries every kind of such mapping shares. A moved-from
+        /// mapping is empty.
+        template < typename InToOutMap, typename OutToInMap >
+        class BidirectionalMapping
+        {
+        public:
+            using InToOut = InToOutMap;
+            using OutToIn = OutToInMap;
+            using In = typename InToOut::key_type;
+            using Out = typename OutToIn::key_type;
+
+            BidirectionalMapping() = default;
+            BidirectionalMapping( const BidirectionalMapping& ) = default;
+            BidirectionalMapping& operator=( const BidirectionalMapping& ) = default;
+
+            BidirectionalMapping( BidirectionalMapping&& other ) noexcept
+                : in2out_( std::move( other.in2out_ ) ),
+                  out2in_( std::move( other.out2in_ ) )
+            {
+                other.in2out_.clear();
+                other.out2in_.clear();
+            }
+
+            BidirectionalMapping& operator=( BidirectionalMapping&& other ) noexcept
+            {
+                if( this != &other )
+                {
+                    in2out_ = std::move( other.in2out_ );
+                    out2in_ = std::move( other.out2in_ );
+                    other.in2out_.clear();
+                    other.out2in_.clear();
+                }
+                return *this;
+            }
+
+            bool has_mapping_input( const In& in ) const
+            {
+                return in2out_.contains( in );
+            }
+
+            bool has_mapping_output( const Out& out ) const
+            {
+                return out2in_.contains( out );
+            }
+
+            /// What in maps to; throws std::out_of_range when in is unknown.
+            const typename InToOut::mapped_type& in2out( const In& in ) const
+            {
+                return in2out_.at( in );
+            }
+
+            /// What maps to out; throws std::out_of_range when out is
+            /// unknown.
+            const typename OutToIn::mapped_type& out2in( const Out& out ) const
+            {
+                return out2in_.at( out );
+            }
+
+            const InToOut& in2out() const
+            {
+                return in2out_;
+            }
+
+            const OutToIn& out2in() const
+            {
+                return out2in_;
+            }
+
+            void reserve( std::size_t capacity )
+            {
+                in2out_.reserve( capacity );
+                out2in_.reserve( capacity );
+            }
+
+        protected:
+            InToOut in2out_;
+            OutToIn out2in_;
+        };
+    } // namespace detail
+
     /// A one-to-many correspondence kept in both directions: for every pair
     /// in `in2out` the reverse pair is in `out2in`, as often. A moved-from
     /// mapping is empty.
     template < typename K, typename V >
     class GenericMapping
+        : public detail::BidirectionalMapping<
+              absl::flat_hash_map< K, absl::InlinedVector< V, 1 > >,
+              absl::flat_hash_map< V, absl::InlinedVector< K, 1 > > >
     {
     public:
-        using InToOut = absl::flat_hash_map< K, absl::InlinedVector< V, 1 > >;
-        using OutToIn = absl::flat_hash_map< V, absl::InlinedVector< K, 1 > >;
-
-        GenericMapping() = default;
-        GenericMapping( const GenericMapping& ) = default;
-        GenericMapping& operator=( const GenericMapping& ) = default;
-
-        GenericMapping( GenericMapping&& other ) noexcept
-            : in2out_( std::move( other.in2out_ ) ),
-              out2in_( std::move( other.out2in_ ) )
-        {
-            other.in2out_.clear();
-            other.out2in_.clear();
-        }
-
-        GenericMapping& operator=( GenericMapping&& other ) noexcept
-        {
-            if( this != &other )
-            {
-                in2out_ = std::move( other.in2out_ );
-                out2in_ = std::move( other.out2in_ );
-                other.in2out_.clear();
-                other.out2in_.clear();
-            }
-            return *this;
-        }
-
         /// Appends out to the list of in and in to the list of out, without
         /// looking for the pair first: mapping a pair twice lists it twice.
         void map( const K& in, const V& out )
         {
-            in2out_[in].push_back( out );
-            out2in_[out].push_back( in );
+            this->in2out_[in].push_back( out );
+            this->out2in_[out].push_back( in );
         }
 
         /// Removes in from the list of each of its outputs (an output whose
         /// list empties is dropped), then drops in.
         void erase_in( const K& in )
         {
-            erase_side( in, in2out_, out2in_ );
+            erase_side( in, this->in2out_, this->out2in_ );
         }
 
         /// Removes out from the list of each of its inputs (an input whose
         /// list empties is dropped), then drops out.
         void erase_out( const V& out )
         {
-            erase_side( out, out2in_, in2out_ );
-        }
-
-        bool has_mapping_input( const K& in ) const
-        {
-            return in2out_.contains( in );
-        }
-
-        bool has_mapping_output( const V& out ) const
-        {
-            return out2in_.contains( out );
-        }
-
-        /// The outputs of in; throws std::out_of_range when in is unknown.
-        const absl::InlinedVector< V, 1 >& in2out( const K& in ) const
-        {
-            return in2out_.at( in );
-        }
-
-        /// The inputs of out; throws std::out_of_range when out is unknown.
-        const absl::InlinedVector< K, 1 >& out2in( const V& out ) const
-        {
-            return out2in_.at( out );
-        }
-
-        const InToOut& in2out() const
-        {
-            return in2out_;
-        }
-
-        const OutToIn& out2in() const
-        {
-            return out2in_;
+            erase_side( out, this->out2in_, this->in2out_ );
         }
 
         std::size_t size_in() const
         {
-            return in2out_.size();
+            return this->in2out_.size();
         }
 
         std::size_t size_out() const
         {
-            return out2in_.size();
-        }
-
-        void reserve( std::size_t capacity )
-        {
-            in2out_.reserve( capacity );
-            out2in_.reserve( capacity );
+            return this->out2in_.size();
         }
 
         /// Lists in as an input, with an empty list when it is new.
         void add_input( const K& in )
         {
-            in2out_.try_emplace( in );
+            this->in2out_.try_emplace( in );
         }
 
     private:
@@ -247,10 +268,6 @@ namespace orvane
             }
             forward.erase( found );
         }
-
-    private:
-        InToOut in2out_;
-        OutToIn out2in_;
     };
 
     /// A one-to-one correspondence kept in both directions. Mapping an input
@@ -258,111 +275,44 @@ namespace orvane
     /// inverse of each other. A moved-from mapping is empty.
     template < typename K, typename V >
     class BijectiveMapping
+        : public detail::BidirectionalMapping< absl::flat_hash_map< K, V >,
+              absl::flat_hash_map< V, K > >
     {
     public:
-        using InToOut = absl::flat_hash_map< K, V >;
-        using OutToIn = absl::flat_hash_map< V, K >;
-
-        BijectiveMapping() = default;
-        BijectiveMapping( const BijectiveMapping& ) = default;
-        BijectiveMapping& operator=( const BijectiveMapping& ) = default;
-
-        BijectiveMapping( BijectiveMapping&& other ) noexcept
-            : in2out_( std::move( other.in2out_ ) ),
-              out2in_( std::move( other.out2in_ ) )
-        {
-            other.in2out_.clear();
-            other.out2in_.clear();
-        }
-
-        BijectiveMapping& operator=( BijectiveMapping&& other ) noexcept
-        {
-            if( this != &other )
-            {
-                in2out_ = std::move( other.in2out_ );
-                out2in_ = std::move( other.out2in_ );
-                other.in2out_.clear();
-                other.out2in_.clear();
-            }
-            return *this;
-        }
-
         void map( const K& in, const V& out )
         {
             erase_in( in );
             erase_out( out );
-            in2out_.emplace( in, out );
-            out2in_.emplace( out, in );
+            this->in2out_.emplace( in, out );
+            this->out2in_.emplace( out, in );
         }
 
         void erase_in( const K& in )
         {
-            const auto found = in2out_.find( in );
-            if( found == in2out_.end() )
+            const auto found = this->in2out_.find( in );
+            if( found == this->in2out_.end() )
             {
                 return;
             }
-            out2in_.erase( found->second );
-            in2out_.erase( found );
+            this->out2in_.erase( found->second );
+            this->in2out_.erase( found );
         }
 
         void erase_out( const V& out )
         {
-            const auto found = out2in_.find( out );
-            if( found == out2in_.end() )
+            const auto found = this->out2in_.find( out );
+            if( found == this->out2in_.end() )
             {
                 return;
             }
-            in2out_.erase( found->second );
-            out2in_.erase( found );
-        }
-
-        bool has_mapping_input( const K& in ) const
-        {
-            return in2out_.contains( in );
-        }
-
-        bool has_mapping_output( const V& out ) const
-        {
-            return out2in_.contains( out );
-        }
-
-        /// Throws std::out_of_range when in is unknown.
-        const V& in2out( const K& in ) const
-        {
-            return in2out_.at( in );
-        }
-
-        /// Throws std::out_of_range when out is unknown.
-        const K& out2in( const V& out ) const
-        {
-            return out2in_.at( out );
-        }
-
-        const InToOut& in2out() const
-        {
-            return in2out_;
-        }
-
-        const OutToIn& out2in() const
-        {
-            return out2in_;
+            this->in2out_.erase( found->second );
+            this->out2in_.erase( found );
         }
 
         std::size_t size() const
         {
-            return in2out_.size();
+            return this->in2out_.size();
         }
-
-        void reserve( std::size_t capacity )
-        {
-            in2out_.reserve( capacity );
-            out2in_.reserve( capacity );
-        }
-
-    private:
-        InToOut in2out_;
-        OutToIn out2in_;
     };
 
     /// One mapping per component type. A moved-from record is empty.
