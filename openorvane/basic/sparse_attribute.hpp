@@ -76,8 +76,7 @@ namespace orvane
 
         std::shared_ptr< AttributeBase > duplicate() const final
         {
-            std::shared_ptr< SparseAttribute > copy{ new SparseAttribute{
-                default_value_, this->properties() } };
+            auto copy = empty_copy();
             copy->values_ = values_;
             return copy;
         }
@@ -111,7 +110,7 @@ namespace orvane
             const GenericMapping< index_t, index_t >& old2new_mapping,
             index_t n ) const final
         {
-            auto extracted = make_extracted();
+            auto extracted = empty_copy();
             for( const auto& [old_element, new_elements] :
                 old2new_mapping.in2out() )
             {
@@ -132,7 +131,7 @@ namespace orvane
         std::shared_ptr< AttributeBase > extract(
             absl::Span< const index_t > old2new, index_t n ) const final
         {
-            auto extracted = make_extracted();
+            auto extracted = empty_copy();
             // Only the written elements can differ from the default; walk
             // them in increasing index so that the last writer wins as in
             // the dense storage.
@@ -165,19 +164,7 @@ namespace orvane
         /// default and those beyond the flags, and renumbers the others.
         void erase_flagged_elements( const std::vector< bool >& to_delete ) final
         {
-            const auto old2new = detail::mapping_after_deletion( to_delete );
-            auto old_values = std::move( values_ );
-            values_ = {};
-            values_.reserve( old_values.size() );
-            for( auto& [element, value] : old_values )
-            {
-                if( element >= old2new.size() || old2new[element] == NO_ID
-                    || value == default_value_ )
-                {
-                    continue;
-                }
-                values_.emplace( old2new[element], std::move( value ) );
-            }
+            renumber_entries( detail::mapping_after_deletion( to_delete ), true );
         }
 
         /// Same convention as the dense storage: new value i = old value
@@ -193,17 +180,7 @@ namespace orvane
                     old2new[permutation[i]] = i;
                 }
             }
-            auto old_values = std::move( values_ );
-            values_ = {};
-            values_.reserve( old_values.size() );
-            for( auto& [element, value] : old_values )
-            {
-                if( element >= old2new.size() || old2new[element] == NO_ID )
-                {
-                    continue;
-                }
-                values_.emplace( old2new[element], std::move( value ) );
-            }
+            renumber_entries( old2new, false );
         }
 
         /// Only the default value is stored: no sparse value type
@@ -260,7 +237,26 @@ namespace orvane
         }
 
     private:
-        std::shared_ptr< SparseAttribute > make_extracted() const
+        /// Moves the entry of each element to old2new[element], dropping the
+        /// entries of elements mapped to NO_ID or beyond old2new, and those
+        /// equal to the default when drop_defaults is set.
+        void renumber_entries( absl::Span< const index_t > old2new, bool drop_defaults )
+        {
+            auto old_values = std::move( values_ );
+            values_ = {};
+            values_.reserve( old_values.size() );
+            for( auto& [element, value] : old_values )
+            {
+                if( element >= old2new.size() || old2new[element] == NO_ID
+                    || ( drop_defaults && value == default_value_ ) )
+                {
+                    continue;
+                }
+                values_.emplace( old2new[element], std::move( value ) );
+            }
+        }
+
+        std::shared_ptr< SparseAttribute > empty_copy() const
         {
             return std::shared_ptr< SparseAttribute >{ new SparseAttribute{
                 default_value_, this->properties() } };
