@@ -9,8 +9,7 @@ namespace orvane
     namespace
     {
         /// The curve edges joining a and b, in a's edge order.
-        LineEdges curve_edges_between(
-            const EdgedCurve< 3 >& curve, index_t a, index_t b )
+        LineEdges edges_between( const EdgedCurve< 3 >& curve, index_t a, index_t b )
         {
             LineEdges edges;
             if( a >= curve.nb_vertices() || b >= curve.nb_vertices() )
@@ -29,7 +28,7 @@ namespace orvane
             return edges;
         }
 
-        SurfacePolygonEdges surface_edges_between(
+        SurfacePolygonEdges edges_between(
             const SurfaceMesh< 3 >& surface, index_t a, index_t b )
         {
             SurfacePolygonEdges edges;
@@ -46,7 +45,7 @@ namespace orvane
 
         /// One facet edge joining a and b for each polyhedron around the
         /// edge, in turning order.
-        BlockFacetEdges solid_edges_between( const SolidMesh< 3 >& solid, index_t a, index_t b )
+        BlockFacetEdges edges_between( const SolidMesh< 3 >& solid, index_t a, index_t b )
         {
             BlockFacetEdges edges;
             if( a >= solid.nb_vertices() || b >= solid.nb_vertices() )
@@ -72,21 +71,24 @@ namespace orvane
             return edges;
         }
 
-        template < typename Component, typename Elements, typename Finder >
+        /// For each component of the given type linked to both unique
+        /// vertices, the mesh elements joining its vertices linked to them,
+        /// each listed once. mesh_of( model, uuid ) gives a component's mesh.
+        template < typename Component, typename Elements, typename Mesh >
         void collect( const BRep& model,
             const std::array< index_t, 2 >& unique_vertices,
             absl::flat_hash_map< uuid, Elements >& result,
-            Finder finder )
+            const Mesh& ( *mesh_of )( const BRep&, const uuid& ) )
         {
             const auto pairs = model.component_mesh_vertex_pairs( unique_vertices[0],
                 unique_vertices[1], Component::component_type_static() );
             for( const auto& [id, vertex_pairs] : pairs )
             {
-                const auto& mesh = finder.mesh( id );
+                const auto& mesh = mesh_of( model, id );
                 Elements elements;
                 for( const auto& pair : vertex_pairs )
                 {
-                    for( const auto& element : finder.between( mesh, pair[0], pair[1] ) )
+                    for( const auto& element : edges_between( mesh, pair[0], pair[1] ) )
                     {
                         if( std::find( elements.begin(), elements.end(), element )
                             == elements.end() )
@@ -102,79 +104,79 @@ namespace orvane
             }
         }
 
-        struct LineFinder
-        {
-            const BRep& model;
-            const EdgedCurve< 3 >& mesh( const uuid& id ) const
-            {
-                return model.line( id ).mesh();
-            }
-            LineEdges between( const EdgedCurve< 3 >& curve, index_t a, index_t b ) const
-            {
-                return curve_edges_between( curve, a, b );
-            }
-        };
-
-        struct SurfaceFinder
-        {
-            const BRep& model;
-            const SurfaceMesh< 3 >& mesh( const uuid& id ) const
-            {
-                return model.surface( id ).mesh();
-            }
-            SurfacePolygonEdges between(
-                const SurfaceMesh< 3 >& surface, index_t a, index_t b ) const
-            {
-                return surface_edges_between( surface, a, b );
-            }
-        };
-
-        struct BlockFinder
-        {
-            const BRep& model;
-            const SolidMesh< 3 >& mesh( const uuid& id ) const
-            {
-                return model.block( id ).mesh();
-            }
-            BlockFacetEdges between( const SolidMesh< 3 >& solid, index_t a, index_t b ) const
-            {
-                return solid_edges_between( solid, a, b );
-            }
-        };
-
         bool has_both( const std::array< index_t, 2 >& unique_vertices )
         {
             return unique_vertices[0] != NO_ID && unique_vertices[1] != NO_ID;
+        }
+
+        template < typename Component >
+        std::array< index_t, 2 > unique_vertices_of( const BRep& model,
+            const Component& component,
+            const EdgeVertices& vertices )
+        {
+            const auto id = component.component_id();
+            return { model.unique_vertex( { id, vertices[0] } ),
+                model.unique_vertex( { id, vertices[1] } ) };
+        }
+
+        /// The model edge through the component mesh edge joining vertices
+        /// when both ends have unique vertices; otherwise only the
+        /// component's own elements joining them, stored in result.*own.
+        template < typename Component, typename Elements >
+        BRepComponentMeshEdges model_or_own_edges( const BRep& model,
+            const Component& component,
+            const EdgeVertices& vertices,
+            absl::flat_hash_map< uuid, Elements > BRepComponentMeshEdges::*own )
+        {
+            const auto unique_vertices = unique_vertices_of( model, component, vertices );
+            if( has_both( unique_vertices ) )
+            {
+                return component_mesh_edges( model, unique_vertices );
+            }
+            BRepComponentMeshEdges result;
+            result.unique_vertices = unique_vertices;
+            ( result.*own )
+                .emplace( component.id(),
+                    edges_between( component.mesh(), vertices[0], vertices[1] ) );
+            return result;
+        }
+
+        const EdgedCurve< 3 >& line_mesh( const BRep& model, const uuid& id )
+        {
+            return model.line( id ).mesh();
+        }
+
+        const SurfaceMesh< 3 >& surface_mesh( const BRep& model, const uuid& id )
+        {
+            return model.surface( id ).mesh();
+        }
+
+        const SolidMesh< 3 >& block_mesh( const BRep& model, const uuid& id )
+        {
+            return model.block( id ).mesh();
         }
     } // namespace
 
     std::array< index_t, 2 > edge_unique_vertices(
         const BRep& model, const Line< 3 >& line, index_t edge_id )
     {
-        const auto vertices = line.mesh().edge_vertices( edge_id );
-        const auto id = line.component_id();
-        return { model.unique_vertex( { id, vertices[0] } ),
-            model.unique_vertex( { id, vertices[1] } ) };
+        return unique_vertices_of( model, line, line.mesh().edge_vertices( edge_id ) );
     }
 
     std::array< index_t, 2 > edge_unique_vertices( const BRep& model,
         const Surface< 3 >& surface,
         const PolygonEdge& polygon_edge )
     {
-        const auto vertices = surface.mesh().polygon_edge_vertices( polygon_edge );
-        const auto id = surface.component_id();
-        return { model.unique_vertex( { id, vertices[0] } ),
-            model.unique_vertex( { id, vertices[1] } ) };
+        return unique_vertices_of(
+            model, surface, surface.mesh().polygon_edge_vertices( polygon_edge ) );
     }
 
     std::array< index_t, 2 > edge_unique_vertices( const BRep& model,
         const Block< 3 >& block,
         const PolyhedronFacetEdge& facet_edge )
     {
-        const auto vertices = block.mesh().polyhedron_facet_edge_vertices( facet_edge );
-        const auto id = block.component_id();
-        return { model.unique_vertex( { id, vertices[0] } ),
-            model.unique_vertex( { id, vertices[1] } ) };
+        return unique_vertices_of(
+            model, block, block.mesh().polyhedron_facet_edge_vertices( facet_edge ) );
     }
 
     BRepComponentMeshEdges component_mesh_edges(
@@ -186,61 +188,35 @@ namespace orvane
         {
             return result;
         }
-        collect< Line< 3 > >( model, unique_vertices, result.lines, LineFinder{ model } );
-        collect< Surface< 3 > >(
-            model, unique_vertices, result.surfaces, SurfaceFinder{ model } );
-        collect< Block< 3 > >( model, unique_vertices, result.blocks, BlockFinder{ model } );
+        collect< Line< 3 > >( model, unique_vertices, result.lines, line_mesh );
+        collect< Surface< 3 > >( model, unique_vertices, result.surfaces, surface_mesh );
+        collect< Block< 3 > >( model, unique_vertices, result.blocks, block_mesh );
         return result;
     }
 
     BRepComponentMeshEdges component_mesh_edges(
         const BRep& model, const Line< 3 >& line, index_t edge_id )
     {
-        const auto unique_vertices = edge_unique_vertices( model, line, edge_id );
-        if( has_both( unique_vertices ) )
-        {
-            return component_mesh_edges( model, unique_vertices );
-        }
-        BRepComponentMeshEdges result;
-        result.unique_vertices = unique_vertices;
-        const auto vertices = line.mesh().edge_vertices( edge_id );
-        result.lines.emplace(
-            line.id(), curve_edges_between( line.mesh(), vertices[0], vertices[1] ) );
-        return result;
+        return model_or_own_edges( model, line, line.mesh().edge_vertices( edge_id ),
+            &BRepComponentMeshEdges::lines );
     }
 
     BRepComponentMeshEdges component_mesh_edges( const BRep& model,
         const Surface< 3 >& surface,
         const PolygonEdge& polygon_edge )
     {
-        const auto unique_vertices = edge_unique_vertices( model, surface, polygon_edge );
-        if( has_both( unique_vertices ) )
-        {
-            return component_mesh_edges( model, unique_vertices );
-        }
-        BRepComponentMeshEdges result;
-        result.unique_vertices = unique_vertices;
-        const auto vertices = surface.mesh().polygon_edge_vertices( polygon_edge );
-        result.surfaces.emplace( surface.id(),
-            surface_edges_between( surface.mesh(), vertices[0], vertices[1] ) );
-        return result;
+        return model_or_own_edges( model, surface,
+            surface.mesh().polygon_edge_vertices( polygon_edge ),
+            &BRepComponentMeshEdges::surfaces );
     }
 
     BRepComponentMeshEdges component_mesh_edges( const BRep& model,
         const Block< 3 >& block,
         const PolyhedronFacetEdge& facet_edge )
     {
-        const auto unique_vertices = edge_unique_vertices( model, block, facet_edge );
-        if( has_both( unique_vertices ) )
-        {
-            return component_mesh_edges( model, unique_vertices );
-        }
-        BRepComponentMeshEdges result;
-        result.unique_vertices = unique_vertices;
-        const auto vertices = block.mesh().polyhedron_facet_edge_vertices( facet_edge );
-        result.blocks.emplace(
-            block.id(), solid_edges_between( block.mesh(), vertices[0], vertices[1] ) );
-        return result;
+        return model_or_own_edges( model, block,
+            block.mesh().polyhedron_facet_edge_vertices( facet_edge ),
+            &BRepComponentMeshEdges::blocks );
     }
 
     absl::flat_hash_map< uuid, SurfacePolygonEdges > surface_component_mesh_edges(
@@ -249,7 +225,7 @@ namespace orvane
         absl::flat_hash_map< uuid, SurfacePolygonEdges > result;
         if( has_both( unique_vertices ) )
         {
-            collect< Surface< 3 > >( model, unique_vertices, result, SurfaceFinder{ model } );
+            collect< Surface< 3 > >( model, unique_vertices, result, surface_mesh );
         }
         return result;
     }
