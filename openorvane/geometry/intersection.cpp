@@ -40,8 +40,12 @@ namespace
         return a.value( 0 ) * b.value( 1 ) - a.value( 1 ) * b.value( 0 );
     }
 
-    template < typename Result >
-    std::optional< Result > from_type( POSITION position )
+    /// The answer the detected position settles alone: no intersection,
+    /// parallel, or the crossing at one of the given vertices; nullopt when
+    /// the crossing point must be computed.
+    template < typename Result, typename Vertices >
+    std::optional< Result > settled_by_position(
+        POSITION position, const Vertices& vertices )
     {
         if( position == POSITION::outside )
         {
@@ -50,6 +54,10 @@ namespace
         if( position == POSITION::parallel )
         {
             return Result{ INTERSECTION_TYPE::parallel };
+        }
+        if( orvane::detail::is_vertex_position( position ) )
+        {
+            return Result{ vertices[orvane::detail::position_to_index( position )] };
         }
         return std::nullopt;
     }
@@ -74,15 +82,11 @@ namespace orvane
         using Result = IntersectionResult< Point< 2 > >;
         const auto [position0, position1] =
             segment_segment_intersection_detection( segment0, segment1 );
-        if( const auto result = from_type< Result >( position0 ) )
-        {
-            return *result;
-        }
         const auto& a = segment0.vertices();
         const auto& b = segment1.vertices();
-        if( detail::is_vertex_position( position0 ) )
+        if( const auto result = settled_by_position< Result >( position0, a ) )
         {
-            return Result{ a[detail::position_to_index( position0 )] };
+            return *result;
         }
         if( detail::is_vertex_position( position1 ) )
         {
@@ -99,14 +103,10 @@ namespace orvane
     {
         using Result = IntersectionResult< Point< 2 > >;
         const auto position = segment_line_intersection_detection( segment, line );
-        if( const auto result = from_type< Result >( position ) )
+        const auto& v = segment.vertices();
+        if( const auto result = settled_by_position< Result >( position, v ) )
         {
             return *result;
-        }
-        const auto& v = segment.vertices();
-        if( detail::is_vertex_position( position ) )
-        {
-            return Result{ v[detail::position_to_index( position )] };
         }
         return Result{ crossing_point( v[0], v[1],
             cross2( line.direction(), Vector< 2 >{ line.origin(), v[0] } ),
@@ -119,14 +119,10 @@ namespace orvane
         using Result = IntersectionResult< Point< 3 > >;
         const auto position =
             segment_plane_intersection_detection( segment, plane );
-        if( const auto result = from_type< Result >( position ) )
+        const auto& v = segment.vertices();
+        if( const auto result = settled_by_position< Result >( position, v ) )
         {
             return *result;
-        }
-        const auto& v = segment.vertices();
-        if( detail::is_vertex_position( position ) )
-        {
-            return Result{ v[detail::position_to_index( position )] };
         }
         return Result{ crossing_point( v[0], v[1],
             plane.normal().dot( Vector< 3 >{ plane.origin(), v[0] } ),
@@ -165,14 +161,10 @@ namespace orvane
         using Result = IntersectionResult< Point< 3 > >;
         const auto [on_segment, on_triangle] =
             segment_triangle_intersection_detection( segment, triangle );
-        if( const auto result = from_type< Result >( on_segment ) )
+        const auto& s = segment.vertices();
+        if( const auto result = settled_by_position< Result >( on_segment, s ) )
         {
             return *result;
-        }
-        const auto& s = segment.vertices();
-        if( detail::is_vertex_position( on_segment ) )
-        {
-            return Result{ s[detail::position_to_index( on_segment )] };
         }
         if( detail::is_vertex_position( on_triangle ) )
         {
@@ -188,14 +180,10 @@ namespace orvane
     {
         using Result = IntersectionResult< Point< 3 > >;
         const auto position = line_triangle_intersection_detection( line, triangle );
-        if( const auto result = from_type< Result >( position ) )
+        const auto& t = triangle.vertices();
+        if( const auto result = settled_by_position< Result >( position, t ) )
         {
             return *result;
-        }
-        const auto& t = triangle.vertices();
-        if( detail::is_vertex_position( position ) )
-        {
-            return Result{ t[detail::position_to_index( position )] };
         }
         if( detail::orient3d( t[0], t[1], t[2], line.origin() ) == 0 )
         {

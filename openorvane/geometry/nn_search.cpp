@@ -122,6 +122,33 @@ namespace orvane
             build( middle + 1, end );
         }
 
+        /// The two halves of the node [begin, end) on either side of its
+        /// middle point: first the one on the query's side, then the other,
+        /// whose points are all at least |offset| away from the query.
+        struct Split
+        {
+            index_t near_begin;
+            index_t near_end;
+            index_t far_begin;
+            index_t far_end;
+            double offset;
+        };
+
+        Split split_node( index_t begin,
+            index_t middle,
+            index_t end,
+            const Point< dimension >& query ) const
+        {
+            const auto axis = axis_[middle];
+            const double offset =
+                query.value( axis ) - points_[order_[middle]].value( axis );
+            if( offset < 0. )
+            {
+                return { begin, middle, middle + 1, end, offset };
+            }
+            return { middle + 1, end, begin, middle, offset };
+        }
+
         void search_nearest( index_t begin,
             index_t end,
             const Point< dimension >& query,
@@ -148,20 +175,13 @@ namespace orvane
             {
                 return;
             }
-            const auto axis = axis_[middle];
-            const double offset =
-                query.value( axis ) - points_[index].value( axis );
-            const bool lower_first = offset < 0.;
-            const auto near_begin = lower_first ? begin : middle + 1;
-            const auto near_end = lower_first ? middle : end;
-            const auto far_begin = lower_first ? middle + 1 : begin;
-            const auto far_end = lower_first ? end : middle;
-            search_nearest( near_begin, near_end, query, nb_neighbors, best );
-            // Points across the split are at least |offset| away; a point
-            // exactly that far may still win on its lower index.
-            if( best.size() < nb_neighbors || offset * offset <= best.top().first )
+            const auto split = split_node( begin, middle, end, query );
+            search_nearest( split.near_begin, split.near_end, query, nb_neighbors, best );
+            // A point exactly |offset| away may still win on its lower index.
+            if( best.size() < nb_neighbors
+                || split.offset * split.offset <= best.top().first )
             {
-                search_nearest( far_begin, far_end, query, nb_neighbors, best );
+                search_nearest( split.far_begin, split.far_end, query, nb_neighbors, best );
             }
         }
 
@@ -185,16 +205,11 @@ namespace orvane
             {
                 return;
             }
-            const auto axis = axis_[middle];
-            const double offset =
-                query.value( axis ) - points_[index].value( axis );
-            const bool lower_first = offset < 0.;
-            search_radius( lower_first ? begin : middle + 1,
-                lower_first ? middle : end, query, radius2, result );
-            if( offset * offset <= radius2 )
+            const auto split = split_node( begin, middle, end, query );
+            search_radius( split.near_begin, split.near_end, query, radius2, result );
+            if( split.offset * split.offset <= radius2 )
             {
-                search_radius( lower_first ? middle + 1 : begin,
-                    lower_first ? end : middle, query, radius2, result );
+                search_radius( split.far_begin, split.far_end, query, radius2, result );
             }
         }
 
