@@ -10,17 +10,14 @@ namespace orvane
         std::vector< CleanJob > jobs;
         for( const auto& block : model_.blocks() )
         {
-            auto& modifier = block_modifier( block );
-            const auto nb_polyhedra = block.mesh().nb_polyhedra();
-            for( index_t p = 0; p < nb_polyhedra; p++ )
+            auto* modifier = &block_modifier( block );
+            if( detail::any_index( block.mesh().nb_polyhedra(),
+                    [modifier]( index_t p ) {
+                        return !modifier->is_polyhedron_active( p );
+                    } ) )
             {
-                if( !modifier.is_polyhedron_active( p ) )
-                {
-                    auto* target = &modifier;
-                    jobs.push_back( { block.id(),
-                        [target] { return target->delete_inactive_polyhedra(); } } );
-                    break;
-                }
+                jobs.push_back( { block.id(),
+                    [modifier] { return modifier->delete_inactive_polyhedra(); } } );
             }
         }
         return run_clean_batch( std::move( jobs ), {} );
@@ -31,30 +28,17 @@ namespace orvane
         std::vector< CleanJob > jobs;
         for( const auto& block : model_.blocks() )
         {
-            const auto& mesh = block.mesh();
-            bool isolated{ false };
-            for( index_t v = 0; v < mesh.nb_vertices() && !isolated; v++ )
+            if( detail::has_isolated_vertex( block.mesh() ) )
             {
-                isolated = mesh.is_vertex_isolated( v );
+                // Taken on the calling thread: tasks never touch the stores.
+                // The modifier first: it creates the builder.
+                auto& modifier = block_modifier( block );
+                jobs.push_back( isolated_vertices_job(
+                    block.id(), *block_builders_.at( block.id() ), modifier ) );
             }
-            if( !isolated )
-            {
-                continue;
-            }
-            // Taken on the calling thread: tasks never touch the stores.
-            auto* modifier = &block_modifier( block );
-            auto* builder = block_builders_.at( block.id() ).get();
-            jobs.push_back( { block.id(), [modifier, builder] {
-                                 auto old2new = builder->delete_isolated_vertices();
-                                 modifier->clear_vertex_map();
-                                 return old2new;
-                             } } );
         }
         return run_clean_batch( std::move( jobs ),
-            [this]( const uuid& id, const std::vector< index_t >& old2new ) {
-                builder_.update_unique_vertices(
-                    { Block< 3 >::component_type_static(), id }, old2new );
-            } );
+            unique_vertex_update( Block< 3 >::component_type_static() ) );
     }
 
     BRepCleanInfo BRepGeometricModifier::clean()

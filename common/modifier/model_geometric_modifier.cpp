@@ -310,9 +310,7 @@ namespace orvane
         }
 
         ComponentOldToNew ModelGeometricModifier< BRep >::run_clean_batch(
-            std::vector< CleanJob > jobs,
-            const std::function< void( const uuid&, const std::vector< index_t >& ) >&
-                follow_up )
+            std::vector< CleanJob > jobs, const CleanFollowUp& follow_up )
         {
             ComponentOldToNew result;
             if( jobs.empty() )
@@ -361,22 +359,28 @@ namespace orvane
             return result;
         }
 
+        ModelGeometricModifier< BRep >::CleanFollowUp
+            ModelGeometricModifier< BRep >::unique_vertex_update( ComponentType type )
+        {
+            return [this, type = std::move( type )](
+                       const uuid& id, const std::vector< index_t >& old2new ) {
+                builder_.update_unique_vertices( { type, id }, old2new );
+            };
+        }
+
         ComponentOldToNew ModelGeometricModifier< BRep >::delete_inactive_line_edges()
         {
             std::vector< CleanJob > jobs;
             for( const auto& line : model_.lines() )
             {
-                auto& modifier = line_modifier( line );
-                const auto nb_edges = line.mesh().nb_edges();
-                for( index_t e = 0; e < nb_edges; e++ )
+                auto* modifier = &line_modifier( line );
+                if( detail::any_index( line.mesh().nb_edges(),
+                        [modifier]( index_t e ) {
+                            return !modifier->is_edge_active( e );
+                        } ) )
                 {
-                    if( !modifier.is_edge_active( e ) )
-                    {
-                        auto* target = &modifier;
-                        jobs.push_back( { line.id(),
-                            [target] { return target->delete_inactive_edges(); } } );
-                        break;
-                    }
+                    jobs.push_back( { line.id(),
+                        [modifier] { return modifier->delete_inactive_edges(); } } );
                 }
             }
             return run_clean_batch( std::move( jobs ), {} );
@@ -388,64 +392,37 @@ namespace orvane
             std::vector< CleanJob > jobs;
             for( const auto& surface : model_.surfaces() )
             {
-                auto& modifier = surface_modifier( surface );
-                const auto nb_polygons = surface.mesh().nb_polygons();
-                for( index_t p = 0; p < nb_polygons; p++ )
+                auto* modifier = &surface_modifier( surface );
+                if( detail::any_index( surface.mesh().nb_polygons(),
+                        [modifier]( index_t p ) {
+                            return !modifier->is_polygon_active( p );
+                        } ) )
                 {
-                    if( !modifier.is_polygon_active( p ) )
-                    {
-                        auto* target = &modifier;
-                        jobs.push_back( { surface.id(), [target] {
-                                             return target->delete_inactive_polygons();
-                                         } } );
-                        break;
-                    }
+                    jobs.push_back( { surface.id(), [modifier] {
+                                         return modifier->delete_inactive_polygons();
+                                     } } );
                 }
             }
             return run_clean_batch( std::move( jobs ), {} );
         }
-
-        namespace
-        {
-            template < typename Mesh >
-            bool has_isolated_vertex( const Mesh& mesh )
-            {
-                const auto nb_vertices = mesh.nb_vertices();
-                for( index_t v = 0; v < nb_vertices; v++ )
-                {
-                    if( mesh.is_vertex_isolated( v ) )
-                    {
-                        return true;
-                    }
-                }
-                return false;
-            }
-        } // namespace
 
         ComponentOldToNew ModelGeometricModifier< BRep >::delete_isolated_line_vertices()
         {
             std::vector< CleanJob > jobs;
             for( const auto& line : model_.lines() )
             {
-                if( !has_isolated_vertex( line.mesh() ) )
+                if( detail::has_isolated_vertex( line.mesh() ) )
                 {
-                    continue;
+                    // Taken here, on the calling thread: the task must not
+                    // touch the stores. The modifier first: it creates the
+                    // builder.
+                    auto& modifier = line_modifier( line );
+                    jobs.push_back( isolated_vertices_job(
+                        line.id(), stored( line_builders_, line.id() ), modifier ) );
                 }
-                // Taken here, on the calling thread: the task must not touch
-                // the stores.
-                auto* modifier = &line_modifier( line );
-                auto* builder = &stored( line_builders_, line.id() );
-                jobs.push_back( { line.id(), [modifier, builder] {
-                                     auto old2new = builder->delete_isolated_vertices();
-                                     modifier->clear_vertex_map();
-                                     return old2new;
-                                 } } );
             }
             return run_clean_batch( std::move( jobs ),
-                [this]( const uuid& id, const std::vector< index_t >& old2new ) {
-                    builder_.update_unique_vertices(
-                        { Line< 3 >::component_type_static(), id }, old2new );
-                } );
+                unique_vertex_update( Line< 3 >::component_type_static() ) );
         }
 
         ComponentOldToNew
@@ -454,23 +431,15 @@ namespace orvane
             std::vector< CleanJob > jobs;
             for( const auto& surface : model_.surfaces() )
             {
-                if( !has_isolated_vertex( surface.mesh() ) )
+                if( detail::has_isolated_vertex( surface.mesh() ) )
                 {
-                    continue;
+                    auto& modifier = surface_modifier( surface );
+                    jobs.push_back( isolated_vertices_job( surface.id(),
+                        stored( surface_builders_, surface.id() ), modifier ) );
                 }
-                auto* modifier = &surface_modifier( surface );
-                auto* builder = &stored( surface_builders_, surface.id() );
-                jobs.push_back( { surface.id(), [modifier, builder] {
-                                     auto old2new = builder->delete_isolated_vertices();
-                                     modifier->clear_vertex_map();
-                                     return old2new;
-                                 } } );
             }
             return run_clean_batch( std::move( jobs ),
-                [this]( const uuid& id, const std::vector< index_t >& old2new ) {
-                    builder_.update_unique_vertices(
-                        { Surface< 3 >::component_type_static(), id }, old2new );
-                } );
+                unique_vertex_update( Surface< 3 >::component_type_static() ) );
         }
     } // namespace internal
 } // namespace orvane

@@ -172,13 +172,35 @@ namespace orvane
                 std::function< std::vector< index_t >() > run;
             };
 
+            /// What a clean-up batch does, on the calling thread, with each
+            /// successful result of a component.
+            using CleanFollowUp =
+                std::function< void( const uuid&, const std::vector< index_t >& ) >;
+
             /// Runs the jobs as pool tasks and joins them all. Then, in job
             /// order, hands every successful result to `follow_up` (on the
             /// calling thread) and stores it in the returned map; finally
             /// rethrows the first failure, if any.
-            static ComponentOldToNew run_clean_batch( std::vector< CleanJob > jobs,
-                const std::function< void( const uuid&, const std::vector< index_t >& ) >&
-                    follow_up );
+            static ComponentOldToNew run_clean_batch(
+                std::vector< CleanJob > jobs, const CleanFollowUp& follow_up );
+
+            /// The job deleting the isolated vertices of a component mesh
+            /// through its builder. The modifier's vertex map names vertices
+            /// of the old numbering afterwards, so it is cleared.
+            template < typename Builder, typename Modifier >
+            static CleanJob isolated_vertices_job(
+                const uuid& component, Builder& builder, Modifier& modifier )
+            {
+                return { component, [builder = &builder, modifier = &modifier] {
+                            auto old2new = builder->delete_isolated_vertices();
+                            modifier->clear_vertex_map();
+                            return old2new;
+                        } };
+            }
+
+            /// The follow-up renumbering the unique-vertex links of the
+            /// cleaned components of the given type.
+            CleanFollowUp unique_vertex_update( ComponentType type );
 
         protected:
             BRep& model_;
@@ -198,6 +220,28 @@ namespace orvane
 
     namespace detail
     {
+        /// Whether some index in [0, count) satisfies the predicate.
+        template < typename Predicate >
+        bool any_index( index_t count, const Predicate& predicate )
+        {
+            for( index_t i = 0; i < count; i++ )
+            {
+                if( predicate( i ) )
+                {
+                    return true;
+                }
+            }
+            return false;
+        }
+
+        /// Whether the mesh has a vertex that no element uses.
+        template < typename Mesh >
+        bool has_isolated_vertex( const Mesh& mesh )
+        {
+            return any_index( mesh.nb_vertices(),
+                [&mesh]( index_t v ) { return mesh.is_vertex_isolated( v ); } );
+        }
+
         /// The keys of a uuid-keyed map in increasing order: the fixed order
         /// in which the model-wide edits visit components.
         template < typename Map >
