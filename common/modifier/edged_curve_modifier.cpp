@@ -209,15 +209,7 @@ namespace orvane
             const auto vertices = mesh.edge_vertices( edge );
             for( local_index_t end = 0; end < 2; end++ )
             {
-                const auto& vertex_point = mesh.point( vertices[end] );
-                double square_distance{ 0. };
-                for( local_index_t axis = 0; axis < 3; axis++ )
-                {
-                    const auto difference =
-                        vertex_point.value( axis ) - point.value( axis );
-                    square_distance += difference * difference;
-                }
-                if( square_distance <= GLOBAL_EPSILON2 )
+                if( mesh.point( vertices[end] ).inexact_equal( point ) )
                 {
                     return end;
                 }

@@ -48,22 +48,6 @@ namespace
                == orvane::SIDE::positive;
     }
 
-    bool is_point_within_epsilon(
-        const orvane::Point< 3 >& vertex, const orvane::Point< 3 >& point )
-    {
-        double distance2{ 0 };
-        for( const local_index_t axis : { 0, 1, 2 } )
-        {
-            const auto delta = vertex.value( axis ) - point.value( axis );
-            distance2 += delta * delta;
-            if( distance2 > orvane::GLOBAL_EPSILON2 )
-            {
-                return false;
-            }
-        }
-        return true;
-    }
-
     /// The ring under construction: a double-ended queue of vertices.
     class RingWalk
     {
@@ -652,9 +636,8 @@ namespace orvane
         {
             for( const local_index_t v : { 0, 1, 2, 3 } )
             {
-                if( is_point_within_epsilon(
-                        solid.point( solid.polyhedron_vertex( { polyhedron, v } ) ),
-                        point ) )
+                if( solid.point( solid.polyhedron_vertex( { polyhedron, v } ) )
+                        .inexact_equal( point ) )
                 {
                     return v;
                 }
@@ -669,9 +652,8 @@ namespace orvane
         {
             for( const local_index_t v : { 0, 1, 2 } )
             {
-                if( is_point_within_epsilon(
-                        solid.point( solid.polyhedron_facet_vertex( { facet, v } ) ),
-                        point ) )
+                if( solid.point( solid.polyhedron_facet_vertex( { facet, v } ) )
+                        .inexact_equal( point ) )
                 {
                     return v;
                 }

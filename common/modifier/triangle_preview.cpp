@@ -375,22 +375,8 @@ namespace orvane
         {
             for( local_index_t vertex = 0; vertex < 3; vertex++ )
             {
-                const auto& corner =
-                    mesh.point( mesh.polygon_vertex( { polygon, vertex } ) );
-                double square_distance{ 0. };
-                bool close{ true };
-                for( local_index_t axis = 0; axis < dimension; axis++ )
-                {
-                    const auto difference =
-                        corner.value( axis ) - point.value( axis );
-                    square_distance += difference * difference;
-                    if( square_distance > GLOBAL_EPSILON2 )
-                    {
-                        close = false;
-                        break;
-                    }
-                }
-                if( close )
+                if( mesh.point( mesh.polygon_vertex( { polygon, vertex } ) )
+                        .inexact_equal( point ) )
                 {
                     return vertex;
                 }

@@ -18,46 +18,16 @@ namespace
 {
     using namespace orvane;
 
-    std::unique_ptr< internal::ActiveFlags > edge_flags_if_enabled(
-        const SurfaceMesh< 2 >& mesh )
-    {
-        if( !mesh.are_edges_enabled() )
-        {
-            return nullptr;
-        }
-        return std::make_unique< internal::ActiveFlags >(
-            mesh.edges().edge_attribute_manager() );
-    }
-
-    std::unique_ptr< internal::ActiveFlags > edge_flags_if_enabled(
-        const SurfaceMesh< 3 >& mesh )
-    {
-        if( !mesh.are_edges_enabled() )
-        {
-            return nullptr;
-        }
-        return std::make_unique< internal::ActiveFlags >(
-            mesh.edges().edge_attribute_manager() );
-    }
-
-    /// Whether two points are within squared distance GLOBAL_EPSILON2, the
-    /// squared differences being added one axis at a time with an early
-    /// exit.
     template < index_t dimension >
-    bool are_points_colocated(
-        const Point< dimension >& point0, const Point< dimension >& point1 )
+    std::unique_ptr< internal::ActiveFlags > edge_flags_if_enabled(
+        const SurfaceMesh< dimension >& mesh )
     {
-        double square_distance{ 0. };
-        for( local_index_t axis = 0; axis < dimension; axis++ )
+        if( !mesh.are_edges_enabled() )
         {
-            const auto difference = point0.value( axis ) - point1.value( axis );
-            square_distance += difference * difference;
-            if( square_distance > GLOBAL_EPSILON2 )
-            {
-                return false;
-            }
+            return nullptr;
         }
-        return true;
+        return std::make_unique< internal::ActiveFlags >(
+            mesh.edges().edge_attribute_manager() );
     }
 } // namespace
 
@@ -664,14 +634,14 @@ namespace orvane
         // One result object for every path, so that it is built in place.
         SurfaceEpsilonSplitEdgeInfo result;
         const auto first = mesh.polygon_edge_vertex( edge, 0 );
-        if( are_points_colocated( mesh.point( first ), point ) )
+        if( mesh.point( first ).inexact_equal( point ) )
         {
             result.info.new_vertex = first;
             result.kind = SurfaceEpsilonSplitEdgeKind::first_vertex;
             return result;
         }
         const auto second = mesh.polygon_edge_vertex( edge, 1 );
-        if( are_points_colocated( point, mesh.point( second ) ) )
+        if( point.inexact_equal( mesh.point( second ) ) )
         {
             result.info.new_vertex = second;
             result.kind = SurfaceEpsilonSplitEdgeKind::second_vertex;
