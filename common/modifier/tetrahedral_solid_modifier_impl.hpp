@@ -154,45 +154,46 @@ namespace orvane
         absl::flat_hash_map< LocalEdge, LocalEdge > opposite_edges_;
     };
 
+    namespace detail
+    {
+        /// Copies, in the manager, the attribute values of every origin's
+        /// old element to its new element; origins without an old element
+        /// are skipped.
+        template < typename Origins >
+        void assign_origin_attributes(
+            AttributeManager& manager, const Origins& origins )
+        {
+            if( !manager.has_assignable_attributes() )
+            {
+                return;
+            }
+            for( const auto& origin : origins )
+            {
+                if( origin.old_element != NO_ID )
+                {
+                    manager.assign_attribute_value(
+                        origin.old_element, origin.new_element );
+                }
+            }
+        }
+    } // namespace detail
+
     template < typename Origins >
     void TetrahedralSolidModifier::Impl::copy_polyhedron_attributes(
         const Origins& origins )
     {
-        auto& manager = solid_.polyhedron_attribute_manager();
-        if( !manager.has_assignable_attributes() )
-        {
-            return;
-        }
-        for( const auto& origin : origins )
-        {
-            if( origin.old_element != NO_ID )
-            {
-                manager.assign_attribute_value(
-                    origin.old_element, origin.new_element );
-            }
-        }
+        detail::assign_origin_attributes(
+            solid_.polyhedron_attribute_manager(), origins );
     }
 
     template < typename Origins >
     void TetrahedralSolidModifier::Impl::copy_facet_attributes(
         const Origins& origins )
     {
-        if( !solid_.are_facets_enabled() )
+        if( solid_.are_facets_enabled() )
         {
-            return;
-        }
-        auto& manager = solid_.facets().facet_attribute_manager();
-        if( !manager.has_assignable_attributes() )
-        {
-            return;
-        }
-        for( const auto& origin : origins )
-        {
-            if( origin.old_element != NO_ID )
-            {
-                manager.assign_attribute_value(
-                    origin.old_element, origin.new_element );
-            }
+            detail::assign_origin_attributes(
+                solid_.facets().facet_attribute_manager(), origins );
         }
     }
 
@@ -200,22 +201,10 @@ namespace orvane
     void TetrahedralSolidModifier::Impl::copy_edge_attributes(
         const Origins& origins )
     {
-        if( !solid_.are_edges_enabled() )
+        if( solid_.are_edges_enabled() )
         {
-            return;
-        }
-        auto& manager = solid_.edges().edge_attribute_manager();
-        if( !manager.has_assignable_attributes() )
-        {
-            return;
-        }
-        for( const auto& origin : origins )
-        {
-            if( origin.old_element != NO_ID )
-            {
-                manager.assign_attribute_value(
-                    origin.old_element, origin.new_element );
-            }
+            detail::assign_origin_attributes(
+                solid_.edges().edge_attribute_manager(), origins );
         }
     }
 } // namespace orvane
