@@ -38,20 +38,31 @@ namespace orvane
             return detail::canonical_cycle( std::move( cycle ) );
         }
 
-        template < typename Item >
-        bool contains_remapped( const std::vector< Item >& items,
-            const Item& item,
-            VerticesModifier& modifier )
+        /// Whether a stored item has the same canonical form as `item`.
+        /// The canonical forms go through the modifier's map, so items made
+        /// equal by merges match.
+        template < typename Item, typename Canonical >
+        bool contains_canonical( const std::vector< Item >& items,
+            Item item,
+            const Canonical& canonical )
         {
             if( items.empty() )
             {
                 return false;
             }
-            const auto target = translated_sorted( item, modifier );
+            const auto target = canonical( std::move( item ) );
             return std::any_of( items.begin(), items.end(),
-                [&target, &modifier]( const Item& stored ) {
-                    return translated_sorted( stored, modifier ) == target;
-                } );
+                [&target, &canonical](
+                    const Item& stored ) { return canonical( stored ) == target; } );
+        }
+
+        template < typename Item >
+        void push_if_absent( std::vector< Item >& items, Item item )
+        {
+            if( std::find( items.begin(), items.end(), item ) == items.end() )
+            {
+                items.push_back( std::move( item ) );
+            }
         }
 
         // Stable removal of the items one of whose translated vertices is
@@ -62,32 +73,17 @@ namespace orvane
             index_t vertex,
             VerticesModifier& modifier )
         {
-            std::vector< bool > to_remove( items.size(), false );
-            for( std::size_t i = 0; i < items.size(); i++ )
-            {
+            std::erase_if( items, [vertex, &modifier]( const Item& item ) {
                 bool found{ false };
-                for( const auto stored : items[i] )
+                for( const auto stored : item )
                 {
                     if( modifier.updated_vertex( stored ) == vertex )
                     {
                         found = true;
                     }
                 }
-                to_remove[i] = found;
-            }
-            std::size_t kept{ 0 };
-            for( std::size_t i = 0; i < items.size(); i++ )
-            {
-                if( !to_remove[i] )
-                {
-                    if( kept != i )
-                    {
-                        items[kept] = std::move( items[i] );
-                    }
-                    kept++;
-                }
-            }
-            items.resize( kept );
+                return found;
+            } );
         }
     } // namespace
 
@@ -248,11 +244,7 @@ namespace orvane
         void add_unique_edge( std::vector< std::array< index_t, 2 > >& edges,
             std::array< index_t, 2 > edge )
         {
-            edge = sorted( edge );
-            if( std::find( edges.begin(), edges.end(), edge ) == edges.end() )
-            {
-                edges.push_back( edge );
-            }
+            push_if_absent( edges, sorted( edge ) );
         }
 
         bool contains_remapped_edge(
@@ -260,7 +252,10 @@ namespace orvane
             std::array< index_t, 2 > edge,
             VerticesModifier& modifier )
         {
-            return contains_remapped( edges, edge, modifier );
+            return contains_canonical( edges, edge,
+                [&modifier]( const std::array< index_t, 2 >& item ) {
+                    return translated_sorted( item, modifier );
+                } );
         }
 
         void remove_edges_with_vertex(
@@ -275,12 +270,7 @@ namespace orvane
             std::vector< std::array< index_t, 3 > >& triangles,
             std::array< index_t, 3 > triangle )
         {
-            triangle = sorted( triangle );
-            if( std::find( triangles.begin(), triangles.end(), triangle )
-                == triangles.end() )
-            {
-                triangles.push_back( triangle );
-            }
+            push_if_absent( triangles, sorted( triangle ) );
         }
 
         bool contains_remapped_triangle(
@@ -288,18 +278,16 @@ namespace orvane
             std::array< index_t, 3 > triangle,
             VerticesModifier& modifier )
         {
-            return contains_remapped( triangles, triangle, modifier );
+            return contains_canonical( triangles, triangle,
+                [&modifier]( const std::array< index_t, 3 >& item ) {
+                    return translated_sorted( item, modifier );
+                } );
         }
 
         void add_unique_cycle(
             std::vector< VertexCycle >& cycles, VertexCycle cycle )
         {
-            cycle = canonical_cycle( std::move( cycle ) );
-            if( std::find( cycles.begin(), cycles.end(), cycle )
-                == cycles.end() )
-            {
-                cycles.push_back( std::move( cycle ) );
-            }
+            push_if_absent( cycles, canonical_cycle( std::move( cycle ) ) );
         }
 
         void add_unique_cycles( std::vector< VertexCycle >& cycles,
@@ -307,11 +295,7 @@ namespace orvane
         {
             for( const auto& cycle : new_cycles )
             {
-                if( std::find( cycles.begin(), cycles.end(), cycle )
-                    == cycles.end() )
-                {
-                    cycles.push_back( cycle );
-                }
+                push_if_absent( cycles, cycle );
             }
         }
 
@@ -319,15 +303,9 @@ namespace orvane
             VertexCycle cycle,
             VerticesModifier& modifier )
         {
-            if( cycles.empty() )
-            {
-                return false;
-            }
-            const auto target =
-                translated_canonical( std::move( cycle ), modifier );
-            return std::any_of( cycles.begin(), cycles.end(),
-                [&target, &modifier]( const VertexCycle& stored ) {
-                    return translated_canonical( stored, modifier ) == target;
+            return contains_canonical( cycles, std::move( cycle ),
+                [&modifier]( VertexCycle item ) {
+                    return translated_canonical( std::move( item ), modifier );
                 } );
         }
 
