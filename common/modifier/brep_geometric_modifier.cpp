@@ -122,6 +122,19 @@ namespace orvane
     {
         using Impl = BRepGeometricModifier::Impl;
 
+        /// Leaves in the uuid-keyed map only the entry of the component, if
+        /// it has one.
+        template < typename Map >
+        void keep_only_component( Map& map, const uuid& id )
+        {
+            auto own = map.extract( id );
+            map.clear();
+            if( !own.empty() )
+            {
+                map.insert( std::move( own ) );
+            }
+        }
+
         /// Splits the model edge in every listed component: lines, then
         /// surfaces, then blocks, each entry only while its element is
         /// active.
@@ -247,12 +260,7 @@ namespace orvane
         {
             // An inner edge of this surface that other surfaces also hold:
             // only this surface is split among them.
-            auto own = edges.surfaces.extract( surface.id() );
-            edges.surfaces.clear();
-            if( !own.empty() )
-            {
-                edges.surfaces.insert( std::move( own ) );
-            }
+            keep_only_component( edges.surfaces, surface.id() );
             if( !edges.blocks.empty() )
             {
                 Logger::log_warn( SURFACE_SPLIT_WARNING );
@@ -267,12 +275,7 @@ namespace orvane
         auto edges = component_mesh_edges( impl_->model(), line, edge );
         if( edges.lines.size() >= 2 )
         {
-            auto own = edges.lines.extract( line.id() );
-            edges.lines.clear();
-            if( !own.empty() )
-            {
-                edges.lines.insert( std::move( own ) );
-            }
+            keep_only_component( edges.lines, line.id() );
             if( !edges.surfaces.empty() || !edges.blocks.empty() )
             {
                 Logger::log_warn( LINE_SPLIT_WARNING );

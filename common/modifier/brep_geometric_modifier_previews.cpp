@@ -54,6 +54,17 @@ namespace orvane
             return vertices_in_component( model, unique_vertex, component ).size();
         }
 
+        /// Whether the tetrahedra around the block vertex stay positive when
+        /// it moves to the point.
+        bool is_block_vertex_move_valid( const BRep& model,
+            const ComponentMeshVertex& block_vertex,
+            const Point< 3 >& point )
+        {
+            const auto& solid = block_solid( model, block_vertex.component_id.id() );
+            return detail::are_tetrahedra_positive(
+                tetrahedra_after_move_vertex( solid, block_vertex.vertex, point ) );
+        }
+
         /// The vertex opposite the edge in its triangle: the start of the
         /// previous edge.
         index_t opposite_vertex( const SurfaceMesh< 3 >& mesh, const PolygonEdge& edge )
@@ -138,9 +149,7 @@ namespace orvane
                     {
                         continue;
                     }
-                    const auto& solid = block_solid( model, vertex.component_id.id() );
-                    if( !detail::are_tetrahedra_positive(
-                            tetrahedra_after_move_vertex( solid, vertex.vertex, point ) ) )
+                    if( !is_block_vertex_move_valid( model, vertex, point ) )
                     {
                         return false;
                     }
@@ -650,9 +659,7 @@ namespace orvane
             {
                 continue;
             }
-            const auto& solid = block_solid( model, vertex.component_id.id() );
-            if( !detail::are_tetrahedra_positive(
-                    tetrahedra_after_move_vertex( solid, vertex.vertex, point ) ) )
+            if( !is_block_vertex_move_valid( model, vertex, point ) )
             {
                 return false;
             }
