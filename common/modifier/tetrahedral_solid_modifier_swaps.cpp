@@ -225,6 +225,30 @@ namespace orvane
             }
         }
 
+        // The old outer facets of a segment at the apex go to the new
+        // tetrahedra of the neighbouring segment, across the given local
+        // facets; they lose their neighbour when that segment made none.
+        const auto relink_apex_segment = [&]( const StarRecord& record,
+                                             std::size_t neighbour,
+                                             local_index_t facet0,
+                                             local_index_t facet1 ) {
+            if( made[neighbour] )
+            {
+                link( { halves[neighbour][0], facet0 }, record.x0, record,
+                    record.local_e0 );
+                link( { halves[neighbour][1], facet1 }, record.x1, record,
+                    record.local_e1 );
+                return;
+            }
+            for( const auto* outer : { &record.x0, &record.x1 } )
+            {
+                if( *outer )
+                {
+                    builder_.unset_polyhedron_adjacent( outer->value() );
+                }
+            }
+        };
+
         // Linking pass: neighbouring segments, and the two segments at the
         // apex whose old outer facets go to the neighbouring new tetrahedra.
         for( const auto i : std::views::iota( std::size_t{ 0 }, n ) )
@@ -247,52 +271,16 @@ namespace orvane
             }
             if( ring[i] == apex )
             {
-                const auto* record = record_of( apex, ring[next] );
-                if( !record )
+                if( const auto* record = record_of( apex, ring[next] ) )
                 {
-                    continue;
-                }
-                if( made[next] )
-                {
-                    link( { halves[next][0], 2 }, record->x0, *record,
-                        record->local_e0 );
-                    link( { halves[next][1], 3 }, record->x1, *record,
-                        record->local_e1 );
-                }
-                else
-                {
-                    for( const auto* outer : { &record->x0, &record->x1 } )
-                    {
-                        if( *outer )
-                        {
-                            builder_.unset_polyhedron_adjacent( outer->value() );
-                        }
-                    }
+                    relink_apex_segment( *record, next, 2, 3 );
                 }
             }
             else if( ring[next] == apex )
             {
-                const auto* record = record_of( apex, ring[i] );
-                if( !record )
+                if( const auto* record = record_of( apex, ring[i] ) )
                 {
-                    continue;
-                }
-                if( made[previous] )
-                {
-                    link( { halves[previous][0], 1 }, record->x0, *record,
-                        record->local_e0 );
-                    link( { halves[previous][1], 2 }, record->x1, *record,
-                        record->local_e1 );
-                }
-                else
-                {
-                    for( const auto* outer : { &record->x0, &record->x1 } )
-                    {
-                        if( *outer )
-                        {
-                            builder_.unset_polyhedron_adjacent( outer->value() );
-                        }
-                    }
+                    relink_apex_segment( *record, previous, 1, 2 );
                 }
             }
         }

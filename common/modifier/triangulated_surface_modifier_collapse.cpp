@@ -84,36 +84,31 @@ namespace orvane
         const auto& previous_adjacent = side.previous_adjacent;
         if( next_adjacent && previous_adjacent )
         {
-            builder_.set_polygon_adjacent(
-                next_adjacent.value(), previous_adjacent->polygon_id );
-            if( previous_adjacent->polygon_id == other_polygon )
-            {
-                // The neighbour is the other collapsed triangle: link to the
-                // triangle beyond it.
-                if( other->previous_adjacent )
+            // The polygon edge gets the neighbour as adjacent or, when the
+            // neighbour is the other collapsed triangle, the triangle beyond
+            // it (none when `beyond` is empty).
+            const auto link_across = [this, other_polygon](
+                                         const PolygonEdge& polygon_edge,
+                                         index_t neighbour,
+                                         const std::optional< PolygonEdge >& beyond ) {
+                if( neighbour != other_polygon )
                 {
-                    builder_.set_polygon_adjacent( next_adjacent.value(),
-                        other->previous_adjacent->polygon_id );
+                    builder_.set_polygon_adjacent( polygon_edge, neighbour );
+                }
+                else if( beyond )
+                {
+                    builder_.set_polygon_adjacent( polygon_edge, beyond->polygon_id );
                 }
                 else
                 {
-                    builder_.unset_polygon_adjacent( next_adjacent.value() );
+                    builder_.unset_polygon_adjacent( polygon_edge );
                 }
-            }
-            builder_.set_polygon_adjacent(
-                previous_adjacent.value(), next_adjacent->polygon_id );
-            if( next_adjacent->polygon_id == other_polygon )
-            {
-                if( other->next_adjacent )
-                {
-                    builder_.set_polygon_adjacent( previous_adjacent.value(),
-                        other->next_adjacent->polygon_id );
-                }
-                else
-                {
-                    builder_.unset_polygon_adjacent( previous_adjacent.value() );
-                }
-            }
+            };
+            const std::optional< PolygonEdge > none;
+            link_across( next_adjacent.value(), previous_adjacent->polygon_id,
+                other ? other->previous_adjacent : none );
+            link_across( previous_adjacent.value(), next_adjacent->polygon_id,
+                other ? other->next_adjacent : none );
             builder_.associate_polygon_vertex_to_vertex(
                 PolygonVertex{ mesh_.next_polygon_edge( previous_adjacent.value() ) },
                 apex );
