@@ -44,6 +44,23 @@ namespace
         absl::flat_hash_set< index_t > large_;
     };
 
+    /// True when the facet holds the polyhedron's local vertex.
+    template < index_t dimension >
+    bool facet_holds_vertex( const SolidMesh< dimension >& mesh,
+        const PolyhedronFacet& facet,
+        local_index_t vertex_id )
+    {
+        const auto nb_facet_vertices = mesh.nb_polyhedron_facet_vertices( facet );
+        for( local_index_t v = 0; v < nb_facet_vertices; v++ )
+        {
+            if( mesh.polyhedron_facet_vertex_id( { facet, v } ).vertex_id == vertex_id )
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
     /// The first polyhedron around the edge's first vertex that also holds
     /// its second vertex, if any.
     template < index_t dimension >
@@ -86,19 +103,7 @@ namespace orvane
             for( local_index_t f = 0; f < nb_facets; f++ )
             {
                 const PolyhedronFacet facet{ current.polyhedron_id, f };
-                bool holds_vertex{ false };
-                const auto nb_facet_vertices =
-                    get_nb_polyhedron_facet_vertices( facet );
-                for( local_index_t v = 0; v < nb_facet_vertices; v++ )
-                {
-                    if( get_polyhedron_facet_vertex_id( { facet, v } )
-                        == current.vertex_id )
-                    {
-                        holds_vertex = true;
-                        break;
-                    }
-                }
-                if( !holds_vertex )
+                if( !facet_holds_vertex( *this, facet, current.vertex_id ) )
                 {
                     continue;
                 }
@@ -218,8 +223,6 @@ namespace orvane
         const auto edge_facets = [this, &edge_vertices]( index_t polyhedron ) {
             return edge_incident_facets( polyhedron, edge_vertices );
         };
-        // Walks from the start through `crossed_facet` and appends the
-        // polyhedra met; returns true when the walk closed back on the start.
         // A facet vertex that is not an end of the edge.
         const auto other_vertex = [this, &edge_vertices](
                                       const PolyhedronFacet& facet ) {
@@ -232,6 +235,8 @@ namespace orvane
             }
             return NO_ID;
         };
+        // Walks from the start through `crossed_facet` and appends the
+        // polyhedra met; returns true when the walk closed back on the start.
         const auto walk = [this, &edge_facets, &edge_vertices, &other_vertex,
                               &result](
                               index_t start, local_index_t crossed_facet ) {
@@ -336,19 +341,10 @@ namespace orvane
             for( local_index_t f = 0; f < nb_polyhedron_facets( polyhedron ); f++ )
             {
                 const PolyhedronFacet facet{ polyhedron, f };
-                if( !is_polyhedron_facet_on_border( facet ) )
+                if( is_polyhedron_facet_on_border( facet )
+                    && facet_holds_vertex( *this, facet, polyhedron_vertex.vertex_id ) )
                 {
-                    continue;
-                }
-                const auto nb_facet_vertices =
-                    get_nb_polyhedron_facet_vertices( facet );
-                for( local_index_t v = 0; v < nb_facet_vertices; v++ )
-                {
-                    if( get_polyhedron_facet_vertex_id( { facet, v } )
-                        == polyhedron_vertex.vertex_id )
-                    {
-                        return true;
-                    }
+                    return true;
                 }
             }
         }
