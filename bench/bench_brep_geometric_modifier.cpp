@@ -13,6 +13,8 @@
 #include <common/modifier/brep_geometric_modifier.hpp>
 #include <common/modifier/common_modifier_model_library.hpp>
 
+#include <bench/bench_meshes.hpp>
+
 namespace
 {
     using namespace orvane;
@@ -38,15 +40,7 @@ namespace
                 builder.set_unique_vertex( { component, vertex }, first_unique + vertex );
             }
         }
-        for( index_t j = 0; j < n; j++ )
-        {
-            for( index_t i = 0; i < n; i++ )
-            {
-                const auto v = j * ( n + 1 ) + i;
-                mesh_builder->create_triangle( { v, v + 1, v + n + 2 } );
-                mesh_builder->create_triangle( { v, v + n + 2, v + n + 1 } );
-            }
-        }
+        bench::create_grid_triangles( *mesh_builder, n, n );
         mesh_builder->compute_polygon_adjacencies();
     }
 

@@ -8,6 +8,8 @@
 #include <openorvane/model/model_component_mesh_edges.hpp>
 #include <openorvane/model/model_library.hpp>
 
+#include <bench/bench_meshes.hpp>
+
 namespace
 {
     using namespace orvane;
@@ -47,15 +49,7 @@ namespace
                     builder.set_unique_vertex( { id, v }, unique );
                 }
             }
-            for( index_t j = 0; j < n; j++ )
-            {
-                for( index_t i = 0; i < n; i++ )
-                {
-                    const auto v = j * ( n + 1 ) + i;
-                    mesh_builder->create_triangle( { v, v + 1, v + n + 2 } );
-                    mesh_builder->create_triangle( { v, v + n + 2, v + n + 1 } );
-                }
-            }
+            bench::create_grid_triangles( *mesh_builder, n, n );
             mesh_builder->compute_polygon_adjacencies();
         }
         return result;

@@ -2,14 +2,14 @@
 // computing its adjacencies and walking the fan of every vertex, with the
 // heap held per triangle.
 
-#include <malloc.h>
-
 #include <memory>
 
 #include <benchmark/benchmark.h>
 
 #include <openorvane/mesh/mesh_library.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
+
+#include <bench/bench_meshes.hpp>
 
 namespace
 {
@@ -19,10 +19,8 @@ namespace
     constexpr index_t NX = 1000;
     constexpr index_t NY = 500;
 
-    std::size_t heap_in_use()
-    {
-        return mallinfo2().uordblks;
-    }
+    using bench::heap_growth_since;
+    using bench::heap_in_use;
 
     std::unique_ptr< TriangulatedSurface< 3 > > grid_surface( bool with_adjacencies )
     {
@@ -37,19 +35,7 @@ namespace
                     { static_cast< double >( i ), static_cast< double >( j ), 0. } } );
             }
         }
-        const auto vertex = []( index_t i, index_t j ) {
-            return i + ( NX + 1 ) * j;
-        };
-        for( index_t j = 0; j < NY; j++ )
-        {
-            for( index_t i = 0; i < NX; i++ )
-            {
-                builder->create_triangle(
-                    { vertex( i, j ), vertex( i + 1, j ), vertex( i + 1, j + 1 ) } );
-                builder->create_triangle(
-                    { vertex( i, j ), vertex( i + 1, j + 1 ), vertex( i, j + 1 ) } );
-            }
-        }
+        bench::create_grid_triangles( *builder, NX, NY );
         if( with_adjacencies )
         {
             builder->compute_polygon_adjacencies();
@@ -65,7 +51,7 @@ namespace
             const auto before = heap_in_use();
             auto surface = grid_surface( false );
             bytes_per_triangle =
-                static_cast< double >( heap_in_use() - before ) / surface->nb_polygons();
+                heap_growth_since( before ) / surface->nb_polygons();
             benchmark::DoNotOptimize( surface.get() );
         }
         state.counters["triangles"] = 2. * NX * NY;
@@ -86,7 +72,7 @@ namespace
             static_cast< double >( surface->nb_polygons() ) * state.iterations(),
             benchmark::Counter::kIsRate | benchmark::Counter::kInvert );
         state.counters["bytes_per_triangle_after"] =
-            static_cast< double >( heap_in_use() - before ) / surface->nb_polygons();
+            heap_growth_since( before ) / surface->nb_polygons();
     }
     BENCHMARK( BM_ComputeAdjacencies )->Unit( benchmark::kMillisecond )->Iterations( 5 );
 
@@ -124,7 +110,7 @@ namespace
             clone->enable_edges();
             state.PauseTiming();
             state.counters["edge_table_bytes_per_triangle"] =
-                static_cast< double >( heap_in_use() - before ) / clone->nb_polygons();
+                heap_growth_since( before ) / clone->nb_polygons();
             clone.reset();
             state.ResumeTiming();
         }

@@ -10,6 +10,8 @@
 #include <common/modifier/triangle_preview.hpp>
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
+#include <bench/bench_meshes.hpp>
+
 namespace
 {
     using namespace orvane;
@@ -38,19 +40,7 @@ namespace
                     { x, y, 0.3 * std::sin( 0.4 * x ) * std::cos( 0.3 * y ) } } );
             }
         }
-        const auto vertex = [n]( index_t i, index_t j ) {
-            return j * ( n + 1 ) + i;
-        };
-        for( index_t j = 0; j < n; j++ )
-        {
-            for( index_t i = 0; i < n; i++ )
-            {
-                surface.builder->create_triangle(
-                    { vertex( i, j ), vertex( i + 1, j ), vertex( i + 1, j + 1 ) } );
-                surface.builder->create_triangle(
-                    { vertex( i, j ), vertex( i + 1, j + 1 ), vertex( i, j + 1 ) } );
-            }
-        }
+        bench::create_grid_triangles( *surface.builder, n, n );
         surface.builder->compute_polygon_adjacencies();
         return surface;
     }

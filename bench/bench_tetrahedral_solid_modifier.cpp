@@ -1,73 +1,26 @@
 // Tetrahedral solid modifier: splits, validity-tested edge collapses and
 // clean-up on a conformal grid of 6 tetrahedra per cell.
 
-#include <array>
 #include <memory>
 
 #include <benchmark/benchmark.h>
 
-#include <openorvane/mesh/mesh_library.hpp>
 #include <openorvane/mesh/tetrahedral_solid.hpp>
 
 #include <common/modifier/tetrahedral_collapse_validity.hpp>
 #include <common/modifier/tetrahedral_solid_modifier.hpp>
 
+#include <bench/bench_meshes.hpp>
+
 namespace
 {
     using namespace orvane;
 
-    // The 6 positive tetrahedra of a cell around its diagonal from corner 0
-    // to corner 7 (corner c at (c & 1, (c >> 1) & 1, (c >> 2) & 1)).
-    constexpr std::array< std::array< index_t, 4 >, 6 > CELL_TETRAHEDRA{ {
-        { 0, 1, 3, 7 },
-        { 0, 5, 1, 7 },
-        { 0, 3, 2, 7 },
-        { 0, 2, 6, 7 },
-        { 0, 6, 4, 7 },
-        { 0, 4, 5, 7 },
-    } };
-
+    /// The grid solid of bench_meshes.hpp with its adjacencies.
     std::unique_ptr< TetrahedralSolid< 3 > > grid_solid( index_t n )
     {
-        OpenOrvaneMeshLibrary::initialize();
-        auto solid = TetrahedralSolid< 3 >::create();
-        auto builder = TetrahedralSolidBuilder< 3 >::create( *solid );
-        for( index_t k = 0; k <= n; k++ )
-        {
-            for( index_t j = 0; j <= n; j++ )
-            {
-                for( index_t i = 0; i <= n; i++ )
-                {
-                    builder->create_point( Point< 3 >{ { static_cast< double >( i ),
-                        static_cast< double >( j ), static_cast< double >( k ) } } );
-                }
-            }
-        }
-        const auto vertex = [n]( index_t i, index_t j, index_t k ) {
-            return i + ( n + 1 ) * ( j + ( n + 1 ) * k );
-        };
-        for( index_t k = 0; k < n; k++ )
-        {
-            for( index_t j = 0; j < n; j++ )
-            {
-                for( index_t i = 0; i < n; i++ )
-                {
-                    std::array< index_t, 8 > corners;
-                    for( index_t c = 0; c < 8; c++ )
-                    {
-                        corners[c] = vertex( i + ( c & 1 ), j + ( ( c >> 1 ) & 1 ),
-                            k + ( ( c >> 2 ) & 1 ) );
-                    }
-                    for( const auto& tetrahedron : CELL_TETRAHEDRA )
-                    {
-                        builder->create_tetrahedron(
-                            { corners[tetrahedron[0]], corners[tetrahedron[1]],
-                                corners[tetrahedron[2]], corners[tetrahedron[3]] } );
-                    }
-                }
-            }
-        }
-        builder->compute_polyhedron_adjacencies();
+        auto solid = bench::grid_solid( n );
+        TetrahedralSolidBuilder< 3 >::create( *solid )->compute_polyhedron_adjacencies();
         return solid;
     }
 
