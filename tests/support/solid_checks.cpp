@@ -9,6 +9,8 @@
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/geometry/predicates.hpp>
 
+#include <tests/support/active_flags.hpp>
+
 namespace orvane
 {
     namespace test
@@ -41,15 +43,12 @@ namespace orvane
             public:
                 SolidChecker( const TetrahedralSolid< 3 >& solid,
                     const SolidCheckOptions& options )
-                    : solid_( solid ), options_( options )
+                    : solid_( solid ),
+                      options_( options ),
+                      active_( options.skip_inactive
+                                   ? ActiveFlags{ solid.polyhedron_attribute_manager() }
+                                   : ActiveFlags{} )
                 {
-                    if( options.skip_inactive
-                        && solid.polyhedron_attribute_manager().attribute_exists(
-                            "orvane_active" ) )
-                    {
-                        active_ = solid.polyhedron_attribute_manager()
-                                      .find_attribute< bool >( "orvane_active" );
-                    }
                 }
 
                 std::vector< std::string > run()
@@ -76,7 +75,7 @@ namespace orvane
             private:
                 bool is_live( index_t tetrahedron ) const
                 {
-                    return !active_ || active_->value( tetrahedron );
+                    return active_( tetrahedron );
                 }
 
                 template < typename... Pieces >
@@ -391,7 +390,7 @@ namespace orvane
             private:
                 const TetrahedralSolid< 3 >& solid_;
                 const SolidCheckOptions& options_;
-                std::shared_ptr< ReadOnlyAttribute< bool > > active_;
+                ActiveFlags active_;
                 std::vector< std::string > problems_;
                 absl::flat_hash_map< PolyhedronFacetVertices,
                     std::vector< PolyhedronFacet > >

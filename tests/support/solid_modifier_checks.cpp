@@ -14,23 +14,31 @@
 
 #include <openorvane/geometry/predicates.hpp>
 
+#include <tests/support/active_flags.hpp>
+
 namespace
 {
-    constexpr const char* ACTIVE = "orvane_active";
-
-    std::shared_ptr< orvane::VariableAttribute< bool > > flags(
-        orvane::AttributeManager& manager )
+    /// Reports a facet whose neighbour is dead or out of range, or does not
+    /// point back to the facet's tetrahedron.
+    template < typename Live, typename Problem >
+    void check_adjacent( const orvane::TetrahedralSolid< 3 >& solid,
+        const orvane::PolyhedronFacet& facet,
+        orvane::index_t adjacent,
+        const Live& live,
+        const Problem& problem )
     {
-        return std::dynamic_pointer_cast< orvane::VariableAttribute< bool > >(
-            manager.find_attribute_base( ACTIVE ) );
-    }
-
-    bool is_live( const orvane::TetrahedralSolid< 3 >& solid,
-        const std::shared_ptr< orvane::VariableAttribute< bool > >& active,
-        orvane::index_t tetrahedron )
-    {
-        static_cast< void >( solid );
-        return !active || active->value( tetrahedron );
+        if( !live( adjacent ) )
+        {
+            problem( "facet ", facet.string(), " points to dead or invalid tetrahedron ",
+                adjacent );
+            return;
+        }
+        const auto back = solid.polyhedron_adjacent_facet( facet );
+        if( !back || solid.polyhedron_adjacent( back.value() ) != facet.polyhedron_id )
+        {
+            problem( "facet ", facet.string(), " is not pointed back by tetrahedron ",
+                adjacent );
+        }
     }
 
     std::array< orvane::index_t, 3 > sorted(
@@ -54,12 +62,12 @@ namespace orvane
             const auto problem = [&]( const auto&... pieces ) {
                 problems.push_back( absl::StrCat( pieces... ) );
             };
-            const auto active = flags( solid.polyhedron_attribute_manager() );
+            const ActiveFlags active{ solid.polyhedron_attribute_manager() };
             const auto nb_polyhedra = solid.nb_polyhedra();
             std::vector< bool > live( nb_polyhedra );
             for( index_t t = 0; t < nb_polyhedra; t++ )
             {
-                live[t] = is_live( solid, active, t );
+                live[t] = active( t );
             }
 
             // Live tetrahedra: distinct vertices, positive volume, facet uses.
@@ -120,20 +128,11 @@ namespace orvane
                         }
                         continue;
                     }
-                    if( adjacent.value() >= nb_polyhedra || !live[adjacent.value()] )
-                    {
-                        problem( "facet ", facet.string(),
-                            " points to dead or invalid tetrahedron ",
-                            adjacent.value() );
-                        continue;
-                    }
-                    const auto back = solid.polyhedron_adjacent_facet( facet );
-                    if( !back || solid.polyhedron_adjacent( back.value() ) != t )
-                    {
-                        problem( "facet ", facet.string(),
-                            " is not pointed back by tetrahedron ",
-                            adjacent.value() );
-                    }
+                    check_adjacent( solid, facet, adjacent.value(),
+                        [&]( index_t other ) {
+                            return other < nb_polyhedra && live[other];
+                        },
+                        problem );
                 }
             }
             std::vector< std::array< index_t, 3 > > crowded;
@@ -208,7 +207,7 @@ namespace orvane
             if( solid.are_facets_enabled() )
             {
                 const auto& facets = solid.facets();
-                const auto facet_flags = flags( facets.facet_attribute_manager() );
+                const ActiveFlags facet_flags{ facets.facet_attribute_manager() };
                 for( index_t facet = 0; facet < facets.nb_facets(); facet++ )
                 {
                     const auto& vertices = facets.facet_vertices( facet );
@@ -216,11 +215,11 @@ namespace orvane
                         std::find( vertices.begin(), vertices.end(), NO_ID )
                             == vertices.end()
                         && uses.contains( sorted( vertices ) );
-                    if( facet_flags && used != facet_flags->value( facet ) )
+                    if( facet_flags.exists() && used != facet_flags( facet ) )
                     {
                         problem( "facet ", facet, " (",
                             absl::StrJoin( vertices, ", " ), ") is ",
-                            facet_flags->value( facet ) ? "active" : "inactive",
+                            facet_flags( facet ) ? "active" : "inactive",
                             " but ", used ? "used" : "unused",
                             " by live tetrahedra" );
                     }
@@ -245,10 +244,10 @@ namespace orvane
             const auto problem = [&]( const auto&... pieces ) {
                 problems.push_back( absl::StrCat( pieces... ) );
             };
-            const auto active = flags( solid.polyhedron_attribute_manager() );
+            const ActiveFlags active{ solid.polyhedron_attribute_manager() };
             const auto nb_polyhedra = solid.nb_polyhedra();
             const auto live = [&]( index_t t ) {
-                return t < nb_polyhedra && is_live( solid, active, t );
+                return t < nb_polyhedra && active( t );
             };
             std::vector< index_t > checked;
             for( const auto t : tetrahedra )
@@ -330,20 +329,7 @@ namespace orvane
                         }
                         continue;
                     }
-                    if( !live( adjacent.value() ) )
-                    {
-                        problem( "facet ", facet.string(),
-                            " points to dead or invalid tetrahedron ",
-                            adjacent.value() );
-                        continue;
-                    }
-                    const auto back = solid.polyhedron_adjacent_facet( facet );
-                    if( !back || solid.polyhedron_adjacent( back.value() ) != t )
-                    {
-                        problem( "facet ", facet.string(),
-                            " is not pointed back by tetrahedron ",
-                            adjacent.value() );
-                    }
+                    check_adjacent( solid, facet, adjacent.value(), live, problem );
                 }
                 if( solid.are_edges_enabled() )
                 {
@@ -363,8 +349,8 @@ namespace orvane
                 }
                 if( solid.are_facets_enabled() )
                 {
-                    const auto facet_flags =
-                        flags( solid.facets().facet_attribute_manager() );
+                    const ActiveFlags facet_flags{
+                        solid.facets().facet_attribute_manager() };
                     for( local_index_t f = 0; f < 4; f++ )
                     {
                         const auto facet = solid.facets().facet_from_vertices(
@@ -374,7 +360,7 @@ namespace orvane
                             problem( "facet ", PolyhedronFacet{ t, f }.string(),
                                 " is missing from the facet table" );
                         }
-                        else if( facet_flags && !facet_flags->value( facet.value() ) )
+                        else if( !facet_flags( facet.value() ) )
                         {
                             problem( "facet ", facet.value(), " of live tetrahedron ",
                                 t, " is inactive" );
@@ -445,22 +431,22 @@ namespace orvane
 
         index_t nb_live_tetrahedra( const TetrahedralSolid< 3 >& solid )
         {
-            const auto active = flags( solid.polyhedron_attribute_manager() );
+            const ActiveFlags active{ solid.polyhedron_attribute_manager() };
             index_t count{ 0 };
             for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
             {
-                count += is_live( solid, active, t ) ? 1 : 0;
+                count += active( t ) ? 1 : 0;
             }
             return count;
         }
 
         double live_volume( const TetrahedralSolid< 3 >& solid )
         {
-            const auto active = flags( solid.polyhedron_attribute_manager() );
+            const ActiveFlags active{ solid.polyhedron_attribute_manager() };
             double volume{ 0 };
             for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
             {
-                if( is_live( solid, active, t ) )
+                if( active( t ) )
                 {
                     volume += tetrahedron_signed_volume( solid.tetrahedron( t ) );
                 }

@@ -11,6 +11,8 @@
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/geometry/predicates.hpp>
 
+#include <tests/support/active_flags.hpp>
+
 namespace orvane
 {
     namespace test
@@ -55,15 +57,12 @@ namespace orvane
             public:
                 SurfaceChecker( const TriangulatedSurface< dimension >& surface,
                     const SurfaceCheckOptions& options )
-                    : surface_( surface ), options_( options )
+                    : surface_( surface ),
+                      options_( options ),
+                      active_( options.skip_inactive
+                                   ? ActiveFlags{ surface.polygon_attribute_manager() }
+                                   : ActiveFlags{} )
                 {
-                    const AttributeManager& manager =
-                        surface.polygon_attribute_manager();
-                    if( options.skip_inactive
-                        && manager.attribute_exists( "orvane_active" ) )
-                    {
-                        active_ = manager.find_attribute< bool >( "orvane_active" );
-                    }
                 }
 
                 std::vector< std::string > run()
@@ -98,7 +97,7 @@ namespace orvane
 
                 bool live( index_t polygon ) const
                 {
-                    return !active_ || active_->value( polygon );
+                    return active_( polygon );
                 }
 
                 void check_sizes()
@@ -409,7 +408,7 @@ namespace orvane
             private:
                 const TriangulatedSurface< dimension >& surface_;
                 const SurfaceCheckOptions& options_;
-                std::shared_ptr< ReadOnlyAttribute< bool > > active_;
+                ActiveFlags active_;
                 std::vector< std::string > problems_;
             };
         } // namespace

@@ -92,14 +92,28 @@ namespace orvane
                     points.push_back( planar_point< dimension >( i, y ) );
                 }
             }
+            return create_triangulated_surface< dimension >(
+                points, grid_triangles( nb_quads, 1 ) );
+        }
+
+        std::vector< std::array< index_t, 3 > > grid_triangles( index_t nx, index_t ny )
+        {
             std::vector< std::array< index_t, 3 > > triangles;
-            const auto top = nb_quads + 1;
-            for( index_t i = 0; i < nb_quads; i++ )
+            triangles.reserve( 2 * nx * ny );
+            const auto vertex = [nx]( index_t i, index_t j ) {
+                return i + ( nx + 1 ) * j;
+            };
+            for( index_t j = 0; j < ny; j++ )
             {
-                triangles.push_back( { i, i + 1, top + i + 1 } );
-                triangles.push_back( { i, top + i + 1, top + i } );
+                for( index_t i = 0; i < nx; i++ )
+                {
+                    triangles.push_back(
+                        { vertex( i, j ), vertex( i + 1, j ), vertex( i + 1, j + 1 ) } );
+                    triangles.push_back(
+                        { vertex( i, j ), vertex( i + 1, j + 1 ), vertex( i, j + 1 ) } );
+                }
             }
-            return create_triangulated_surface< dimension >( points, triangles );
+            return triangles;
         }
 
         template < index_t dimension >
@@ -114,21 +128,8 @@ namespace orvane
                     points.push_back( planar_point< dimension >( i, j ) );
                 }
             }
-            std::vector< std::array< index_t, 3 > > triangles;
-            const auto vertex = [nx]( index_t i, index_t j ) {
-                return i + ( nx + 1 ) * j;
-            };
-            for( index_t j = 0; j < ny; j++ )
-            {
-                for( index_t i = 0; i < nx; i++ )
-                {
-                    triangles.push_back(
-                        { vertex( i, j ), vertex( i + 1, j ), vertex( i + 1, j + 1 ) } );
-                    triangles.push_back(
-                        { vertex( i, j ), vertex( i + 1, j + 1 ), vertex( i, j + 1 ) } );
-                }
-            }
-            return create_triangulated_surface< dimension >( points, triangles );
+            return create_triangulated_surface< dimension >(
+                points, grid_triangles( nx, ny ) );
         }
 
         template < index_t dimension >

@@ -52,6 +52,12 @@ namespace orvane
         std::unique_ptr< TriangulatedSurface< dimension > > triangle_strip(
             index_t nb_quads );
 
+        /// The triangles of a grid of nx * ny squares whose vertex (i, j) is
+        /// i + (nx + 1) * j: square (i, j) gives the counter-clockwise
+        /// triangles ((i, j), (i + 1, j), (i + 1, j + 1)) and
+        /// ((i, j), (i + 1, j + 1), (i, j + 1)).
+        std::vector< std::array< index_t, 3 > > grid_triangles( index_t nx, index_t ny );
+
         /// A regular grid of nx * ny unit squares, each cut into two
         /// counter-clockwise triangles; vertex (i, j) is i + (nx + 1) * j.
         template < index_t dimension >

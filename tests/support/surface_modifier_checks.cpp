@@ -15,21 +15,14 @@
 #include <openorvane/geometry/predicates.hpp>
 #include <openorvane/mesh/edges.hpp>
 
+#include <tests/support/active_flags.hpp>
 #include <tests/support/surface_checks.hpp>
+#include <tests/support/surface_fixtures.hpp>
 
 namespace orvane::test
 {
     namespace
     {
-        constexpr const char* ACTIVE_FLAG = "orvane_active";
-
-        std::shared_ptr< VariableAttribute< bool > > find_flags(
-            const AttributeManager& manager )
-        {
-            return std::dynamic_pointer_cast< VariableAttribute< bool > >(
-                manager.find_attribute_base( ACTIVE_FLAG ) );
-        }
-
         template < index_t dimension >
         Point< dimension > make_point( const std::array< double, 3 >& values )
         {
@@ -127,14 +120,7 @@ namespace orvane::test
                 points.push_back( { static_cast< double >( i ), y, 0.2 * y } );
             }
         }
-        const auto top = nb_quads + 1;
-        std::vector< std::array< index_t, 3 > > triangles;
-        for( index_t i = 0; i < nb_quads; i++ )
-        {
-            triangles.push_back( { i, i + 1, top + i + 1 } );
-            triangles.push_back( { i, top + i + 1, top + i } );
-        }
-        return make_surface< dimension >( points, triangles );
+        return make_surface< dimension >( points, grid_triangles( nb_quads, 1 ) );
     }
 
     template < index_t dimension >
@@ -151,21 +137,7 @@ namespace orvane::test
                     { x, y, 0.3 * std::sin( 0.4 * x ) * std::cos( 0.3 * y ) } );
             }
         }
-        const auto vertex = [nx]( index_t i, index_t j ) {
-            return j * ( nx + 1 ) + i;
-        };
-        std::vector< std::array< index_t, 3 > > triangles;
-        for( index_t j = 0; j < ny; j++ )
-        {
-            for( index_t i = 0; i < nx; i++ )
-            {
-                triangles.push_back(
-                    { vertex( i, j ), vertex( i + 1, j ), vertex( i + 1, j + 1 ) } );
-                triangles.push_back(
-                    { vertex( i, j ), vertex( i + 1, j + 1 ), vertex( i, j + 1 ) } );
-            }
-        }
-        return make_surface< dimension >( points, triangles );
+        return make_surface< dimension >( points, grid_triangles( nx, ny ) );
     }
 
     EditableSurface< 3 > make_pillow()
@@ -193,11 +165,11 @@ namespace orvane::test
     template < index_t dimension >
     index_t nb_active_polygons( const TriangulatedSurface< dimension >& mesh )
     {
-        const auto flags = find_flags( mesh.polygon_attribute_manager() );
+        const ActiveFlags active{ mesh.polygon_attribute_manager() };
         index_t count{ 0 };
         for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
         {
-            if( !flags || flags->value( polygon ) )
+            if( active( polygon ) )
             {
                 count++;
             }
@@ -217,13 +189,13 @@ namespace orvane::test
                 const SurfaceEditCheckOptions& options )
                 : mesh_( mesh ),
                   options_( options ),
-                  polygon_flags_( find_flags( mesh.polygon_attribute_manager() ) )
+                  polygon_flags_( mesh.polygon_attribute_manager() )
             {
             }
 
             bool is_live( index_t polygon ) const
             {
-                return !polygon_flags_ || polygon_flags_->value( polygon );
+                return polygon_flags_( polygon );
             }
 
             /// Checks the live polygons of the list, each once, and counts
@@ -249,10 +221,9 @@ namespace orvane::test
                     []( const PairUse& left, const PairUse& right ) {
                         return left.key < right.key;
                     } );
-                const auto edge_flags =
-                    mesh_.are_edges_enabled()
-                        ? find_flags( mesh_.edges().edge_attribute_manager() )
-                        : nullptr;
+                const auto edge_flags = mesh_.are_edges_enabled()
+                                            ? ActiveFlags{ mesh_.edges().edge_attribute_manager() }
+                                            : ActiveFlags{};
                 for( std::size_t first = 0; first < pair_uses_.size(); )
                 {
                     auto last = first + 1;
@@ -297,7 +268,7 @@ namespace orvane::test
                         problems_.add( "edge table misses vertices ", ends[0],
                             " and ", ends[1] );
                     }
-                    else if( edge_flags && !edge_flags->value( edge.value() ) )
+                    else if( !edge_flags( edge.value() ) )
                     {
                         problems_.add( "edge ", edge.value(),
                             " of live polygon edge ", use.string(),
@@ -476,7 +447,7 @@ namespace orvane::test
         private:
             const TriangulatedSurface< dimension >& mesh_;
             const SurfaceEditCheckOptions& options_;
-            std::shared_ptr< VariableAttribute< bool > > polygon_flags_;
+            ActiveFlags polygon_flags_;
             absl::flat_hash_map< index_t, index_t > live_corners_;
             std::vector< PairUse > pair_uses_;
             Problems problems_;

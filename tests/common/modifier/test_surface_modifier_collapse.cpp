@@ -9,21 +9,14 @@
 
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
+#include <tests/support/surface_fixtures.hpp>
 #include <tests/support/surface_modifier_checks.hpp>
 
 namespace
 {
     using namespace orvane;
     using test::is_valid_surface;
-
-    template < index_t dimension >
-    Point< dimension > point2( double x, double y )
-    {
-        Point< dimension > point;
-        point.set_value( 0, x );
-        point.set_value( 1, y );
-        return point;
-    }
+    using test::planar_point;
 
     /// Vertex (i, j) of test::make_grid( nx, ny ).
     index_t grid_vertex( index_t nx, index_t i, index_t j )
@@ -92,7 +85,7 @@ namespace
         const PolygonEdge edge{ 2, 0 };
         const auto ends = surface.mesh->polygon_edge_vertices( edge );
         const auto info =
-            modifier.collapse_edge( edge, point2< dimension >( 1.5, 0. ) );
+            modifier.collapse_edge( edge, planar_point< dimension >( 1.5, 0. ) );
         check_collapse_result( *surface.mesh, modifier, info, ends );
         EXPECT_EQ( info.removed_polygons,
             ( absl::InlinedVector< index_t, 4 >{ 2 } ) );
@@ -119,7 +112,7 @@ namespace
         ASSERT_EQ( ends, ( EdgeVertices{ grid_vertex( 3, 1, 1 ),
                              grid_vertex( 3, 2, 2 ) } ) );
         const auto info =
-            modifier.collapse_edge( edge, point2< dimension >( 1.5, 1.5 ) );
+            modifier.collapse_edge( edge, planar_point< dimension >( 1.5, 1.5 ) );
         check_collapse_result( *surface.mesh, modifier, info, ends );
         EXPECT_EQ( info.removed_polygons,
             ( absl::InlinedVector< index_t, 4 >{ 9, 8 } ) );
@@ -150,12 +143,12 @@ namespace
         const auto d = grid_vertex( 4, 3, 1 );
         const auto first = modifier.collapse_edge(
             surface.mesh->polygon_edge_from_vertices( a, b ).value(),
-            point2< dimension >( 1.5, 1. ) );
+            planar_point< dimension >( 1.5, 1. ) );
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
         const auto v = first.new_vertex;
         const auto second = modifier.collapse_edge(
             surface.mesh->polygon_edge_from_vertices( v, d ).value(),
-            point2< dimension >( 2.5, 1. ) );
+            planar_point< dimension >( 2.5, 1. ) );
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
         const auto w = second.new_vertex;
         for( const auto vertex : { a, b, v, d } )
@@ -179,7 +172,7 @@ namespace
         TriangulatedSurfaceModifier< dimension > modifier{ *surface.mesh,
             *surface.builder };
         const auto info =
-            modifier.collapse_edge( PolygonEdge{ 0, 0 }, point2< dimension >( 0.5, 0 ) );
+            modifier.collapse_edge( PolygonEdge{ 0, 0 }, planar_point< dimension >( 0.5, 0 ) );
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
         EXPECT_TRUE( info.edges.empty() );
         EXPECT_TRUE( info.moved_polygon_vertices.empty() );

@@ -6,21 +6,14 @@
 
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
+#include <tests/support/surface_fixtures.hpp>
 #include <tests/support/surface_modifier_checks.hpp>
 
 namespace
 {
     using namespace orvane;
     using test::is_valid_surface;
-
-    template < index_t dimension >
-    Point< dimension > point2( double x, double y )
-    {
-        Point< dimension > point;
-        point.set_value( 0, x );
-        point.set_value( 1, y );
-        return point;
-    }
+    using test::planar_point;
 
     template < typename T >
     class SurfaceSplit : public ::testing::Test
@@ -53,7 +46,7 @@ namespace
         TriangulatedSurfaceModifier< dimension > modifier{ *surface.mesh,
             *surface.builder };
         const auto info =
-            modifier.split_triangle( 0, point2< dimension >( 0.25, 0.25 ) );
+            modifier.split_triangle( 0, planar_point< dimension >( 0.25, 0.25 ) );
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
 
         EXPECT_EQ( info.new_vertex, 3 );
@@ -105,7 +98,7 @@ namespace
             *surface.builder };
         // Edge 0 of triangle 0 runs from 0 to 1 along the border.
         const PolygonEdge edge{ 0, 0 };
-        const auto info = modifier.split_edge( edge, point2< dimension >( 0.5, 0 ) );
+        const auto info = modifier.split_edge( edge, planar_point< dimension >( 0.5, 0 ) );
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
         EXPECT_EQ( info.new_vertex, 4 );
         for( const auto& half : info.halves )
@@ -162,7 +155,7 @@ namespace
         // Edge 2 of triangle 0 runs from 2 to 0; triangle 1 holds 0 to 2.
         const PolygonEdge edge{ 0, 2 };
         const auto info =
-            modifier.split_edge( edge, point2< dimension >( 0.5, 0.5 ) );
+            modifier.split_edge( edge, planar_point< dimension >( 0.5, 0.5 ) );
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
         EXPECT_EQ( test::nb_active_polygons( *surface.mesh ), 4 );
         const index_t t1{ 2 }, t2{ 3 }, u1{ 4 }, u2{ 5 };
@@ -256,7 +249,7 @@ namespace
             TriangulatedSurfaceEpsilonModifier< dimension > modifier{ *surface.mesh,
                 *surface.builder };
             const auto result = modifier.split_edge(
-                PolygonEdge{ 0, 0 }, point2< dimension >( test_case.x, test_case.y ) );
+                PolygonEdge{ 0, 0 }, planar_point< dimension >( test_case.x, test_case.y ) );
             SCOPED_TRACE( test_case.x );
             EXPECT_EQ( result.kind, test_case.kind );
             EXPECT_EQ( result.info.new_vertex, test_case.vertex );

@@ -7,20 +7,14 @@
 
 #include <common/modifier/triangle_preview.hpp>
 
+#include <tests/support/surface_fixtures.hpp>
 #include <tests/support/surface_modifier_checks.hpp>
 
 namespace
 {
     using namespace orvane;
 
-    template < index_t dimension >
-    Point< dimension > point2( double x, double y )
-    {
-        Point< dimension > point;
-        point.set_value( 0, x );
-        point.set_value( 1, y );
-        return point;
-    }
+    using test::planar_point;
 
     /// The hexagonal fan with two more triangles: (2, 4, 3) closes the fan
     /// of vertex 3, and optionally (1, 4, 2) closes the fan of vertex 2 and
@@ -48,10 +42,10 @@ namespace
         auto surface = test::make_square< 2 >();
         const auto& mesh = *surface.mesh;
         const auto border =
-            triangles_after_split_edge( mesh, { 0, 0 }, point2< 2 >( 0.5, 0 ) );
+            triangles_after_split_edge( mesh, { 0, 0 }, planar_point< 2 >( 0.5, 0 ) );
         ASSERT_EQ( border.size(), 2 );
         const auto inner =
-            triangles_after_split_edge( mesh, { 0, 2 }, point2< 2 >( 0.5, 0.5 ) );
+            triangles_after_split_edge( mesh, { 0, 2 }, planar_point< 2 >( 0.5, 0.5 ) );
         ASSERT_EQ( inner.size(), 4 );
         EXPECT_EQ( inner[0].polygon, 0 );
         EXPECT_EQ( inner[2].polygon, 1 );
@@ -136,13 +130,13 @@ namespace
         const std::vector< Case > cases{
             { "centre onto a ring vertex", *fan.mesh, { 0, 1 },
                 fan.mesh->point( 1 ), true },
-            { "centre midway", *fan.mesh, { 0, 1 }, point2< 2 >( 0.5, 0 ), true },
+            { "centre midway", *fan.mesh, { 0, 1 }, planar_point< 2 >( 0.5, 0 ), true },
             { "centre beyond the ring: flips", *fan.mesh, { 0, 1 },
-                point2< 2 >( -2, 0 ), false },
+                planar_point< 2 >( -2, 0 ), false },
             { "border edge inwards", *strip.mesh, { 0, 1 },
-                point2< 2 >( 0.5, 0.5 ), true },
+                planar_point< 2 >( 0.5, 0.5 ), true },
             { "border edge onto the top: flattens", *strip.mesh, { 0, 1 },
-                point2< 2 >( 0.5, 1 ), false },
+                planar_point< 2 >( 0.5, 1 ), false },
         };
         for( const auto& test_case : cases )
         {
