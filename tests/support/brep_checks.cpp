@@ -246,48 +246,8 @@ namespace orvane
                         }
                     }
                 }
-                for( index_t unique = 0; unique < nb_unique; unique++ )
-                {
-                    const auto& list = model.component_mesh_vertices( unique );
-                    if( list.empty() && !options.allow_empty_unique_vertices )
-                    {
-                        problems.push_back(
-                            absl::StrCat( "Unique vertex ", unique, " has no component vertex" ) );
-                    }
-                    const Point< 3 >* first_point{ nullptr };
-                    for( const auto& cmv : list )
-                    {
-                        if( !has_typed_component( model, cmv.component_id ) )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " lists ", cmv.string(), " of a component missing from the model" ) );
-                            continue;
-                        }
-                        if( cmv.vertex >= nb_mesh_vertices( model, cmv.component_id ) )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " lists ", cmv.string(), " beyond the mesh vertices" ) );
-                            continue;
-                        }
-                        if( model.unique_vertex( cmv ) != unique )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " lists ", cmv.string(), " which is linked to ",
-                                model.unique_vertex( cmv ) ) );
-                        }
-                        const auto& point = mesh_point( model, cmv );
-                        if( first_point == nullptr )
-                        {
-                            first_point = &point;
-                        }
-                        else if( !first_point->inexact_equal( point ) )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " ties distinct points ", first_point->string(), " and ",
-                                point.string(), " (", cmv.string(), ")" ) );
-                        }
-                    }
-                }
+                add_unique_vertex_problems(
+                    model, options.allow_empty_unique_vertices, problems );
             }
 
             void check_meshes( const BRep& model, std::vector< std::string >& problems )
@@ -504,6 +464,60 @@ namespace orvane
                 }
             }
         } // namespace
+
+        BRepCheckOptions open_surfaces()
+        {
+            BRepCheckOptions options;
+            options.check_surface_borders = false;
+            return options;
+        }
+
+        void add_unique_vertex_problems(
+            const BRep& model, bool allow_empty, std::vector< std::string >& problems )
+        {
+            for( index_t unique = 0; unique < model.nb_unique_vertices(); unique++ )
+            {
+                const auto& list = model.component_mesh_vertices( unique );
+                if( list.empty() && !allow_empty )
+                {
+                    problems.push_back(
+                        absl::StrCat( "Unique vertex ", unique, " has no component vertex" ) );
+                }
+                const Point< 3 >* first_point{ nullptr };
+                for( const auto& cmv : list )
+                {
+                    if( !has_typed_component( model, cmv.component_id ) )
+                    {
+                        problems.push_back( absl::StrCat( "Unique vertex ", unique,
+                            " lists ", cmv.string(), " of a component missing from the model" ) );
+                        continue;
+                    }
+                    if( cmv.vertex >= nb_mesh_vertices( model, cmv.component_id ) )
+                    {
+                        problems.push_back( absl::StrCat( "Unique vertex ", unique,
+                            " lists ", cmv.string(), " beyond the mesh vertices" ) );
+                        continue;
+                    }
+                    if( model.unique_vertex( cmv ) != unique )
+                    {
+                        problems.push_back( absl::StrCat( "Unique vertex ", unique,
+                            " lists ", cmv.string(), " which is linked to ",
+                            model.unique_vertex( cmv ) ) );
+                    }
+                    const auto& point = mesh_point( model, cmv );
+                    if( first_point == nullptr )
+                    {
+                        first_point = &point;
+                    }
+                    else if( !first_point->inexact_equal( point ) )
+                    {
+                        problems.push_back( absl::StrCat( "Unique vertex ", unique,
+                            " ties distinct points ", first_point->string(), " and ",
+                            point.string(), " (", cmv.string(), ")" ) );
+                    }
+                }
+            }
+        }
 
         std::vector< std::string > brep_problems(
             const BRep& model, const BRepCheckOptions& options )

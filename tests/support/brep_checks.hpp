@@ -34,6 +34,18 @@ namespace orvane
             bool check_block_boundaries{ true };
         };
 
+        /// The default options without the surface border check, for models
+        /// whose surfaces have outer borders on no line.
+        BRepCheckOptions open_surfaces();
+
+        /// Adds a line per fault of the unique vertices: a listed component
+        /// vertex of a missing component, beyond its mesh or linked to
+        /// another unique vertex; component vertices of one unique vertex
+        /// at distinct points (beyond the length tolerance); a unique vertex
+        /// without component vertex unless `allow_empty`.
+        void add_unique_vertex_problems(
+            const BRep& model, bool allow_empty, std::vector< std::string >& problems );
+
         /// Every violated invariant of the model, one line each; empty when
         /// it is conformal. Always checked: the relationships are mutual,
         /// between registered components of the allowed types; every link

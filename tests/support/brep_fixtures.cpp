@@ -76,6 +76,15 @@ namespace orvane
             }
         } // namespace
 
+        uuid add_linked_surface( BRep& model,
+            const std::vector< Point< 3 > >& points,
+            const std::vector< std::array< index_t, 3 > >& triangles,
+            const std::vector< index_t >& uniques )
+        {
+            BRepBuilder builder{ model };
+            return add_surface( builder, points, triangles, uniques );
+        }
+
         TwoSurfacesModel two_surfaces_sharing_a_line()
         {
             OpenOrvaneModelLibrary::initialize();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
+#include <openorvane/geometry/point.hpp>
 #include <openorvane/model/brep.hpp>
 
 namespace orvane
@@ -63,5 +65,12 @@ namespace orvane
         };
 
         TetrahedronModel tetrahedron_model();
+
+        /// Adds a triangulated surface with its adjacencies, vertex i linked
+        /// to uniques[i].
+        uuid add_linked_surface( BRep& model,
+            const std::vector< Point< 3 > >& points,
+            const std::vector< std::array< index_t, 3 > >& triangles,
+            const std::vector< index_t >& uniques );
     } // namespace test
 } // namespace orvane

@@ -14,6 +14,8 @@
 #include <openorvane/model/brep_builder.hpp>
 #include <openorvane/model/model_library.hpp>
 
+#include <tests/support/active_flags.hpp>
+#include <tests/support/brep_checks.hpp>
 #include <tests/support/solid_checks.hpp>
 #include <tests/support/surface_checks.hpp>
 
@@ -23,104 +25,12 @@ namespace orvane
     {
         namespace
         {
-            constexpr const char* ACTIVE = "orvane_active";
-
-            /// The "orvane_active" flags of an element set, all true when
-            /// the attribute is absent.
-            class Flags
-            {
-            public:
-                explicit Flags( const AttributeManager& manager )
-                {
-                    if( manager.attribute_exists( ACTIVE ) )
-                    {
-                        flags_ = manager.find_attribute< bool >( ACTIVE );
-                    }
-                }
-
-                bool operator()( index_t element ) const
-                {
-                    return !flags_ || flags_->value( element );
-                }
-
-            private:
-                std::shared_ptr< ReadOnlyAttribute< bool > > flags_;
-            };
-
-            index_t nb_mesh_vertices( const BRep& model, const ComponentID& id )
-            {
-                const auto& type = id.type();
-                if( type == Corner< 3 >::component_type_static() )
-                {
-                    return model.corner( id.id() ).mesh().nb_vertices();
-                }
-                if( type == Line< 3 >::component_type_static() )
-                {
-                    return model.line( id.id() ).mesh().nb_vertices();
-                }
-                if( type == Surface< 3 >::component_type_static() )
-                {
-                    return model.surface( id.id() ).mesh().nb_vertices();
-                }
-                return model.block( id.id() ).mesh().nb_vertices();
-            }
-
-            const Point< 3 >& mesh_point( const BRep& model, const ComponentMeshVertex& vertex )
-            {
-                const auto& type = vertex.component_id.type();
-                const auto& id = vertex.component_id.id();
-                if( type == Corner< 3 >::component_type_static() )
-                {
-                    return model.corner( id ).mesh().point( vertex.vertex );
-                }
-                if( type == Line< 3 >::component_type_static() )
-                {
-                    return model.line( id ).mesh().point( vertex.vertex );
-                }
-                if( type == Surface< 3 >::component_type_static() )
-                {
-                    return model.surface( id ).mesh().point( vertex.vertex );
-                }
-                return model.block( id ).mesh().point( vertex.vertex );
-            }
-
-            void check_unique_vertices( const BRep& model, std::vector< std::string >& problems )
-            {
-                for( index_t unique = 0; unique < model.nb_unique_vertices(); unique++ )
-                {
-                    const auto& vertices = model.component_mesh_vertices( unique );
-                    for( const auto& vertex : vertices )
-                    {
-                        if( vertex.vertex >= nb_mesh_vertices( model, vertex.component_id ) )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " lists ", vertex.string(), " beyond its mesh" ) );
-                            continue;
-                        }
-                        if( model.unique_vertex( vertex ) != unique )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " lists ", vertex.string(), " linked to ",
-                                model.unique_vertex( vertex ) ) );
-                        }
-                        const auto& point = mesh_point( model, vertex );
-                        const auto& first = mesh_point( model, vertices.front() );
-                        if( !first.inexact_equal( point ) )
-                        {
-                            problems.push_back( absl::StrCat( "Unique vertex ", unique,
-                                " ties ", first.string(), " and ", point.string(), " (",
-                                vertex.string(), ")" ) );
-                        }
-                    }
-                }
-            }
-
             /// The active edges' ends are each listed once around their
             /// vertex, and vertices list only ends of active edges.
             std::vector< std::string > active_graph_problems( const EdgedCurve< 3 >& mesh )
             {
                 std::vector< std::string > problems;
-                const Flags active{ mesh.edge_attribute_manager() };
+                const ActiveFlags active{ mesh.edge_attribute_manager() };
                 for( index_t e = 0; e < mesh.nb_edges(); e++ )
                 {
                     if( !active( e ) )
@@ -194,7 +104,7 @@ namespace orvane
             {
                 absl::flat_hash_set< std::array< index_t, 2 > > edges;
                 const auto& mesh = surface.mesh();
-                const Flags active{ mesh.polygon_attribute_manager() };
+                const ActiveFlags active{ mesh.polygon_attribute_manager() };
                 for( index_t p = 0; p < mesh.nb_polygons(); p++ )
                 {
                     if( !active( p ) )
@@ -235,7 +145,7 @@ namespace orvane
                 {
                     const auto& mesh = line.mesh();
                     add( line.component_id(), active_graph_problems( mesh ) );
-                    const Flags active{ mesh.edge_attribute_manager() };
+                    const ActiveFlags active{ mesh.edge_attribute_manager() };
                     std::vector< const Surface< 3 >* > surfaces;
                     for( const auto& surface : model.incidences( line ) )
                     {
@@ -284,7 +194,7 @@ namespace orvane
                         dynamic_cast< const TriangulatedSurface< 3 >& >( surface.mesh() );
                     add( surface.component_id(),
                         triangulated_surface_problems( mesh, surface_options ) );
-                    const Flags active{ mesh.polygon_attribute_manager() };
+                    const ActiveFlags active{ mesh.polygon_attribute_manager() };
                     for( index_t p = 0; p < mesh.nb_polygons(); p++ )
                     {
                         if( !active( p ) )
@@ -304,7 +214,7 @@ namespace orvane
                     const auto& solid =
                         dynamic_cast< const TetrahedralSolid< 3 >& >( block.mesh() );
                     add( block.component_id(), tetrahedral_solid_problems( solid, solid_options ) );
-                    const Flags active{ solid.polyhedron_attribute_manager() };
+                    const ActiveFlags active{ solid.polyhedron_attribute_manager() };
                     absl::flat_hash_set< std::array< index_t, 3 > > facets;
                     for( index_t t = 0; t < solid.nb_polyhedra(); t++ )
                     {
@@ -337,7 +247,7 @@ namespace orvane
                     for( const auto* surface : surfaces )
                     {
                         const auto& mesh = surface->mesh();
-                        const Flags surface_active{ mesh.polygon_attribute_manager() };
+                        const ActiveFlags surface_active{ mesh.polygon_attribute_manager() };
                         for( index_t p = 0; p < mesh.nb_polygons(); p++ )
                         {
                             if( !surface_active( p ) )
@@ -364,7 +274,7 @@ namespace orvane
         std::vector< std::string > brep_conformity_problems( const BRep& model )
         {
             std::vector< std::string > problems;
-            check_unique_vertices( model, problems );
+            add_unique_vertex_problems( model, true, problems );
             check_components( model, problems );
             return problems;
         }
@@ -383,30 +293,6 @@ namespace orvane
                 result << "\n  " << problems[i];
             }
             return result;
-        }
-
-        uuid add_linked_surface( BRep& model,
-            const std::vector< Point< 3 > >& points,
-            const std::vector< std::array< index_t, 3 > >& triangles,
-            const std::vector< index_t >& uniques )
-        {
-            BRepBuilder builder{ model };
-            const auto id = builder.add_surface();
-            auto& mesh = dynamic_cast< TriangulatedSurface< 3 >& >(
-                builder.modifiable_surface( id ).get_modifiable_mesh() );
-            auto mesh_builder = TriangulatedSurfaceBuilder< 3 >::create( mesh );
-            const ComponentID component{ Surface< 3 >::component_type_static(), id };
-            for( index_t v = 0; v < points.size(); v++ )
-            {
-                mesh_builder->create_point( points[v] );
-                builder.set_unique_vertex( { component, v }, uniques[v] );
-            }
-            for( const auto& triangle : triangles )
-            {
-                mesh_builder->create_triangle( triangle );
-            }
-            mesh_builder->compute_polygon_adjacencies();
-            return id;
         }
 
         TwoStrips add_two_strips( BRep& model, const Point< 3 >& offset )

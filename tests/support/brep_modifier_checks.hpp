@@ -9,6 +9,8 @@
 #include <openorvane/geometry/point.hpp>
 #include <openorvane/model/brep.hpp>
 
+#include <tests/support/brep_fixtures.hpp>
+
 namespace orvane
 {
     namespace test
@@ -74,12 +76,5 @@ namespace orvane
         };
 
         Bipyramid bipyramid_model();
-
-        /// Adds a triangulated surface with its adjacencies, vertex i linked
-        /// to uniques[i].
-        uuid add_linked_surface( BRep& model,
-            const std::vector< Point< 3 > >& points,
-            const std::vector< std::array< index_t, 3 > >& triangles,
-            const std::vector< index_t >& uniques );
     } // namespace test
 } // namespace orvane

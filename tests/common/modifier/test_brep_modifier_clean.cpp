@@ -84,14 +84,6 @@ namespace
             edge_unique_vertices( model, line, 1 ), target );
     }
 
-    test::BRepCheckOptions model_options()
-    {
-        // The strips' outer borders lie on no line.
-        test::BRepCheckOptions options;
-        options.check_surface_borders = false;
-        return options;
-    }
-
     class BRepModifierClean : public ::testing::Test
     {
     protected:
@@ -183,7 +175,8 @@ namespace
             EXPECT_EQ( model.surface( strips.surface0 ).mesh().nb_vertices(), 7 );
         }
         EXPECT_TRUE( is_conformal_brep( model ) );
-        EXPECT_TRUE( test::is_valid_brep( model, model_options() ) );
+        // The strips' outer borders lie on no line.
+        EXPECT_TRUE( test::is_valid_brep( model, test::open_surfaces() ) );
     }
 
     TEST_F( BRepModifierClean, failing_task_leaves_the_unique_vertex_table_consistent )

@@ -260,9 +260,7 @@ namespace
         EXPECT_EQ( line.mesh().nb_vertices(), 3 );
         EXPECT_EQ( model.surface( strips.surface0 ).mesh().nb_polygons(), 5 );
         EXPECT_TRUE( is_conformal_brep( model ) );
-        test::BRepCheckOptions options;
-        options.check_surface_borders = false;
-        EXPECT_TRUE( test::is_valid_brep( model, options ) );
+        EXPECT_TRUE( test::is_valid_brep( model, test::open_surfaces() ) );
     }
 
     TEST_F( BRepModifierEdits, collapse_at_a_corner_moves_the_corner )

@@ -224,9 +224,7 @@ namespace
             test::add_two_strips( model, Point< 3 >{ { 0, 0, 0 } } );
             const auto nb_done = RandomEdits{ model, seed }.run( 120 );
             EXPECT_GT( nb_done, 20 );
-            test::BRepCheckOptions options;
-            options.check_surface_borders = false;
-            EXPECT_TRUE( test::is_valid_brep( model, options ) );
+            EXPECT_TRUE( test::is_valid_brep( model, test::open_surfaces() ) );
         }
     }
 

@@ -11,6 +11,7 @@
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
 #include <openorvane/model/brep_builder.hpp>
 #include <openorvane/model/model_library.hpp>
+#include <tests/openorvane/model/component_ids.hpp>
 #include <tests/support/brep_checks.hpp>
 #include <tests/support/brep_fixtures.hpp>
 
@@ -21,23 +22,8 @@ namespace orvane
         const ComponentType LINE{ "Line" };
         const ComponentType SURFACE{ "Surface" };
 
-        test::BRepCheckOptions open_surfaces()
-        {
-            test::BRepCheckOptions options;
-            options.check_surface_borders = false;
-            return options;
-        }
-
-        template < typename Range >
-        std::vector< uuid > ids( const Range& range )
-        {
-            std::vector< uuid > result;
-            for( const auto& component : range )
-            {
-                result.push_back( component.id() );
-            }
-            return result;
-        }
+        using test::ids;
+        using test::open_surfaces;
     } // namespace
 
     TEST( BRepBuilder, AddsComponentsWithGivenOrFreshUuids )

@@ -29,9 +29,7 @@ namespace orvane
         constexpr index_t n = 6;
         const auto fixture = test::two_grid_surfaces_sharing_a_line( n );
         const auto& model = fixture.model;
-        test::BRepCheckOptions options;
-        options.check_surface_borders = false;
-        ASSERT_TRUE( test::is_valid_brep( model, options ) );
+        ASSERT_TRUE( test::is_valid_brep( model, test::open_surfaces() ) );
 
         for( const auto& surface : model.surfaces() )
         {

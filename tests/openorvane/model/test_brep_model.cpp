@@ -9,6 +9,7 @@
 #include <openorvane/model/model_component_mesh_edges.hpp>
 #include <openorvane/model/model_component_mesh_polygons.hpp>
 #include <openorvane/model/model_library.hpp>
+#include <tests/openorvane/model/component_ids.hpp>
 #include <tests/support/brep_checks.hpp>
 #include <tests/support/brep_fixtures.hpp>
 
@@ -16,23 +17,8 @@ namespace orvane
 {
     namespace
     {
-        template < typename Range >
-        std::vector< uuid > ids( const Range& range )
-        {
-            std::vector< uuid > result;
-            for( const auto& component : range )
-            {
-                result.push_back( component.id() );
-            }
-            return result;
-        }
-
-        test::BRepCheckOptions open_surfaces()
-        {
-            test::BRepCheckOptions options;
-            options.check_surface_borders = false;
-            return options;
-        }
+        using test::ids;
+        using test::open_surfaces;
 
         const ComponentType CORNER{ "Corner" };
         const ComponentType LINE{ "Line" };

@@ -17,12 +17,7 @@ namespace orvane
         const ComponentType LINE{ "Line" };
         const ComponentType SURFACE{ "Surface" };
 
-        test::BRepCheckOptions open_surfaces()
-        {
-            test::BRepCheckOptions options;
-            options.check_surface_borders = false;
-            return options;
-        }
+        using test::open_surfaces;
 
         /// A bare identifier with two registered components.
         struct Links
