@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -94,6 +95,21 @@ namespace orvane
                 }
             }
             return old2new;
+        }
+
+        /// The keys of a map in increasing order, for results that must not
+        /// depend on hash-map iteration order.
+        template < typename Map >
+        std::vector< typename Map::key_type > sorted_keys( const Map& map )
+        {
+            std::vector< typename Map::key_type > keys;
+            keys.reserve( map.size() );
+            for( const auto& entry : map )
+            {
+                keys.push_back( entry.first );
+            }
+            std::sort( keys.begin(), keys.end() );
+            return keys;
         }
     } // namespace detail
 } // namespace orvane

@@ -1,25 +1,9 @@
 #include <openorvane/basic/mapping.hpp>
 
-
 namespace orvane
 {
     namespace
     {
-        /// The inputs of a mapping in increasing order, so that the result's
-        /// output-to-input lists do not depend on hash-map iteration order.
-        template < typename Map >
-        auto sorted_keys( const Map& map )
-        {
-            std::vector< typename Map::key_type > keys;
-            keys.reserve( map.size() );
-            for( const auto& entry : map )
-            {
-                keys.push_back( entry.first );
-            }
-            std::sort( keys.begin(), keys.end() );
-            return keys;
-        }
-
         /// Gives the image of b in a one-to-one mapping as a list of zero or
         /// one element, so both kinds of second mapping compose alike.
         absl::InlinedVector< uuid, 1 > outputs_list(
@@ -54,7 +38,9 @@ namespace orvane
         {
             GenericMapping< T, T > result;
             result.reserve( first.size_in() );
-            for( const auto& in : sorted_keys( first.in2out() ) )
+            // Inputs in increasing order, so that the result's output-to-input
+            // lists do not depend on hash-map iteration order.
+            for( const auto& in : detail::sorted_keys( first.in2out() ) )
             {
                 result.add_input( in );
                 if( second == nullptr )

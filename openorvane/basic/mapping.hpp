@@ -8,6 +8,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 
+#include <openorvane/basic/algorithm.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/basic/uuid.hpp>
@@ -376,14 +377,7 @@ namespace orvane
         /// The types present, sorted by name.
         std::vector< ComponentType > mapping_types() const
         {
-            std::vector< ComponentType > types;
-            types.reserve( mappings_.size() );
-            for( const auto& entry : mappings_ )
-            {
-                types.push_back( entry.first );
-            }
-            std::sort( types.begin(), types.end() );
-            return types;
+            return detail::sorted_keys( mappings_ );
         }
 
         std::size_t size() const

@@ -135,7 +135,7 @@ namespace orvane
             // Only the written elements can differ from the default; walk
             // them in increasing index so that the last writer wins as in
             // the dense storage.
-            for( const auto old_element : sorted_entries() )
+            for( const auto old_element : detail::sorted_keys( values_ ) )
             {
                 if( old_element >= old2new.size() )
                 {
@@ -260,18 +260,6 @@ namespace orvane
         {
             return std::shared_ptr< SparseAttribute >{ new SparseAttribute{
                 default_value_, this->properties() } };
-        }
-
-        std::vector< index_t > sorted_entries() const
-        {
-            std::vector< index_t > elements;
-            elements.reserve( values_.size() );
-            for( const auto& entry : values_ )
-            {
-                elements.push_back( entry.first );
-            }
-            std::sort( elements.begin(), elements.end() );
-            return elements;
         }
 
     private:
