@@ -1,7 +1,10 @@
 #include <openorvane/geometry/ray_tracing.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
+#include <openorvane/geometry/barycentric_coordinates.hpp>
 #include <openorvane/geometry/intersection.hpp>
 #include <openorvane/geometry/predicates.hpp>
 
@@ -37,6 +40,41 @@ namespace orvane
         return closest_;
     }
 
+    // The line is the one through the origin o and q = o + direction, as the
+    // intersection test takes it; the hit H = o + s (q - o) is ahead when
+    // s >= 0. Let a, b be two triangle vertices and c the third, and f the
+    // exact orientation of (o, a, b, x): f is affine in x and vanishes at o,
+    // a and b, so f(H) = s f(q) and also f(H) = w f(c), w being H's
+    // barycentric coordinate on c. With w > 0, s has the sign of
+    // f(c) f(q): two exact signs, no rounded magnitude compared. The vertex
+    // with the largest coordinate (at least 1/3) is taken as c.
+    bool RayTracing3D::is_hit_ahead(
+        const Triangle< 3 >& triangle, const Point< 3 >& hit ) const
+    {
+        const auto& t = triangle.vertices();
+        const auto& origin = ray_.origin();
+        const auto second = origin + ray_.direction();
+        const auto coordinates = safe_triangle_barycentric_coordinates( hit, triangle );
+        std::array< local_index_t, 3 > order{ 0, 1, 2 };
+        std::sort( order.begin(), order.end(), [&coordinates]( auto lhs, auto rhs ) {
+            return coordinates[lhs] > coordinates[rhs];
+        } );
+        for( const auto c : order )
+        {
+            const auto& a = t[( c + 1 ) % 3];
+            const auto& b = t[( c + 2 ) % 3];
+            const double at_vertex = detail::orient3d( origin, a, b, t[c] );
+            const double at_second = detail::orient3d( origin, a, b, second );
+            if( at_vertex != 0 && at_second != 0 )
+            {
+                return ( at_vertex > 0 ) == ( at_second > 0 );
+            }
+        }
+        // Only reached when the origin lies in the triangle's plane, which
+        // callers settle before.
+        return Vector< 3 >{ origin, hit }.dot( ray_.direction() ) >= 0;
+    }
+
     std::optional< double > RayTracing3D::hit_distance(
         const Triangle< 3 >& triangle ) const
     {
@@ -46,22 +84,13 @@ namespace orvane
         {
             return std::nullopt;
         }
-        // The line is taken through origin and origin + direction; which
-        // side of the origin the hit lies on follows from the origin's side
-        // of the plane and from that of the second point.
         const auto& t = triangle.vertices();
-        const double origin_side =
-            detail::orient3d( t[0], t[1], t[2], ray_.origin() );
-        if( origin_side == 0 )
+        const auto& origin = ray_.origin();
+        if( detail::orient3d( t[0], t[1], t[2], origin ) == 0 )
         {
             return 0.;
         }
-        const double second_side = detail::orient3d(
-            t[0], t[1], t[2], ray_.origin() + ray_.direction() );
-        const bool ahead = second_side == 0
-                           || ( second_side > 0 ) != ( origin_side > 0 )
-                           || std::fabs( second_side ) < std::fabs( origin_side );
-        if( !ahead )
+        if( !is_hit_ahead( triangle, *hit.result ) )
         {
             return std::nullopt;
         }

@@ -62,6 +62,10 @@ namespace orvane
     private:
         std::optional< double > hit_distance( const Triangle< 3 >& triangle ) const;
 
+        /// Whether the hit point, on the triangle, lies on the ray's side of
+        /// its origin, decided with exact orientation signs.
+        bool is_hit_ahead( const Triangle< 3 >& triangle, const Point< 3 >& hit ) const;
+
     private:
         PolygonPoints polygon_points_;
         Ray< 3 > ray_;
