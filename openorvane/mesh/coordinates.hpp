@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/bounding_box.hpp>
 #include <openorvane/geometry/point.hpp>
@@ -13,17 +14,24 @@ namespace orvane
     /// Meshes with coordinates (point sets, curves, surfaces and solids)
     /// hold one and keep its size equal to their number of vertices: a new
     /// vertex starts at the origin.
+    ///
+    /// `point` checks its index in Debug and sanitizer builds only (see
+    /// assert.hpp); `set_point` checks it in every build.
     template < index_t dimension >
     class CoordinateArray
     {
     public:
         const Point< dimension >& point( index_t vertex ) const
         {
+            ORVANE_ASSERT( vertex < points_.size(), "[point] Vertex ", vertex,
+                " out of range (", points_.size(), " vertices)" );
             return points_[vertex];
         }
 
         void set_point( index_t vertex, const Point< dimension >& point )
         {
+            ORVANE_EXCEPTION( vertex < points_.size(), "[set_point] Vertex ",
+                vertex, " out of range (", points_.size(), " vertices)" );
             points_[vertex] = point;
         }
 

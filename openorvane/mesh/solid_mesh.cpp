@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/solid_mesh_builder.hpp>
@@ -121,6 +122,13 @@ namespace orvane
     index_t SolidMesh< dimension >::polyhedron_vertex(
         const PolyhedronVertex& polyhedron_vertex ) const
     {
+        ORVANE_ASSERT( polyhedron_vertex.polyhedron_id < nb_polyhedra()
+                           && polyhedron_vertex.vertex_id
+                                  < get_nb_polyhedron_vertices(
+                                      polyhedron_vertex.polyhedron_id ),
+            "[SolidMesh::polyhedron_vertex] Polyhedron vertex (",
+            polyhedron_vertex.polyhedron_id, ", ", polyhedron_vertex.vertex_id,
+            ") out of range (", nb_polyhedra(), " polyhedra)" );
         return get_polyhedron_vertex( polyhedron_vertex );
     }
 
@@ -157,6 +165,13 @@ namespace orvane
     PolyhedronFacetVertices SolidMesh< dimension >::polyhedron_facet_vertices(
         const PolyhedronFacet& polyhedron_facet ) const
     {
+        ORVANE_ASSERT( polyhedron_facet.polyhedron_id < nb_polyhedra()
+                           && polyhedron_facet.facet_id
+                                  < get_nb_polyhedron_facets(
+                                      polyhedron_facet.polyhedron_id ),
+            "[SolidMesh::polyhedron_facet_vertices] Polyhedron facet (",
+            polyhedron_facet.polyhedron_id, ", ", polyhedron_facet.facet_id,
+            ") out of range (", nb_polyhedra(), " polyhedra)" );
         const auto nb_vertices =
             get_nb_polyhedron_facet_vertices( polyhedron_facet );
         PolyhedronFacetVertices vertices( nb_vertices );

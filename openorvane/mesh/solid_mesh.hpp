@@ -75,6 +75,9 @@ namespace orvane
         local_index_t nb_polyhedron_facet_vertices(
             const PolyhedronFacet& polyhedron_facet ) const;
 
+        /// `polyhedron_vertex`, `polyhedron_facet_vertices` and `point` check
+        /// their indices in Debug and sanitizer builds only (openorvane/basic/
+        /// assert.hpp): Release reads out of range on a bad index.
         index_t polyhedron_vertex( const PolyhedronVertex& polyhedron_vertex ) const;
 
         PolyhedronVertices polyhedron_vertices( index_t polyhedron_id ) const;

@@ -6,6 +6,7 @@
 
 #include <absl/strings/str_cat.h>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/surface_mesh_builder.hpp>
 #include <openorvane/mesh/surface_mesh_impl.hpp>
@@ -187,6 +188,11 @@ namespace orvane
     index_t SurfaceMesh< dimension >::polygon_vertex(
         const PolygonVertex& polygon_vertex ) const
     {
+        ORVANE_ASSERT( polygon_vertex.polygon_id < impl_->nb_polygons()
+                           && polygon_vertex.vertex_id < Impl::NB_POLYGON_VERTICES,
+            "[SurfaceMesh::polygon_vertex] Polygon vertex (",
+            polygon_vertex.polygon_id, ", ", polygon_vertex.vertex_id,
+            ") out of range (", impl_->nb_polygons(), " polygons)" );
         return impl_->vertex( polygon_vertex.polygon_id, polygon_vertex.vertex_id );
     }
 
@@ -194,6 +200,9 @@ namespace orvane
     PolygonVertices SurfaceMesh< dimension >::polygon_vertices(
         index_t polygon_id ) const
     {
+        ORVANE_ASSERT( polygon_id < impl_->nb_polygons(),
+            "[SurfaceMesh::polygon_vertices] Polygon ", polygon_id,
+            " out of range (", impl_->nb_polygons(), " polygons)" );
         return { impl_->vertex( polygon_id, 0 ), impl_->vertex( polygon_id, 1 ),
             impl_->vertex( polygon_id, 2 ) };
     }

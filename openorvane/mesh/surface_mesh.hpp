@@ -76,6 +76,9 @@ namespace orvane
 
         local_index_t nb_polygon_vertices( index_t polygon_id ) const;
 
+        /// `polygon_vertex`, `polygon_vertices` and `point` check their
+        /// indices in Debug and sanitizer builds only (openorvane/basic/
+        /// assert.hpp): Release reads out of range on a bad index.
         index_t polygon_vertex( const PolygonVertex& polygon_vertex ) const;
 
         PolygonVertices polygon_vertices( index_t polygon_id ) const;
