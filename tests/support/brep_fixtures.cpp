@@ -76,6 +76,14 @@ namespace orvane
             }
         } // namespace
 
+        uuid add_linked_line( BRep& model,
+            const std::vector< Point< 3 > >& points,
+            const std::vector< index_t >& uniques )
+        {
+            BRepBuilder builder{ model };
+            return add_line( builder, points, uniques );
+        }
+
         uuid add_linked_surface( BRep& model,
             const std::vector< Point< 3 > >& points,
             const std::vector< std::array< index_t, 3 > >& triangles,

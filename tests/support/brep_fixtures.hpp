@@ -68,6 +68,12 @@ namespace orvane
 
         /// Adds a triangulated surface with its adjacencies, vertex i linked
         /// to uniques[i].
+        /// Adds a line through the points (one edge between consecutive
+        /// ones), vertex i linked to uniques[i].
+        uuid add_linked_line( BRep& model,
+            const std::vector< Point< 3 > >& points,
+            const std::vector< index_t >& uniques );
+
         uuid add_linked_surface( BRep& model,
             const std::vector< Point< 3 > >& points,
             const std::vector< std::array< index_t, 3 > >& triangles,
