@@ -1,5 +1,7 @@
 #include <conversion/feature_angle_split.hpp>
 
+#include <conversion/model_builder_from_meshes.hpp>
+
 #include <cmath>
 
 #include <openorvane/basic/async.hpp>
@@ -87,6 +89,20 @@ namespace orvane
                     .get();
             }
         } // namespace
+
+        std::tuple< BRep, ModelMappings > split_brep_by_feature_angle(
+            const BRep& model, double angle )
+        {
+            auto corners = clone_corner_meshes( model );
+            const auto lines = clone_line_meshes( model );
+            corners.push_back( sharp_line_vertices( lines, angle ) );
+            const auto surfaces = clone_surface_meshes( model );
+            split_surfaces_along_sharp_edges( surfaces, angle );
+            const auto corner_pointers = mesh_pointers( corners );
+            const auto line_pointers = mesh_pointers( lines );
+            const auto surface_pointers = mesh_pointers( surfaces );
+            return build_brep_from_meshes( corner_pointers, line_pointers, surface_pointers );
+        }
 
         double feature_angle_threshold( double angle )
         {

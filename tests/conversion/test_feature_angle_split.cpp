@@ -6,7 +6,13 @@
 #include <oneapi/tbb/task_arena.h>
 
 #include <conversion/conversion_model_library.hpp>
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
+
 #include <conversion/feature_angle_split.hpp>
+#include <conversion/model_builder_from_meshes.hpp>
+#include <tests/support/brep_checks.hpp>
+#include <tests/support/conformal_meshes.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
 #include <tests/support/surface_fixtures.hpp>
@@ -258,5 +264,212 @@ namespace orvane
         }
         EXPECT_GT( results[0].size(), border_edges( *grid ).size() );
         EXPECT_EQ( results[0], results[1] );
+    }
+} // namespace orvane
+
+namespace orvane
+{
+    namespace
+    {
+        std::tuple< BRep, ModelMappings > build_from(
+            std::vector< std::unique_ptr< SurfaceMesh< 3 > > > surfaces )
+        {
+            const auto pointers = detail::mesh_pointers( surfaces );
+            return detail::build_brep_from_meshes( {}, {}, pointers );
+        }
+
+        /// The model's components in range order with their geometry and
+        /// relationships, uuids replaced by range positions: equal for two
+        /// models built the same way.
+        std::string signature( const BRep& model )
+        {
+            absl::flat_hash_map< uuid, std::string > names;
+            index_t k = 0;
+            for( const auto& corner : model.corners() )
+            {
+                names[corner.id()] = absl::StrCat( "C", k++ );
+            }
+            k = 0;
+            for( const auto& line : model.lines() )
+            {
+                names[line.id()] = absl::StrCat( "L", k++ );
+            }
+            k = 0;
+            for( const auto& surface : model.surfaces() )
+            {
+                names[surface.id()] = absl::StrCat( "S", k++ );
+            }
+            k = 0;
+            for( const auto& block : model.blocks() )
+            {
+                names[block.id()] = absl::StrCat( "B", k++ );
+            }
+            std::string text;
+            const auto relations = [&]( const uuid& id ) {
+                for( const auto& other : model.Relationships::boundaries( id ) )
+                {
+                    absl::StrAppend( &text, " b", names.at( other.id() ) );
+                }
+                for( const auto& other : model.internals( id ) )
+                {
+                    absl::StrAppend( &text, " i", names.at( other.id() ) );
+                }
+                absl::StrAppend( &text, "\n" );
+            };
+            for( const auto& corner : model.corners() )
+            {
+                absl::StrAppend( &text, names[corner.id()], " ", corner.mesh().point( 0 ).string() );
+                relations( corner.id() );
+            }
+            for( const auto& line : model.lines() )
+            {
+                absl::StrAppend( &text, names[line.id()] );
+                const auto& mesh = line.mesh();
+                for( index_t e = 0; e < mesh.nb_edges(); e++ )
+                {
+                    absl::StrAppend( &text, " [", mesh.point( mesh.edge_vertex( { e, 0 } ) ).string(),
+                        "|", mesh.point( mesh.edge_vertex( { e, 1 } ) ).string(), "]" );
+                }
+                relations( line.id() );
+            }
+            for( const auto& surface : model.surfaces() )
+            {
+                absl::StrAppend( &text, names[surface.id()] );
+                const auto& mesh = surface.mesh();
+                for( index_t t = 0; t < mesh.nb_polygons(); t++ )
+                {
+                    absl::StrAppend( &text, " (" );
+                    for( const auto v : mesh.polygon_vertices( t ) )
+                    {
+                        absl::StrAppend( &text, v, ":", mesh.point( v ).string(), ";" );
+                    }
+                    absl::StrAppend( &text, ")" );
+                }
+                relations( surface.id() );
+            }
+            for( const auto& block : model.blocks() )
+            {
+                absl::StrAppend( &text, names[block.id()] );
+                relations( block.id() );
+            }
+            return text;
+        }
+    } // namespace
+
+    TEST_F( FeatureAngleSplitTest, FoldedSurfaceComesBackAsTwoSurfacesAndAFoldLine )
+    {
+        // A 4 x 2 rectangle folded up by 90 degrees along x = 2, both
+        // halves oriented alike across the fold.
+        test::TriangleSoup soup;
+        soup.add_grid( p( 0, 0 ), Vector< 3 >{ { 2, 0, 0 } }, Vector< 3 >{ { 0, 2, 0 } }, 2 );
+        soup.add_grid( p( 2, 0 ), Vector< 3 >{ { 0, 0, 2 } }, Vector< 3 >{ { 0, 2, 0 } }, 2 );
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > input;
+        input.push_back( soup.mesh() );
+        const auto [model, first_mappings] = build_from( std::move( input ) );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        ASSERT_EQ( model.nb_lines(), 1u );
+
+        const auto [split, mappings] = detail::split_brep_by_feature_angle( model, 120. );
+        EXPECT_EQ( split.nb_surfaces(), 2u );
+        // The outline bends at the four rectangle corners and at both ends
+        // of the fold: six corners, six outline lines and the fold line.
+        EXPECT_EQ( split.nb_corners(), 6u );
+        EXPECT_EQ( split.nb_lines(), 7u );
+        index_t nb_fold_lines{ 0 };
+        for( const auto& line : split.lines() )
+        {
+            if( split.nb_incidences( line.id() ) == 2 )
+            {
+                nb_fold_lines++;
+                EXPECT_EQ( line.mesh().nb_edges(), 2u );
+            }
+        }
+        EXPECT_EQ( nb_fold_lines, 1u );
+        EXPECT_TRUE( test::is_valid_brep( split ) );
+        // The clones keep the uuids of the split model's components.
+        const auto& surfaces = mappings.component_mapping.at( ComponentType{ "Surface" } );
+        ASSERT_TRUE( surfaces.has_mapping_input( model.surfaces().begin()->id() ) );
+        EXPECT_EQ( surfaces.in2out( model.surfaces().begin()->id() ).size(), 2u );
+        const auto& lines = mappings.component_mapping.at( ComponentType{ "Line" } );
+        ASSERT_TRUE( lines.has_mapping_input( model.lines().begin()->id() ) );
+        EXPECT_EQ( lines.in2out( model.lines().begin()->id() ).size(), 6u );
+        // The sharp-vertex set is the last corner input: its points made the
+        // six corners.
+        const auto& corners = mappings.component_mapping.at( ComponentType{ "Corner" } );
+        ASSERT_EQ( corners.size_in(), 1u );
+        EXPECT_EQ( corners.in2out().begin()->second.size(), 6u );
+    }
+
+    TEST_F( FeatureAngleSplitTest, ClosedCubeSplitsIntoItsFaces )
+    {
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > input;
+        input.push_back( test::closed_cube( 0, 1, 2 ) );
+        const auto [model, first_mappings] = build_from( std::move( input ) );
+        ASSERT_EQ( model.nb_surfaces(), 1u );
+        const auto [split, mappings] = detail::split_brep_by_feature_angle( model, 120. );
+        EXPECT_EQ( split.nb_surfaces(), 6u );
+        EXPECT_EQ( split.nb_lines(), 12u );
+        EXPECT_EQ( split.nb_corners(), 8u );
+        EXPECT_TRUE( test::is_valid_brep( split ) );
+        // Flat at 120 degrees means nothing to cut.
+        const auto [again, again_mappings] = detail::split_brep_by_feature_angle( split, 120. );
+        EXPECT_EQ( signature( again ), signature( split ) );
+    }
+
+    TEST_F( FeatureAngleSplitTest, AtOneHundredEightyDegreesEveryPolygonIsItsOwnSurface )
+    {
+        // A grid of 4 x 4 squares with scattered heights: no two neighbours
+        // are coplanar.
+        auto grid = test::grid_surface< 3 >( 4, 4 );
+        auto builder = TriangulatedSurfaceBuilder< 3 >::create( *grid );
+        for( index_t v = 0; v < grid->nb_vertices(); v++ )
+        {
+            const auto& point = grid->point( v );
+            builder->set_point(
+                v, p( point.value( 0 ), point.value( 1 ), std::sin( 1.7 * v + 0.3 * v * v ) ) );
+        }
+        const auto nb_polygons = grid->nb_polygons();
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > input;
+        input.push_back( std::move( grid ) );
+        const auto [model, first_mappings] = build_from( std::move( input ) );
+        const auto [split, mappings] = detail::split_brep_by_feature_angle( model, 180. );
+        EXPECT_EQ( split.nb_surfaces(), nb_polygons );
+        for( const auto& surface : split.surfaces() )
+        {
+            EXPECT_EQ( surface.mesh().nb_polygons(), 1u );
+        }
+        EXPECT_TRUE( test::is_valid_brep( split ) );
+    }
+
+    TEST_F( FeatureAngleSplitTest, SplitModelIsTheSameOnOneAndOnEightThreads )
+    {
+        const index_t n = 40;
+        auto grid = test::grid_surface< 3 >( n, n );
+        auto builder = TriangulatedSurfaceBuilder< 3 >::create( *grid );
+        for( index_t v = 0; v < grid->nb_vertices(); v++ )
+        {
+            const auto& point = grid->point( v );
+            const auto x = point.value( 0 );
+            const auto y = point.value( 1 );
+            // Ridges every 8 cells in both directions.
+            builder->set_point( v, p( x, y, std::abs( std::fmod( x, 8. ) - 4. ) * 0.9
+                                                + std::abs( std::fmod( y, 8. ) - 4. ) * 0.9 ) );
+        }
+        std::vector< std::unique_ptr< SurfaceMesh< 3 > > > input;
+        input.push_back( std::move( grid ) );
+        input.push_back( test::sphere( p( 20, 20, 30 ), 5., 4 ) );
+        const auto [model, first_mappings] = build_from( std::move( input ) );
+        std::vector< std::string > signatures;
+        for( const int threads : { 1, 8 } )
+        {
+            tbb::task_arena arena{ threads };
+            arena.execute( [&] {
+                const auto [split, mappings] = detail::split_brep_by_feature_angle( model, 120. );
+                EXPECT_GT( split.nb_surfaces(), 2u );
+                EXPECT_TRUE( test::is_valid_brep( split ) );
+                signatures.push_back( signature( split ) );
+            } );
+        }
+        EXPECT_EQ( signatures[0], signatures[1] );
     }
 } // namespace orvane

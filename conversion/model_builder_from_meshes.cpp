@@ -1,0 +1,750 @@
+#include <conversion/model_builder_from_meshes.hpp>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <absl/container/flat_hash_set.h>
+#include <absl/container/inlined_vector.h>
+#include <absl/strings/str_cat.h>
+
+#include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/exception.hpp>
+#include <openorvane/geometry/nn_search.hpp>
+#include <openorvane/mesh/mesh_factory.hpp>
+#include <openorvane/mesh/surface_identifier.hpp>
+#include <openorvane/mesh/surface_mesh_builder.hpp>
+#include <openorvane/mesh/surface_mesh_merger.hpp>
+#include <openorvane/mesh/triangulated_surface.hpp>
+#include <openorvane/model/brep_builder.hpp>
+#include <openorvane/model/split_along_surface_mesh_borders.hpp>
+
+namespace orvane
+{
+    namespace detail
+    {
+        namespace
+        {
+            constexpr double MERGE_TOLERANCE = 1e-6;
+
+            const ComponentType CORNER{ "Corner" };
+            const ComponentType LINE{ "Line" };
+            const ComponentType SURFACE{ "Surface" };
+
+            /// The single intermediate target of an input vertex or element.
+            /// Every input gets one while vertices are identified, so a
+            /// missing one means the input changed or was malformed.
+            index_t intermediate_target(
+                const ElementsMapping& mapping, const MeshElement& input, std::string_view what )
+            {
+                const auto found = mapping.in2out().find( input );
+                if( found == mapping.in2out().end() || found->second.empty() )
+                {
+                    throw OpenOrvaneException{ "[build_brep_from_meshes] ", what, " ",
+                        input.element, " of input mesh ", input.mesh_id.string(),
+                        " has no place in the built model" };
+                }
+                return found->second.front().element;
+            }
+
+            /// Appends the value when not yet listed: a set that iterates in
+            /// insertion order, so relationships do not follow hash order.
+            void add_once( std::vector< uuid >& list, const uuid& id )
+            {
+                if( std::find( list.begin(), list.end(), id ) == list.end() )
+                {
+                    list.push_back( id );
+                }
+            }
+        } // namespace
+
+        class ModelBuilderFromMeshes< BRep >::Impl
+        {
+        public:
+            Impl( ModelBuilderFromMeshes< BRep >& owner,
+                BRep& model,
+                absl::Span< const PointSet< 3 >* const > corners,
+                absl::Span< const EdgedCurve< 3 >* const > lines,
+                absl::Span< const SurfaceMesh< 3 >* const > surfaces )
+                : owner_( owner ),
+                  model_( model ),
+                  builder_( model ),
+                  corners_( corners ),
+                  lines_( lines ),
+                  surfaces_( surfaces ),
+                  merger_( surfaces, MERGE_TOLERANCE ),
+                  merged_( merger_.merge() ),
+                  vertex_table_( merged_->nb_vertices(), NO_ID ),
+                  identifier_( *merged_ )
+            {
+                elements_.corners.reserve( corners_.size() );
+                std::size_t nb_line_edges{ 0 };
+                for( const auto* line : lines_ )
+                {
+                    nb_line_edges += line->nb_edges();
+                }
+                elements_.lines.reserve( nb_line_edges );
+                elements_.surfaces.reserve( merged_->nb_polygons() );
+            }
+
+            void identify_vertices()
+            {
+                const auto colocated = colocated_points();
+                builder_.create_unique_vertices( colocated.nb_unique_points() );
+                const auto& unique_of = colocated.colocated_mapping;
+                const auto nb_merged_vertices = merged_->nb_vertices();
+                add_border_edges( unique_of );
+                add_touching_vertices( unique_of );
+                index_t offset = nb_merged_vertices;
+                for( const auto* corner : corners_ )
+                {
+                    for( index_t v = 0; v < corner->nb_vertices(); v++ )
+                    {
+                        const auto wireframe_vertex = owner_.add_wireframe_corner(
+                            unique_of[offset + v], corner->point( v ) );
+                        elements_.corners.map(
+                            { corner->id(), v }, { owner_.wireframe_id(), wireframe_vertex } );
+                    }
+                    offset += corner->nb_vertices();
+                }
+                for( const auto* line : lines_ )
+                {
+                    for( index_t e = 0; e < line->nb_edges(); e++ )
+                    {
+                        const auto ends = line->edge_vertices( e );
+                        const std::array< index_t, 2 > uniques{ unique_of[offset + ends[0]],
+                            unique_of[offset + ends[1]] };
+                        if( uniques[0] == uniques[1] )
+                        {
+                            throw OpenOrvaneException{ "[build_brep_from_meshes] Edge ", e,
+                                " of line mesh ", line->id().string(),
+                                " has both ends at one point" };
+                        }
+                        const auto wireframe_edge = owner_.add_wireframe_edge(
+                            uniques, line->point( ends[0] ), line->point( ends[1] ) );
+                        elements_.lines.map(
+                            { line->id(), e }, { owner_.wireframe_id(), wireframe_edge } );
+                    }
+                    offset += line->nb_vertices();
+                }
+                for( index_t v = 0; v < nb_merged_vertices; v++ )
+                {
+                    vertex_table_[v] = unique_of[v];
+                }
+                record_first_vertex_entries( unique_of );
+                cut_along_wireframe();
+                identifier_.identify_polygons();
+            }
+
+            bool is_corner( index_t wireframe_vertex ) const
+            {
+                const auto& wireframe = owner_.wireframe();
+                const auto& around = wireframe.edges_around_vertex( wireframe_vertex );
+                if( around.size() != 2 )
+                {
+                    return true;
+                }
+                std::array< std::vector< index_t >, 2 > pieces;
+                for( const auto i : { 0, 1 } )
+                {
+                    for( const auto& edge : polygon_edges_[around[i].edge_id] )
+                    {
+                        pieces[i].push_back( identifier_.polygon_identifier( edge.polygon_id ) );
+                    }
+                    std::sort( pieces[i].begin(), pieces[i].end() );
+                    pieces[i].erase(
+                        std::unique( pieces[i].begin(), pieces[i].end() ), pieces[i].end() );
+                }
+                if( !pieces[0].empty() || !pieces[1].empty() )
+                {
+                    return pieces[0] != pieces[1];
+                }
+                const auto unique = owner_.wireframe_unique_vertex( wireframe_vertex );
+                if( vertices_.surfaces.has_mapping_output( { merged_->id(), unique } ) )
+                {
+                    return true;
+                }
+                std::array< std::vector< uuid >, 2 > line_meshes;
+                for( const auto i : { 0, 1 } )
+                {
+                    const MeshElement edge{ owner_.wireframe_id(), around[i].edge_id };
+                    if( elements_.lines.has_mapping_output( edge ) )
+                    {
+                        for( const auto& input : elements_.lines.out2in( edge ) )
+                        {
+                            line_meshes[i].push_back( input.mesh_id );
+                        }
+                    }
+                    std::sort( line_meshes[i].begin(), line_meshes[i].end() );
+                    line_meshes[i].erase(
+                        std::unique( line_meshes[i].begin(), line_meshes[i].end() ),
+                        line_meshes[i].end() );
+                }
+                return line_meshes[0] != line_meshes[1];
+            }
+
+            ModelMappings build()
+            {
+                owner_.identify_vertices();
+                owner_.build_corners();
+                owner_.build_lines();
+                build_surfaces();
+                ModelMappings mappings;
+                mappings.component_mapping = build_component_mapping();
+                mappings.mesh_elements_mapping = std::move( elements_ );
+                mappings.mesh_vertices_mapping = std::move( vertices_ );
+                return mappings;
+            }
+
+        private:
+            NNSearch< 3 >::ColocatedInfo colocated_points() const
+            {
+                std::vector< Point< 3 > > points;
+                auto nb_points = merged_->nb_vertices();
+                for( const auto* corner : corners_ )
+                {
+                    nb_points += corner->nb_vertices();
+                }
+                for( const auto* line : lines_ )
+                {
+                    nb_points += line->nb_vertices();
+                }
+                points.reserve( nb_points );
+                for( index_t v = 0; v < merged_->nb_vertices(); v++ )
+                {
+                    points.push_back( merged_->point( v ) );
+                }
+                for( const auto* corner : corners_ )
+                {
+                    for( index_t v = 0; v < corner->nb_vertices(); v++ )
+                    {
+                        points.push_back( corner->point( v ) );
+                    }
+                }
+                for( const auto* line : lines_ )
+                {
+                    for( index_t v = 0; v < line->nb_vertices(); v++ )
+                    {
+                        points.push_back( line->point( v ) );
+                    }
+                }
+                return NNSearch< 3 >{ std::move( points ) }.colocated_index_mapping(
+                    MERGE_TOLERANCE );
+            }
+
+            void add_border_edges( const std::vector< index_t >& unique_of )
+            {
+                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
+                {
+                    const auto nb_vertices = merged_->nb_polygon_vertices( polygon );
+                    for( local_index_t e = 0; e < nb_vertices; e++ )
+                    {
+                        if( !merged_->is_edge_on_border( { polygon, e } ) )
+                        {
+                            continue;
+                        }
+                        const auto v0 = merged_->polygon_vertex( { polygon, e } );
+                        const auto v1 = merged_->polygon_vertex(
+                            { polygon, static_cast< local_index_t >( ( e + 1 ) % nb_vertices ) } );
+                        owner_.add_wireframe_edge( { unique_of[v0], unique_of[v1] },
+                            merged_->point( v0 ), merged_->point( v1 ) );
+                    }
+                }
+            }
+
+            void add_touching_vertices( const std::vector< index_t >& unique_of )
+            {
+                for( index_t v = 0; v < merged_->nb_vertices(); v++ )
+                {
+                    if( merger_.vertex_origins( v ).size() >= 2
+                        && !merged_->is_vertex_on_border( v ) )
+                    {
+                        owner_.add_wireframe_corner( unique_of[v], merged_->point( v ) );
+                    }
+                }
+            }
+
+            void record_first_vertex_entries( const std::vector< index_t >& unique_of )
+            {
+                const auto& merged_id = merged_->id();
+                for( index_t m = 0; m < surfaces_.size(); m++ )
+                {
+                    const auto& surface = *surfaces_[m];
+                    for( index_t v = 0; v < surface.nb_vertices(); v++ )
+                    {
+                        vertices_.surfaces.map( { surface.id(), v },
+                            { merged_id, vertex_table_[merger_.vertex_in_merged( m, v )] } );
+                    }
+                    for( index_t p = 0; p < surface.nb_polygons(); p++ )
+                    {
+                        // A polygon that the merge dropped (it had two
+                        // vertices at one place) has no place in the model.
+                        const auto merged = merger_.polygon_in_merged( m, p );
+                        if( merged != NO_ID )
+                        {
+                            elements_.surfaces.map( { surface.id(), p }, { merged_id, merged } );
+                        }
+                    }
+                }
+                index_t offset = merged_->nb_vertices();
+                for( const auto* corner : corners_ )
+                {
+                    for( index_t v = 0; v < corner->nb_vertices(); v++ )
+                    {
+                        vertices_.corners.map(
+                            { corner->id(), v }, { corner->id(), unique_of[offset + v] } );
+                    }
+                    offset += corner->nb_vertices();
+                }
+                for( const auto* line : lines_ )
+                {
+                    for( index_t v = 0; v < line->nb_vertices(); v++ )
+                    {
+                        vertices_.lines.map(
+                            { line->id(), v }, { line->id(), unique_of[offset + v] } );
+                    }
+                    offset += line->nb_vertices();
+                }
+            }
+
+            void cut_along_wireframe()
+            {
+                polygon_edges_.resize( owner_.wireframe().nb_edges() );
+                auto merged_builder = SurfaceMeshBuilder< 3 >::create( *merged_ );
+                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
+                {
+                    for( local_index_t e = 0; e < merged_->nb_polygon_vertices( polygon ); e++ )
+                    {
+                        const PolygonEdge edge{ polygon, e };
+                        const auto ends = merged_->polygon_edge_vertices( edge );
+                        const auto wireframe_edge = owner_.find_wireframe_edge(
+                            { vertex_table_[ends[0]], vertex_table_[ends[1]] } );
+                        if( wireframe_edge )
+                        {
+                            merged_builder->unset_polygon_adjacent( edge );
+                            polygon_edges_[*wireframe_edge].push_back( edge );
+                        }
+                    }
+                }
+            }
+
+            void build_surfaces()
+            {
+                const auto& pieces = identifier_.identified_connected_polygons();
+                for( index_t piece = 0; piece < pieces.size(); piece++ )
+                {
+                    const auto& polygons = pieces[piece];
+                    const auto& first_origin = merger_.polygon_origins( polygons.front() ).front();
+                    const auto& first_input = *surfaces_[first_origin.mesh_index];
+                    const auto surface_id =
+                        builder_.add_surface( MeshFactory::default_impl( first_input.type_name() ) );
+                    const auto& surface = model_.surface( surface_id );
+                    const auto [boundaries, internals] = classify_surface_lines( piece, polygons );
+                    for( const auto& line : boundaries )
+                    {
+                        builder_.add_line_surface_boundary_relationship(
+                            model_.line( line ), surface );
+                    }
+                    for( const auto& line : internals )
+                    {
+                        builder_.add_line_surface_internal_relationship(
+                            model_.line( line ), surface );
+                    }
+                    create_surface_mesh( surface, polygons );
+                    auto mesh_builder = builder_.surface_mesh_builder( surface_id );
+                    mesh_builder->compute_polygon_adjacencies();
+                    for( index_t j = 0; j < polygons.size(); j++ )
+                    {
+                        for( local_index_t e = 0; e < merged_->nb_polygon_vertices( polygons[j] );
+                             e++ )
+                        {
+                            if( merged_->is_edge_on_border( { polygons[j], e } ) )
+                            {
+                                mesh_builder->unset_polygon_adjacent( { j, e } );
+                            }
+                        }
+                    }
+                    relate_inner_corners( surface );
+                }
+                complete_surface_mappings();
+                complete_line_mappings();
+                complete_corner_mappings();
+                map_split_vertices();
+            }
+
+            /// The lines along the piece: those with the piece on one side
+            /// bound it, those with the piece on both sides lie inside it.
+            /// Each list in order of first meeting.
+            std::pair< std::vector< uuid >, std::vector< uuid > > classify_surface_lines(
+                index_t piece, const std::vector< index_t >& polygons ) const
+            {
+                std::vector< uuid > boundaries;
+                std::vector< uuid > internals;
+                for( const auto polygon : polygons )
+                {
+                    for( local_index_t e = 0; e < merged_->nb_polygon_vertices( polygon ); e++ )
+                    {
+                        const auto ends = merged_->polygon_edge_vertices( { polygon, e } );
+                        const auto wireframe_edge = owner_.find_wireframe_edge(
+                            { vertex_table_[ends[0]], vertex_table_[ends[1]] } );
+                        if( !wireframe_edge )
+                        {
+                            continue;
+                        }
+                        const auto& along = polygon_edges_[*wireframe_edge];
+                        const auto count = std::count_if(
+                            along.begin(), along.end(), [this, piece]( const PolygonEdge& edge ) {
+                                return identifier_.polygon_identifier( edge.polygon_id ) == piece;
+                            } );
+                        const auto& line = owner_.wireframe_line( *wireframe_edge );
+                        add_once( count == 1 ? boundaries : internals, line );
+                    }
+                }
+                return { std::move( boundaries ), std::move( internals ) };
+            }
+
+            void create_surface_mesh(
+                const Surface< 3 >& surface, const std::vector< index_t >& polygons )
+            {
+                auto mesh_builder = builder_.surface_mesh_builder( surface.id() );
+                const auto id = surface.component_id();
+                std::vector< index_t > vertex_map( merged_->nb_vertices(), NO_ID );
+                std::vector< index_t > polygon_map( merged_->nb_polygons(), NO_ID );
+                for( const auto polygon : polygons )
+                {
+                    absl::InlinedVector< index_t, 3 > vertices;
+                    for( const auto merged_vertex : merged_->polygon_vertices( polygon ) )
+                    {
+                        const auto unique = vertex_table_[merged_vertex];
+                        if( vertex_map[unique] == NO_ID )
+                        {
+                            vertex_map[unique] = mesh_builder->create_point( merged_->point( unique ) );
+                            builder_.set_unique_vertex( { id, vertex_map[unique] }, unique );
+                        }
+                        vertices.push_back( vertex_map[unique] );
+                    }
+                    polygon_map[polygon] = mesh_builder->create_polygon( vertices );
+                }
+                // Provenance: the input meshes of the piece's polygons, those
+                // of its first polygon first. Only the first polygon's inputs
+                // name the surface; every input contributes its attribute
+                // values and its element entries, so that no input polygon
+                // of the piece is left without a place in the mappings.
+                std::vector< index_t > inputs;
+                for( const auto& origin : merger_.polygon_origins( polygons.front() ) )
+                {
+                    if( std::find( inputs.begin(), inputs.end(), origin.mesh_index ) == inputs.end() )
+                    {
+                        inputs.push_back( origin.mesh_index );
+                    }
+                }
+                std::string name;
+                for( const auto input : inputs )
+                {
+                    name += surfaces_[input]->name();
+                }
+                for( const auto polygon : polygons )
+                {
+                    for( const auto& origin : merger_.polygon_origins( polygon ) )
+                    {
+                        if( std::find( inputs.begin(), inputs.end(), origin.mesh_index )
+                            == inputs.end() )
+                        {
+                            inputs.push_back( origin.mesh_index );
+                        }
+                    }
+                }
+                const auto& mesh = surface.mesh();
+                for( const auto input : inputs )
+                {
+                    import_vertex_attributes( mesh, input, polygons, vertex_map );
+                    import_polygon_attributes( surface, input, polygons, polygon_map );
+                }
+                builder_.set_surface_name( surface.id(), name );
+            }
+
+            void import_vertex_attributes( const SurfaceMesh< 3 >& mesh,
+                index_t input,
+                const std::vector< index_t >& polygons,
+                const std::vector< index_t >& vertex_map ) const
+            {
+                const auto& source = *surfaces_[input];
+                std::vector< index_t > old2new( source.nb_vertices(), NO_ID );
+                for( const auto polygon : polygons )
+                {
+                    for( const auto& origin : merger_.polygon_origins( polygon ) )
+                    {
+                        if( origin.mesh_index != input )
+                        {
+                            continue;
+                        }
+                        for( const auto vertex : source.polygon_vertices( origin.element ) )
+                        {
+                            old2new[vertex] = vertex_map[vertex_table_[merger_.vertex_in_merged(
+                                input, vertex )]];
+                        }
+                    }
+                }
+                mesh.vertex_attribute_manager().import( source.vertex_attribute_manager(), old2new );
+            }
+
+            void import_polygon_attributes( const Surface< 3 >& surface,
+                index_t input,
+                const std::vector< index_t >& polygons,
+                const std::vector< index_t >& polygon_map )
+            {
+                const auto& source = *surfaces_[input];
+                std::vector< index_t > old2new( source.nb_polygons(), NO_ID );
+                for( const auto polygon : polygons )
+                {
+                    for( const auto& origin : merger_.polygon_origins( polygon ) )
+                    {
+                        if( origin.mesh_index != input )
+                        {
+                            continue;
+                        }
+                        old2new[origin.element] = polygon_map[polygon];
+                        elements_.surfaces.map(
+                            { source.id(), origin.element }, { surface.id(), polygon_map[polygon] } );
+                    }
+                }
+                surface.mesh().polygon_attribute_manager().import(
+                    source.polygon_attribute_manager(), old2new );
+            }
+
+            /// Relates the surface to the corners inside it: those at a
+            /// surface vertex on no line bounding the surface (a touching
+            /// point, the free end of a line inside the surface).
+            void relate_inner_corners( const Surface< 3 >& surface )
+            {
+                const auto& mesh = surface.mesh();
+                const auto id = surface.component_id();
+                const auto boundaries = model_.boundaries( surface );
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    const auto unique = model_.unique_vertex( { id, v } );
+                    const auto corners = model_.component_mesh_vertices( unique, CORNER );
+                    if( corners.empty() )
+                    {
+                        continue;
+                    }
+                    const auto on_boundary = std::any_of( boundaries.begin(), boundaries.end(),
+                        [this, unique]( const Line< 3 >& line ) {
+                            return !model_.mesh_component_vertices( unique, line.id() ).empty();
+                        } );
+                    if( on_boundary )
+                    {
+                        continue;
+                    }
+                    for( const auto& corner : corners )
+                    {
+                        builder_.add_corner_surface_internal_relationship(
+                            model_.corner( corner.component_id.id() ), surface );
+                    }
+                }
+            }
+
+            void map_to_component_vertices(
+                ElementsMapping& mapping, const MeshElement& input, index_t unique, const ComponentType& type )
+            {
+                for( const auto& component_vertex : model_.component_mesh_vertices( unique, type ) )
+                {
+                    mapping.map( input, component_vertex.mesh_vertex() );
+                }
+            }
+
+            void complete_surface_mappings()
+            {
+                for( const auto* surface : surfaces_ )
+                {
+                    for( index_t v = 0; v < surface->nb_vertices(); v++ )
+                    {
+                        const MeshElement input{ surface->id(), v };
+                        const auto unique =
+                            intermediate_target( vertices_.surfaces, input, "Vertex" );
+                        vertices_.surfaces.erase_in( input );
+                        map_to_component_vertices( vertices_.surfaces, input, unique, SURFACE );
+                    }
+                }
+                for( index_t p = 0; p < merged_->nb_polygons(); p++ )
+                {
+                    elements_.surfaces.erase_out( { merged_->id(), p } );
+                }
+            }
+
+            void complete_line_mappings()
+            {
+                for( const auto* line : lines_ )
+                {
+                    for( index_t e = 0; e < line->nb_edges(); e++ )
+                    {
+                        const MeshElement input{ line->id(), e };
+                        const auto wireframe_edge =
+                            intermediate_target( elements_.lines, input, "Edge" );
+                        elements_.lines.erase_in( input );
+                        elements_.lines.map( input, { owner_.wireframe_line( wireframe_edge ),
+                                                        owner_.wireframe_line_edge( wireframe_edge ) } );
+                    }
+                    for( index_t v = 0; v < line->nb_vertices(); v++ )
+                    {
+                        const MeshElement input{ line->id(), v };
+                        const auto unique = intermediate_target( vertices_.lines, input, "Vertex" );
+                        vertices_.lines.erase_in( input );
+                        map_to_component_vertices( vertices_.lines, input, unique, LINE );
+                    }
+                }
+            }
+
+            void complete_corner_mappings()
+            {
+                for( const auto* corner : corners_ )
+                {
+                    for( index_t v = 0; v < corner->nb_vertices(); v++ )
+                    {
+                        const MeshElement input{ corner->id(), v };
+                        const auto wireframe_vertex =
+                            intermediate_target( elements_.corners, input, "Vertex" );
+                        elements_.corners.erase_in( input );
+                        elements_.corners.map(
+                            input, { owner_.wireframe_corner( wireframe_vertex ), 0 } );
+                        const auto unique =
+                            intermediate_target( vertices_.corners, input, "Vertex" );
+                        vertices_.corners.erase_in( input );
+                        map_to_component_vertices( vertices_.corners, input, unique, CORNER );
+                    }
+                }
+            }
+
+            void map_split_vertices()
+            {
+                const auto splits = SplitAlongSurfaceMeshBorders< BRep >{ model_ }.split_all_surfaces();
+                for( const auto& [old_vertex, new_vertex] : splits )
+                {
+                    const auto old_output = old_vertex.mesh_vertex();
+                    if( !vertices_.surfaces.has_mapping_output( old_output ) )
+                    {
+                        throw OpenOrvaneException{ "[build_brep_from_meshes] ",
+                            old_vertex.string(), " was split but comes from no input vertex" };
+                    }
+                    const auto inputs = vertices_.surfaces.out2in( old_output );
+                    for( const auto& input : inputs )
+                    {
+                        vertices_.surfaces.map( input, new_vertex.mesh_vertex() );
+                    }
+                }
+            }
+
+            template < typename Range, typename NbElements >
+            GenericMapping< uuid, uuid > component_mapping( const Range& components,
+                const ElementsMapping& elements,
+                NbElements nb_elements ) const
+            {
+                GenericMapping< uuid, uuid > mapping;
+                for( const auto& component : components )
+                {
+                    std::vector< uuid > seen;
+                    const auto nb = nb_elements( component.mesh() );
+                    for( index_t e = 0; e < nb; e++ )
+                    {
+                        const MeshElement output{ component.id(), e };
+                        if( !elements.has_mapping_output( output ) )
+                        {
+                            continue;
+                        }
+                        for( const auto& input : elements.out2in( output ) )
+                        {
+                            if( std::find( seen.begin(), seen.end(), input.mesh_id ) == seen.end() )
+                            {
+                                seen.push_back( input.mesh_id );
+                                mapping.map( input.mesh_id, component.id() );
+                            }
+                        }
+                    }
+                }
+                return mapping;
+            }
+
+            ModelMapping< GenericMapping< uuid, uuid > > build_component_mapping() const
+            {
+                ModelMapping< GenericMapping< uuid, uuid > > mapping;
+                mapping.emplace( CORNER,
+                    component_mapping( model_.corners(), elements_.corners,
+                        []( const PointSet< 3 >& mesh ) { return mesh.nb_vertices(); } ) );
+                mapping.emplace( LINE, component_mapping( model_.lines(), elements_.lines,
+                                           []( const EdgedCurve< 3 >& mesh ) { return mesh.nb_edges(); } ) );
+                mapping.emplace( SURFACE,
+                    component_mapping( model_.surfaces(), elements_.surfaces,
+                        []( const SurfaceMesh< 3 >& mesh ) { return mesh.nb_polygons(); } ) );
+                return mapping;
+            }
+
+        private:
+            ModelBuilderFromMeshes< BRep >& owner_;
+            BRep& model_;
+            BRepBuilder builder_;
+            absl::Span< const PointSet< 3 >* const > corners_;
+            absl::Span< const EdgedCurve< 3 >* const > lines_;
+            absl::Span< const SurfaceMesh< 3 >* const > surfaces_;
+            SurfaceMeshMerger< 3 > merger_;
+            /// The merged polygon edges on each wireframe edge.
+            std::vector< absl::InlinedVector< PolygonEdge, 3 > > polygon_edges_;
+            std::unique_ptr< SurfaceMesh< 3 > > merged_;
+            /// The unique vertex of each merged vertex.
+            std::vector< index_t > vertex_table_;
+            SurfaceIdentifier< 3 > identifier_;
+            MeshElementsMapping vertices_;
+            MeshElementsMapping elements_;
+        };
+
+        ModelBuilderFromMeshes< BRep >::ModelBuilderFromMeshes( BRep& model,
+            absl::Span< const PointSet< 3 >* const > corners,
+            absl::Span< const EdgedCurve< 3 >* const > lines,
+            absl::Span< const SurfaceMesh< 3 >* const > surfaces )
+            : CornersLinesBuilder< BRep >( model ),
+              impl_( std::make_unique< Impl >( *this, model, corners, lines, surfaces ) )
+        {
+        }
+
+        ModelBuilderFromMeshes< BRep >::~ModelBuilderFromMeshes() = default;
+
+        void ModelBuilderFromMeshes< BRep >::identify_vertices()
+        {
+            impl_->identify_vertices();
+        }
+
+        bool ModelBuilderFromMeshes< BRep >::is_corner( index_t wireframe_vertex )
+        {
+            return impl_->is_corner( wireframe_vertex );
+        }
+
+        ModelMappings ModelBuilderFromMeshes< BRep >::build()
+        {
+            return impl_->build();
+        }
+
+        BRepFromMeshesBuilder::BRepFromMeshesBuilder( BRep& model,
+            absl::Span< const PointSet< 3 >* const > corners,
+            absl::Span< const EdgedCurve< 3 >* const > lines,
+            absl::Span< const SurfaceMesh< 3 >* const > surfaces )
+            : ModelBuilderFromMeshes< BRep >( model, corners, lines, surfaces )
+        {
+        }
+
+        BRepFromMeshesBuilder::~BRepFromMeshesBuilder() = default;
+
+        std::tuple< BRep, ModelMappings > build_brep_from_meshes(
+            absl::Span< const PointSet< 3 >* const > corners,
+            absl::Span< const EdgedCurve< 3 >* const > lines,
+            absl::Span< const SurfaceMesh< 3 >* const > surfaces )
+        {
+            BRep model;
+            ModelMappings mappings;
+            {
+                BRepFromMeshesBuilder builder{ model, corners, lines, surfaces };
+                mappings = builder.build();
+            }
+            return { std::move( model ), std::move( mappings ) };
+        }
+    } // namespace detail
+} // namespace orvane
