@@ -1,0 +1,748 @@
+#include <common/cutter/surface_cut_along_path.hpp>
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <tuple>
+
+#include <absl/container/flat_hash_set.h>
+
+#include <openorvane/geometry/predicates.hpp>
+#include <openorvane/mesh/triangulated_surface.hpp>
+
+#include <common/modifier/triangle_preview.hpp>
+#include <common/modifier/triangulated_surface_modifier.hpp>
+
+namespace
+{
+    using namespace orvane;
+
+    constexpr auto CONTEXT = "[SurfaceCutAlongPath::cut_along_path]";
+
+    /// Kinds of the edge map.
+    constexpr std::uint8_t ON_PATH = 0;
+    constexpr std::uint8_t MADE = 1;
+
+    /// Sides of the side map: a polygon holding a path edge oriented along
+    /// the path is on the left.
+    constexpr std::uint8_t RIGHT = 0;
+    constexpr std::uint8_t LEFT = 1;
+
+    bool is_unset( const PolygonEdge& edge )
+    {
+        return edge.polygon_id == NO_ID && edge.edge_id == NO_LID;
+    }
+
+    bool edge_less( const PolygonEdge& edge, const PolygonEdge& other )
+    {
+        return std::tie( edge.polygon_id, edge.edge_id )
+               < std::tie( other.polygon_id, other.edge_id );
+    }
+
+    template < typename Container >
+    bool contains( const Container& container, const PolygonEdge& edge )
+    {
+        return std::find( container.begin(), container.end(), edge )
+               != container.end();
+    }
+
+    bool lists_itself(
+        const detail::SurfaceCutEdgeMap& edges, const PolygonEdge& edge )
+    {
+        const auto found = edges.find( edge );
+        return found != edges.end() && contains( found->second.origins, edge );
+    }
+
+    template < typename Map >
+    std::vector< typename Map::key_type > sorted_keys( const Map& map )
+    {
+        std::vector< typename Map::key_type > keys;
+        keys.reserve( map.size() );
+        for( const auto& entry : map )
+        {
+            keys.push_back( entry.first );
+        }
+        std::sort( keys.begin(), keys.end(), edge_less );
+        return keys;
+    }
+
+    /// Sorts the edges and removes repeats.
+    void sort_edges( absl::InlinedVector< PolygonEdge, 2 >& edges )
+    {
+        std::sort( edges.begin(), edges.end(), edge_less );
+        edges.erase( std::unique( edges.begin(), edges.end() ), edges.end() );
+    }
+} // namespace
+
+namespace orvane
+{
+    namespace detail
+    {
+        void resolve_edge_origins( SurfaceCutEdgeMap& edges )
+        {
+            absl::flat_hash_map< PolygonEdge, SurfaceCutEdgeEntry > resolved;
+            resolved.reserve( edges.size() );
+            absl::flat_hash_set< PolygonEdge > in_progress;
+            // Depth-first over the origins, with an explicit stack: chains of
+            // origins are as long as the number of edits made on one edge.
+            std::vector< std::pair< PolygonEdge, std::size_t > > stack;
+            for( const auto& key : sorted_keys( edges ) )
+            {
+                if( resolved.contains( key ) )
+                {
+                    continue;
+                }
+                stack.emplace_back( key, 0 );
+                in_progress.insert( key );
+                while( !stack.empty() )
+                {
+                    const auto edge = stack.back().first;
+                    const auto& entry = edges.at( edge );
+                    auto& next_origin = stack.back().second;
+                    if( next_origin < entry.origins.size() )
+                    {
+                        const auto origin = entry.origins[next_origin++];
+                        if( is_unset( origin ) || origin == edge
+                            || !edges.contains( origin )
+                            || lists_itself( edges, origin )
+                            || resolved.contains( origin ) )
+                        {
+                            continue;
+                        }
+                        if( in_progress.contains( origin ) )
+                        {
+                            throw OpenOrvaneException{ CONTEXT,
+                                " The origins of edge ", edge.string(),
+                                " lead back to edge ", origin.string() };
+                        }
+                        in_progress.insert( origin );
+                        stack.emplace_back( origin, 0 );
+                        continue;
+                    }
+                    SurfaceCutEdgeEntry sources;
+                    sources.kind = entry.kind;
+                    for( const auto& origin : entry.origins )
+                    {
+                        if( is_unset( origin ) )
+                        {
+                            continue;
+                        }
+                        const auto found = edges.find( origin );
+                        if( origin == edge || found == edges.end() )
+                        {
+                            sources.origins.push_back( origin );
+                        }
+                        else if( contains( found->second.origins, origin ) )
+                        {
+                            sources.origins.push_back( origin );
+                            sources.kind =
+                                std::min( sources.kind, found->second.kind );
+                        }
+                        else
+                        {
+                            const auto& reached = resolved.at( origin );
+                            sources.origins.insert( sources.origins.end(),
+                                reached.origins.begin(), reached.origins.end() );
+                            sources.kind = std::min( sources.kind, reached.kind );
+                        }
+                    }
+                    sort_edges( sources.origins );
+                    resolved.emplace( edge, std::move( sources ) );
+                    in_progress.erase( edge );
+                    stack.pop_back();
+                }
+            }
+            for( auto& [edge, entry] : edges )
+            {
+                entry = std::move( resolved.at( edge ) );
+            }
+        }
+    } // namespace detail
+
+    template < index_t dimension >
+    SurfaceCutPathException< dimension >::SurfaceCutPathException()
+        : OpenOrvaneException{ "Invalid operation in cut_along_path on surface" }
+    {
+    }
+
+    template < index_t dimension >
+    SurfaceCutPathException< dimension >::~SurfaceCutPathException() = default;
+
+    template < index_t dimension >
+    class SurfaceCutAlongPath< dimension >::Impl
+    {
+    public:
+        Impl( const TriangulatedSurface< dimension >& mesh,
+            TriangulatedSurfaceModifier< dimension >& modifier,
+            index_t begin,
+            index_t end,
+            absl::Span< const SurfaceCut< dimension > > cuts )
+            : mesh_( mesh ),
+              modifier_( modifier ),
+              begin_( begin ),
+              end_( end ),
+              cuts_( cuts ),
+              nb_original_vertices_( mesh.nb_vertices() )
+        {
+        }
+
+        SurfaceCutAlongPathResult cut_along_path()
+        {
+            const auto nb_cuts = cuts_.size();
+            if( nb_cuts <= 1 )
+            {
+                return {};
+            }
+            auto& cut_vertices = state_.result.cut_vertices;
+            if( nb_cuts == 2 )
+            {
+                check_vertex( begin_, "begin vertex" );
+                check_vertex( end_, "end vertex" );
+                cut_vertices.push_back( { begin_, { begin_ } } );
+                cut_vertices.push_back( { end_, { end_ } } );
+                mark_path_edge( begin_, end_ );
+                return finalize();
+            }
+            check_cuts();
+            cut_vertices.assign( nb_cuts, SurfaceCutVertex{} );
+            for( std::size_t i = 0; i < nb_cuts; i++ )
+            {
+                const auto vertex = cuts_[i].vertex;
+                if( vertex == NO_ID )
+                {
+                    continue;
+                }
+                cut_vertices[i] = { vertex, { vertex } };
+                if( i > 0 && cuts_[i - 1].vertex != NO_ID
+                    && cut_vertices[i - 1].vertex != NO_ID )
+                {
+                    mark_path_edge( cut_vertices[i - 1].vertex, vertex );
+                }
+            }
+            for( auto i = nb_cuts; i-- > 0; )
+            {
+                if( cuts_[i].vertex == NO_ID )
+                {
+                    cut_edge( i );
+                }
+            }
+            return finalize();
+        }
+
+    private:
+        void check_vertex( index_t vertex, const char* what ) const
+        {
+            if( vertex >= mesh_.nb_vertices() )
+            {
+                throw OpenOrvaneException{ CONTEXT, " The ", what, " ", vertex,
+                    " is not a vertex of the surface (", mesh_.nb_vertices(),
+                    " vertices)" };
+            }
+        }
+
+        /// Rejects, before any edit, cuts that name what the surface lacks.
+        void check_cuts() const
+        {
+            for( std::size_t i = 0; i < cuts_.size(); i++ )
+            {
+                const auto& cut = cuts_[i];
+                if( cut.vertex != NO_ID )
+                {
+                    check_vertex( cut.vertex, "cut vertex" );
+                    continue;
+                }
+                const auto& edge = cut.edge;
+                if( edge.polygon_id >= mesh_.nb_polygons()
+                    || edge.edge_id >= mesh_.nb_polygon_vertices( edge.polygon_id ) )
+                {
+                    throw OpenOrvaneException{ CONTEXT, " Cut ", i,
+                        " lies on no vertex and its edge ", edge.string(),
+                        " is not an edge of the surface (", mesh_.nb_polygons(),
+                        " polygons)" };
+                }
+            }
+        }
+
+        /// Records that the surface edge between a and b, in whichever
+        /// direction it exists, lies on the path.
+        void mark_path_edge( index_t a, index_t b )
+        {
+            for( const auto& [from, to, side] :
+                { std::tuple{ a, b, LEFT }, std::tuple{ b, a, RIGHT } } )
+            {
+                const auto edge = mesh_.polygon_edge_from_vertices( from, to );
+                if( !edge )
+                {
+                    continue;
+                }
+                const auto [entry, inserted] = edges_.try_emplace(
+                    edge.value(), detail::SurfaceCutEdgeEntry{ { edge.value() },
+                                      ON_PATH } );
+                if( !inserted )
+                {
+                    entry->second.kind = ON_PATH;
+                }
+                sides_[edge->polygon_id] = side;
+            }
+        }
+
+        void enter_edge( const PolygonEdge& edge, const PolygonEdge& origin )
+        {
+            const auto [entry, inserted] = edges_.try_emplace( edge );
+            if( inserted )
+            {
+                entry->second.origins.push_back( origin );
+                entry->second.kind = MADE;
+            }
+        }
+
+        void enter_split( const SurfaceSplitEdgeInfo& split )
+        {
+            for( const auto& half : split.halves )
+            {
+                for( const auto& inner : half.new_edges )
+                {
+                    enter_edge( inner, PolygonEdge{} );
+                }
+                for( const auto* origins : { &half.split_edges, &half.outer_edges } )
+                {
+                    for( const auto& origin : *origins )
+                    {
+                        enter_edge( origin.new_edge, origin.old_edge );
+                    }
+                }
+            }
+        }
+
+        void add_polygons( const absl::InlinedVector< ElementOrigin, 2 >& polygons,
+            std::uint8_t side )
+        {
+            for( const auto& origin : polygons )
+            {
+                state_.result.polygons.push_back( origin );
+                sides_[origin.new_element] = side;
+            }
+        }
+
+        /// Puts on the path the inner half-edge `piece` (0: the split
+        /// polygon's piece, 1: the adjacent polygon's) of both halves.
+        void put_inner_edges_on_path(
+            const SurfaceSplitEdgeInfo& split, std::size_t piece )
+        {
+            for( const auto& half : split.halves )
+            {
+                if( piece < half.new_edges.size() )
+                {
+                    edges_[half.new_edges[piece]].kind = ON_PATH;
+                }
+            }
+        }
+
+        /// The polygon edge that cut i lies on now: its own edge, or the edge
+        /// joining the same two vertices when a split replaced its polygon.
+        PolygonEdge current_edge( std::size_t i ) const
+        {
+            const auto& edge = cuts_[i].edge;
+            if( modifier_.is_polygon_active( edge.polygon_id ) )
+            {
+                return edge;
+            }
+            const auto vertices = mesh_.polygon_edge_vertices( edge );
+            const auto current =
+                mesh_.polygon_edge_from_vertices( vertices[0], vertices[1] );
+            if( !current )
+            {
+                throw OpenOrvaneException{ CONTEXT, " The edge of cut ", i,
+                    " from vertex ", vertices[0], " to vertex ", vertices[1],
+                    " was removed by another split: the cuts do not follow a "
+                    "path of the surface" };
+            }
+            return current.value();
+        }
+
+        bool is_split_valid(
+            const PolygonEdge& edge, const Point< dimension >& point ) const
+        {
+            if constexpr( dimension == 2 )
+            {
+                for( const auto& preview :
+                    triangles_after_split_edge< 2 >( mesh_, edge, point ) )
+                {
+                    if( triangle_area_sign( preview.triangle ) != SIDE::positive )
+                    {
+                        return false;
+                    }
+                }
+            }
+            return true;
+        }
+
+        void cut_edge( std::size_t i )
+        {
+            const auto& cut = cuts_[i];
+            auto& cut_vertices = state_.result.cut_vertices;
+            const auto edge = current_edge( i );
+            const auto own_apex =
+                mesh_.polygon_edge_vertex( mesh_.previous_polygon_edge( edge ), 0 );
+            // The vertex opposite the edge on the side the path goes to.
+            std::optional< index_t > ahead;
+            if( !cut.toward_adjacent )
+            {
+                ahead = own_apex;
+            }
+            else if( const auto adjacent = mesh_.polygon_adjacent_edge( edge ) )
+            {
+                ahead = mesh_.polygon_edge_vertex(
+                    mesh_.previous_polygon_edge( adjacent.value() ), 0 );
+            }
+            if( !is_split_valid( edge, cut.point ) )
+            {
+                state_.leftover_cuts.emplace_back( cut.point, edge );
+                return;
+            }
+            const auto split = modifier_.split_edge( edge, cut.point );
+            const auto vertex = split.new_vertex;
+            cut_vertices[i] = { vertex, { NO_ID } };
+            enter_split( split );
+            add_polygons( split.halves[0].polygons, RIGHT );
+            add_polygons( split.halves[1].polygons, LEFT );
+
+            if( i + 1 < cuts_.size() && cut_vertices[i + 1].vertex != NO_ID )
+            {
+                const auto next = cut_vertices[i + 1].vertex;
+                if( ahead != next )
+                {
+                    mark_path_edge( vertex, next );
+                }
+                else if( cut.toward_adjacent )
+                {
+                    put_inner_edges_on_path( split, 1 );
+                }
+                else
+                {
+                    // The path turns back into the edge's own polygon: its
+                    // left lies at the edge's first vertex.
+                    put_inner_edges_on_path( split, 0 );
+                    add_polygons( split.halves[0].polygons, LEFT );
+                    add_polygons( split.halves[1].polygons, RIGHT );
+                }
+            }
+            if( i > 0 && cuts_[i - 1].vertex != NO_ID
+                && cut_vertices[i - 1].vertex != NO_ID )
+            {
+                const auto previous = cut_vertices[i - 1].vertex;
+                if( cut.toward_adjacent && previous == own_apex )
+                {
+                    put_inner_edges_on_path( split, 0 );
+                }
+                else
+                {
+                    mark_path_edge( previous, vertex );
+                }
+            }
+        }
+
+        SurfaceCutAlongPathResult finalize()
+        {
+            detail::resolve_edge_origins( edges_ );
+            collapse_short_edges();
+            remove_vertex_loops();
+            fill_edge_lists();
+            clean_polygons();
+            if( state_.degenerate_edges.empty() && state_.leftover_cuts.empty() )
+            {
+                return state_.result;
+            }
+            throw state_;
+        }
+
+        /// Collapses the edges of at most 1e-6 of the new polygons onto one
+        /// of their ends, the first end first, when the collapse is valid.
+        void collapse_short_edges()
+        {
+            std::deque< index_t > queue;
+            for( const auto& origin : state_.result.polygons )
+            {
+                queue.push_back( origin.new_element );
+            }
+            std::vector< PolygonEdge > degenerate;
+            while( !queue.empty() )
+            {
+                const auto polygon = queue.front();
+                queue.pop_front();
+                if( !modifier_.is_polygon_active( polygon ) )
+                {
+                    continue;
+                }
+                for( const local_index_t local : { 0, 1, 2 } )
+                {
+                    const PolygonEdge edge{ polygon, local };
+                    if( mesh_.edge_length( edge ) > GLOBAL_EPSILON )
+                    {
+                        continue;
+                    }
+                    const auto vertices = mesh_.polygon_edge_vertices( edge );
+                    const std::array< index_t, 2 > ends{ vertices[0], vertices[1] };
+                    std::optional< local_index_t > kept;
+                    for( const local_index_t end : { 0, 1 } )
+                    {
+                        if( is_collapse_edge_valid< dimension >( mesh_, ends, end ) )
+                        {
+                            kept = end;
+                            break;
+                        }
+                    }
+                    if( !kept )
+                    {
+                        degenerate.push_back( edge );
+                        continue;
+                    }
+                    const Point< dimension > point = mesh_.point( ends[kept.value()] );
+                    const auto collapse = modifier_.collapse_edge( edge, point );
+                    apply_collapse( edge, collapse );
+                    for( const auto& corner : collapse.moved_polygon_vertices )
+                    {
+                        queue.push_back( corner.polygon_id );
+                    }
+                    break;
+                }
+            }
+            // An edge that a later collapse removed is no longer degenerate.
+            for( const auto& edge : degenerate )
+            {
+                if( modifier_.is_polygon_active( edge.polygon_id )
+                    && mesh_.edge_length( edge ) <= GLOBAL_EPSILON
+                    && !contains( state_.degenerate_edges, edge ) )
+                {
+                    state_.degenerate_edges.push_back( edge );
+                }
+            }
+        }
+
+        void apply_collapse( const PolygonEdge& collapsed,
+            const SurfaceCollapsePolygonEdgeInfo& collapse )
+        {
+            for( const auto& merge : collapse.edges )
+            {
+                const auto& kept = merge.kept_edge;
+                for( const auto& replaced : merge.merged_edges )
+                {
+                    if( !sides_.contains( kept.polygon_id ) )
+                    {
+                        const auto side = sides_.find( replaced.polygon_id );
+                        if( side != sides_.end() )
+                        {
+                            sides_[kept.polygon_id] = side->second;
+                        }
+                    }
+                    const auto found = edges_.find( replaced );
+                    const auto entry =
+                        found != edges_.end()
+                            ? found->second
+                            : detail::SurfaceCutEdgeEntry{ { replaced }, MADE };
+                    const auto [target, inserted] = edges_.try_emplace( kept, entry );
+                    if( inserted )
+                    {
+                        continue;
+                    }
+                    auto& merged = target->second;
+                    merged.kind = std::min( merged.kind, entry.kind );
+                    for( const auto& origin : entry.origins )
+                    {
+                        if( !is_unset( origin ) && !contains( merged.origins, origin ) )
+                        {
+                            merged.origins.push_back( origin );
+                        }
+                    }
+                }
+            }
+            merge_cut_vertices( collapse );
+            edges_.erase( collapsed );
+        }
+
+        /// Moves the cut vertices merged by the collapse onto its new vertex,
+        /// with the union of their sources and the merged vertices of the
+        /// uncut surface.
+        void merge_cut_vertices( const SurfaceCollapsePolygonEdgeInfo& collapse )
+        {
+            auto& cut_vertices = state_.result.cut_vertices;
+            std::vector< VertexEntry > entries;
+            entries.reserve( cut_vertices.size() );
+            for( const auto& cut_vertex : cut_vertices )
+            {
+                entries.push_back(
+                    { cut_vertex.vertex, cut_vertex.source_vertices } );
+            }
+            detail::merge_vertex_entries( entries, collapse );
+            for( std::size_t i = 0; i < entries.size(); i++ )
+            {
+                auto& sources = entries[i].values;
+                if( entries[i].vertex == collapse.new_vertex )
+                {
+                    for( const auto vertex : collapse.merged_vertices )
+                    {
+                        if( vertex < nb_original_vertices_
+                            && std::find( sources.begin(), sources.end(), vertex )
+                                   == sources.end() )
+                        {
+                            sources.push_back( vertex );
+                        }
+                    }
+                    if( sources.size() > 1 )
+                    {
+                        sources.erase(
+                            std::remove( sources.begin(), sources.end(), NO_ID ),
+                            sources.end() );
+                    }
+                }
+                cut_vertices[i] = { entries[i].vertex, std::move( sources ) };
+            }
+        }
+
+        /// Demotes both half-edges between two vertices to made edges.
+        void leave_path( index_t a, index_t b )
+        {
+            if( a == NO_ID || b == NO_ID )
+            {
+                return;
+            }
+            for( const auto& [from, to] : { std::pair{ a, b }, std::pair{ b, a } } )
+            {
+                if( const auto edge = mesh_.polygon_edge_from_vertices( from, to ) )
+                {
+                    const auto found = edges_.find( edge.value() );
+                    if( found != edges_.end() )
+                    {
+                        found->second.kind = MADE;
+                    }
+                }
+            }
+        }
+
+        /// Removes the cut vertices between two occurrences of one vertex,
+        /// keeping the later one; their path edges become made edges.
+        void remove_vertex_loops()
+        {
+            auto& cut_vertices = state_.result.cut_vertices;
+            absl::flat_hash_map< index_t, std::size_t > last_seen;
+            std::vector< bool > removed( cut_vertices.size(), false );
+            for( std::size_t i = 0; i < cut_vertices.size(); i++ )
+            {
+                const auto vertex = cut_vertices[i].vertex;
+                if( vertex == NO_ID )
+                {
+                    continue;
+                }
+                const auto found = last_seen.find( vertex );
+                if( found != last_seen.end() )
+                {
+                    const auto first = found->second;
+                    for( auto j = first; j < i; j++ )
+                    {
+                        removed[j] = true;
+                        last_seen.erase( cut_vertices[j].vertex );
+                        leave_path( cut_vertices[j].vertex, cut_vertices[j + 1].vertex );
+                    }
+                }
+                last_seen[vertex] = i;
+            }
+            std::size_t kept{ 0 };
+            for( std::size_t i = 0; i < cut_vertices.size(); i++ )
+            {
+                if( !removed[i] )
+                {
+                    cut_vertices[kept++] = std::move( cut_vertices[i] );
+                }
+            }
+            cut_vertices.resize( kept );
+        }
+
+        void fill_edge_lists()
+        {
+            auto& result = state_.result;
+            for( const auto& edge : sorted_keys( edges_ ) )
+            {
+                if( !modifier_.is_polygon_active( edge.polygon_id ) )
+                {
+                    continue;
+                }
+                const auto& entry = edges_.at( edge );
+                SurfaceCutEdge cut_edge{ edge, entry.origins };
+                sort_edges( cut_edge.origins );
+                if( cut_edge.origins.empty() )
+                {
+                    cut_edge.origins.push_back( PolygonEdge{} );
+                }
+                if( entry.kind != ON_PATH )
+                {
+                    result.created_edges.push_back( std::move( cut_edge ) );
+                    continue;
+                }
+                const auto side = sides_.find( edge.polygon_id );
+                if( side == sides_.end() )
+                {
+                    throw OpenOrvaneException{ CONTEXT, " Path edge ",
+                        edge.string(), " lies in a polygon of no side" };
+                }
+                ( side->second == LEFT ? result.left_path_edges
+                                       : result.right_path_edges )
+                    .push_back( std::move( cut_edge ) );
+            }
+        }
+
+        /// Keeps the first entry of each new polygon that is still live.
+        void clean_polygons()
+        {
+            auto& polygons = state_.result.polygons;
+            absl::flat_hash_set< index_t > seen;
+            std::size_t kept{ 0 };
+            for( const auto& origin : polygons )
+            {
+                if( modifier_.is_polygon_active( origin.new_element )
+                    && seen.insert( origin.new_element ).second )
+                {
+                    polygons[kept++] = origin;
+                }
+            }
+            polygons.resize( kept );
+        }
+
+    private:
+        const TriangulatedSurface< dimension >& mesh_;
+        TriangulatedSurfaceModifier< dimension >& modifier_;
+        index_t begin_;
+        index_t end_;
+        absl::Span< const SurfaceCut< dimension > > cuts_;
+        /// Vertices at or above this index were made by the cut.
+        index_t nb_original_vertices_;
+        /// The work state and the result; a failure throws a copy.
+        SurfaceCutPathException< dimension > state_;
+        detail::SurfaceCutEdgeMap edges_;
+        absl::flat_hash_map< index_t, std::uint8_t > sides_;
+    };
+
+    template < index_t dimension >
+    SurfaceCutAlongPath< dimension >::SurfaceCutAlongPath(
+        const TriangulatedSurface< dimension >& mesh,
+        TriangulatedSurfaceModifier< dimension >& modifier,
+        index_t begin,
+        index_t end,
+        absl::Span< const SurfaceCut< dimension > > cuts )
+        : impl_{ std::make_unique< Impl >( mesh, modifier, begin, end, cuts ) }
+    {
+    }
+
+    template < index_t dimension >
+    SurfaceCutAlongPath< dimension >::~SurfaceCutAlongPath() = default;
+
+    template < index_t dimension >
+    SurfaceCutAlongPathResult SurfaceCutAlongPath< dimension >::cut_along_path()
+    {
+        return impl_->cut_along_path();
+    }
+
+    template class SurfaceCutPathException< 2 >;
+    template class SurfaceCutPathException< 3 >;
+    template class SurfaceCutAlongPath< 2 >;
+    template class SurfaceCutAlongPath< 3 >;
+} // namespace orvane
