@@ -18,7 +18,7 @@
 #include <openorvane/mesh/surface_mesh_merger.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/model/brep_builder.hpp>
-#include <openorvane/model/split_along_surface_mesh_borders.hpp>
+#include <openorvane/model/split_along_borders.hpp>
 
 namespace orvane
 {
