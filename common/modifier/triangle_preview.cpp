@@ -184,18 +184,21 @@ namespace orvane
             }
         }
 
+        /// The edge is looked up in both directions, so that the verdict
+        /// does not depend on the order of the ends.
         template < index_t dimension >
         bool is_collapse_topologically_valid(
             const TriangulatedSurface< dimension >& mesh,
             const std::array< index_t, 2 >& edge_vertices )
         {
-            const auto edge = mesh.polygon_edge_from_vertices(
-                edge_vertices[0], edge_vertices[1] );
+            const auto edge = any_polygon_edge( mesh, edge_vertices );
             if( !edge )
             {
                 return true;
             }
-            if( detail::edge_common_vertices( mesh, edge.value() ).link_broken )
+            if( detail::edge_common_vertices( mesh, edge.value() ).link_broken
+                || detail::collapse_duplicates_triangles( mesh, edge.value() )
+                || detail::collapse_removes_every_polygon( mesh, edge.value() ) )
             {
                 return false;
             }
@@ -303,6 +306,60 @@ namespace orvane
         }
 
         template < index_t dimension >
+        bool collapse_duplicates_triangles(
+            const TriangulatedSurface< dimension >& mesh,
+            const PolygonEdge& edge )
+        {
+            const auto adjacent = mesh.polygon_adjacent_edge( edge );
+            if( !adjacent )
+            {
+                return false;
+            }
+            const auto apex = opposite_vertex( mesh, edge );
+            const auto other_apex = opposite_vertex( mesh, adjacent.value() );
+            if( apex == other_apex )
+            {
+                return true;
+            }
+            const auto vertices = mesh.polygon_edge_vertices( edge );
+            for( const auto end : vertices )
+            {
+                const auto fan = mesh.polygons_around_vertex( end );
+                const auto holds_apexes =
+                    std::any_of( fan.begin(), fan.end(), [&]( const PolygonVertex& corner ) {
+                        return polygon_holds_vertex( mesh, corner.polygon_id, apex )
+                               && polygon_holds_vertex(
+                                   mesh, corner.polygon_id, other_apex );
+                    } );
+                if( !holds_apexes )
+                {
+                    return false;
+                }
+            }
+            return true;
+        }
+
+        template < index_t dimension >
+        bool collapse_removes_every_polygon(
+            const TriangulatedSurface< dimension >& mesh,
+            const PolygonEdge& edge )
+        {
+            const auto vertices = mesh.polygon_edge_vertices( edge );
+            for( const auto end : { 0, 1 } )
+            {
+                for( const auto& corner : mesh.polygons_around_vertex( vertices[end] ) )
+                {
+                    if( !polygon_holds_vertex(
+                            mesh, corner.polygon_id, vertices[1 - end] ) )
+                    {
+                        return false;
+                    }
+                }
+            }
+            return true;
+        }
+
+        template < index_t dimension >
         bool collapse_pinches_border( const TriangulatedSurface< dimension >& mesh,
             const PolygonEdge& edge )
         {
@@ -343,6 +400,11 @@ namespace orvane
             {
                 report.topology_valid = false;
                 report.blocking_vertices = std::move( common.vertices );
+            }
+            if( collapse_duplicates_triangles( mesh, edge )
+                || collapse_removes_every_polygon( mesh, edge ) )
+            {
+                report.topology_valid = false;
             }
             if( collapse_pinches_border( mesh, edge ) )
             {
@@ -408,6 +470,10 @@ namespace orvane
     template EdgeCommonVertices detail::edge_common_vertices(                  \
         const TriangulatedSurface< dimension >&, const PolygonEdge& );         \
     template bool detail::collapse_pinches_border(                             \
+        const TriangulatedSurface< dimension >&, const PolygonEdge& );         \
+    template bool detail::collapse_duplicates_triangles(                       \
+        const TriangulatedSurface< dimension >&, const PolygonEdge& );         \
+    template bool detail::collapse_removes_every_polygon(                      \
         const TriangulatedSurface< dimension >&, const PolygonEdge& );         \
     template std::optional< local_index_t > detail::polygon_vertex_at_point(  \
         const TriangulatedSurface< dimension >&, index_t,                      \

@@ -114,9 +114,14 @@ namespace orvane
 
     /// Whether collapsing the two vertices at the point keeps the surface
     /// valid. In 2-D every kept triangle must turn counter-clockwise (exact
-    /// sign); no geometric test is made in 3-D. When a polygon edge runs from
-    /// the first vertex to the second, the ends must also pass the link test
-    /// and the collapse must not pinch the border.
+    /// sign); no geometric test is made in 3-D. When a polygon edge joins the
+    /// two vertices (in either direction, so the order of the ends does not
+    /// matter), the ends must also pass the link test, the collapse must not
+    /// leave two triangles on the same vertices, must not remove every
+    /// polygon around the ends and must not pinch the border.
+    ///
+    /// Like the modifier, the test needs one fan of polygons per vertex: a
+    /// vertex where separate fans meet is not seen whole by the fan walks.
     template < index_t dimension >
     [[nodiscard]] bool is_collapse_edge_valid(
         const TriangulatedSurface< dimension >& mesh,
@@ -148,6 +153,23 @@ namespace orvane
         /// its first vertex, in the second vertex's order.
         template < index_t dimension >
         [[nodiscard]] EdgeCommonVertices edge_common_vertices(
+            const TriangulatedSurface< dimension >& mesh,
+            const PolygonEdge& edge );
+
+        /// Whether collapsing this inner edge would leave two triangles on the
+        /// same three vertices: its two opposite vertices are one vertex, or
+        /// each end already forms a triangle with both of them (the link
+        /// test counts the common neighbours but not the edge between them).
+        template < index_t dimension >
+        [[nodiscard]] bool collapse_duplicates_triangles(
+            const TriangulatedSurface< dimension >& mesh,
+            const PolygonEdge& edge );
+
+        /// Whether every polygon around either end of the edge holds both
+        /// ends: the collapse would remove the whole piece of surface (all of
+        /// it when the surface is connected).
+        template < index_t dimension >
+        [[nodiscard]] bool collapse_removes_every_polygon(
             const TriangulatedSurface< dimension >& mesh,
             const PolygonEdge& edge );
 

@@ -29,6 +29,40 @@ namespace
         return std::make_unique< internal::ActiveFlags >(
             mesh.edges().edge_attribute_manager() );
     }
+
+    /// Throws when a vertex joins several fans of live polygons (a bowtie):
+    /// the edits and their validity tests walk one fan per vertex and would
+    /// miss the others. Linear in the size of the surface.
+    template < index_t dimension >
+    void check_one_fan_per_vertex( const SurfaceMesh< dimension >& mesh,
+        const internal::ActiveFlags& polygon_active )
+    {
+        std::vector< index_t > nb_corners( mesh.nb_vertices(), 0 );
+        for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+        {
+            if( !polygon_active.is_active( polygon ) )
+            {
+                continue;
+            }
+            for( const auto vertex : mesh.polygon_vertices( polygon ) )
+            {
+                nb_corners[vertex]++;
+            }
+        }
+        for( index_t vertex = 0; vertex < mesh.nb_vertices(); vertex++ )
+        {
+            if( nb_corners[vertex] < 2 )
+            {
+                continue;
+            }
+            const auto fan = mesh.polygons_around_vertex( vertex ).size();
+            ORVANE_EXCEPTION( fan == nb_corners[vertex],
+                "[TriangulatedSurfaceModifier] Vertex ", vertex, " joins ",
+                nb_corners[vertex], " polygons but its fan holds ", fan,
+                ": split vertices where separate fans meet (one vertex per "
+                "fan) before editing" );
+        }
+    }
 } // namespace
 
 namespace orvane
@@ -42,6 +76,7 @@ namespace orvane
           polygon_active_( mesh.polygon_attribute_manager() ),
           edge_active_( edge_flags_if_enabled( mesh ) )
     {
+        check_one_fan_per_vertex( mesh, polygon_active_ );
     }
 
     template < index_t dimension >

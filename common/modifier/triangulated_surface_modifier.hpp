@@ -174,6 +174,10 @@ namespace orvane
     class TriangulatedSurfaceModifier : public VerticesModifier
     {
     public:
+        /// The surface must have one fan of live polygons per vertex, linked
+        /// by its adjacencies: throws OpenOrvaneException, before any change,
+        /// naming the first vertex where separate fans meet (a bowtie). Such
+        /// vertices are split into one vertex per fan before editing.
         TriangulatedSurfaceModifier( const TriangulatedSurface< dimension >& mesh,
             TriangulatedSurfaceBuilder< dimension >& builder );
         ~TriangulatedSurfaceModifier() override;

@@ -7,6 +7,7 @@
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/mesh/edges.hpp>
 
+#include <common/modifier/triangle_preview.hpp>
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
 #include <tests/support/surface_fixtures.hpp>
@@ -287,5 +288,87 @@ namespace
         ASSERT_TRUE( is_valid_surface( *surface.mesh ) );
         EXPECT_EQ( info.merged_vertices, ( absl::InlinedVector< index_t, 4 >{ 5, 4 } ) );
         EXPECT_EQ( info.removed_polygons.size(), 1 );
+    }
+
+    TEST( SurfaceCollapseValidity, accepted_collapses_keep_a_valid_nonempty_surface )
+    {
+        // Every polygon edge of small surfaces, its ends in both orders: a
+        // collapse the test accepts must leave a valid surface with polygons,
+        // and the verdict must not depend on the order of the ends.
+        struct Fixture
+        {
+            const char* name;
+            std::vector< std::array< double, 3 > > points;
+            std::vector< std::array< index_t, 3 > > triangles;
+        };
+        const std::vector< Fixture > fixtures{
+            { "closed tetrahedron",
+                { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 }, { 0, 0, 1 } },
+                { { 0, 2, 1 }, { 0, 1, 3 }, { 0, 3, 2 }, { 1, 2, 3 } } },
+            { "square", { { 0, 0, 0 }, { 1, 0, 0 }, { 1, 1, 0 }, { 0, 1, 0 } },
+                { { 0, 1, 2 }, { 0, 2, 3 } } },
+            { "lone triangle", { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 } },
+                { { 0, 1, 2 } } },
+            { "octahedron",
+                { { 1, 0, 0 }, { -1, 0, 0 }, { 0, 1, 0 }, { 0, -1, 0 }, { 0, 0, 1 },
+                    { 0, 0, -1 } },
+                { { 0, 2, 4 }, { 2, 1, 4 }, { 1, 3, 4 }, { 3, 0, 4 }, { 2, 0, 5 },
+                    { 1, 2, 5 }, { 3, 1, 5 }, { 0, 3, 5 } } },
+        };
+        for( const auto& fixture : fixtures )
+        {
+            const auto reference =
+                test::make_surface< 3 >( fixture.points, fixture.triangles );
+            for( index_t p = 0; p < reference.mesh->nb_polygons(); p++ )
+            {
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    const PolygonEdge edge{ p, e };
+                    const auto ends = reference.mesh->polygon_edge_vertices( edge );
+                    const auto& at = reference.mesh->point( ends[0] );
+                    const auto valid = is_collapse_edge_valid(
+                        *reference.mesh, { ends[0], ends[1] }, at );
+                    EXPECT_EQ( valid, is_collapse_edge_valid(
+                                          *reference.mesh, { ends[1], ends[0] }, at ) )
+                        << fixture.name << ", edge " << ends[0] << "-" << ends[1];
+                    if( !valid )
+                    {
+                        continue;
+                    }
+                    auto surface = test::make_surface< 3 >( fixture.points, fixture.triangles );
+                    TriangulatedSurfaceModifier< 3 > modifier{ *surface.mesh,
+                        *surface.builder };
+                    static_cast< void >( modifier.collapse_edge( edge, at ) );
+                    EXPECT_TRUE( is_valid_surface( *surface.mesh ) )
+                        << fixture.name << ", edge " << ends[0] << "-" << ends[1];
+                    EXPECT_GT( test::nb_active_polygons( *surface.mesh ), 0 )
+                        << fixture.name << ", edge " << ends[0] << "-" << ends[1];
+                }
+            }
+        }
+    }
+
+    TEST( SurfaceCollapseValidity, vertices_joining_separate_fans_are_refused )
+    {
+        // Two fans of two triangles meet only at vertex 0: the modifier walks
+        // one fan per vertex, so it refuses such a surface before any edit.
+        auto bowtie = test::make_surface< 3 >(
+            { { 0, 0, 0 }, { 1, 0, 0 }, { 1, 1, 0 }, { 0, 1, 0 }, { -1, 0, 0 },
+                { -1, -1, 0 }, { 0, -1, 0 } },
+            { { 0, 1, 2 }, { 0, 2, 3 }, { 0, 4, 5 }, { 0, 5, 6 } } );
+        const auto nb_vertices = bowtie.mesh->nb_vertices();
+        EXPECT_THROW( ( TriangulatedSurfaceModifier< 3 >{ *bowtie.mesh, *bowtie.builder } ),
+            OpenOrvaneException );
+        EXPECT_EQ( bowtie.mesh->nb_vertices(), nb_vertices );
+        EXPECT_EQ( bowtie.mesh->polygon_vertex( { 2, 0 } ), 0 );
+
+        // The same triangles with vertex 0 split into one vertex per fan are
+        // accepted.
+        auto split = test::make_surface< 3 >(
+            { { 0, 0, 0 }, { 1, 0, 0 }, { 1, 1, 0 }, { 0, 1, 0 }, { -1, 0, 0 },
+                { -1, -1, 0 }, { 0, -1, 0 }, { 0, 0, 0 } },
+            { { 0, 1, 2 }, { 0, 2, 3 }, { 7, 4, 5 }, { 7, 5, 6 } } );
+        EXPECT_NO_THROW(
+            ( TriangulatedSurfaceModifier< 3 >{ *split.mesh, *split.builder } ) );
     }
 } // namespace

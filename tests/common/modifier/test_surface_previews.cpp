@@ -150,12 +150,24 @@ namespace
         EXPECT_TRUE( is_collapse_edge_valid( mesh, { 0, 1 }, local_index_t{ 0 } ) );
     }
 
+    /// The closed surface of a tetrahedron, outward triangles.
+    test::EditableSurface< 3 > make_tetrahedron_boundary()
+    {
+        return test::make_surface< 3 >(
+            { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 }, { 0, 0, 1 } },
+            { { 0, 2, 1 }, { 0, 1, 3 }, { 0, 3, 2 }, { 1, 2, 3 } } );
+    }
+
     TEST( SurfacePreviews, collapse_validity_topology )
     {
+        auto tetrahedron = make_tetrahedron_boundary();
+        auto lone = test::make_surface< 3 >(
+            { { 0, 0, 0 }, { 1, 0, 0 }, { 0, 1, 0 } }, { { 0, 1, 2 } } );
         auto folded = make_folded_fan( false );
         auto joined = make_folded_fan( true );
         auto strip = test::make_strip< 3 >( 3 );
         auto single = test::make_strip< 3 >( 1 );
+        auto two = test::make_strip< 3 >( 2 );
         auto square = test::make_square< 3 >();
         struct Case
         {
@@ -172,8 +184,20 @@ namespace
                 false },
             { "border edge, one common neighbour", *folded.mesh, { 4, 5 }, true },
             { "chord between border parts pinches", *strip.mesh, { 1, 6 }, false },
-            { "chord cutting off an ear", *single.mesh, { 0, 3 }, true },
+            { "chord cutting off an ear", *two.mesh, { 1, 5 }, true },
+            { "diagonal of a lone square removes every polygon", *single.mesh,
+                { 0, 3 }, false },
             { "against a border edge's direction", *square.mesh, { 1, 0 }, true },
+            { "border edge given backwards, two common neighbours",
+                *folded.mesh, { 4, 2 }, false },
+            { "closed tetrahedron: duplicated triangles", *tetrahedron.mesh,
+                { 0, 1 }, false },
+            { "closed tetrahedron, ends backwards", *tetrahedron.mesh, { 2, 3 },
+                false },
+            { "inner diagonal removing the whole square", *square.mesh, { 0, 2 },
+                false },
+            { "inner diagonal given backwards", *square.mesh, { 2, 0 }, false },
+            { "edge of a lone triangle", *lone.mesh, { 0, 1 }, false },
         };
         for( const auto& test_case : cases )
         {
