@@ -9,6 +9,7 @@
 #include <absl/container/inlined_vector.h>
 #include <absl/strings/str_cat.h>
 
+#include <conversion/brep_blocks_builder.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/nn_search.hpp>
@@ -18,6 +19,7 @@
 #include <openorvane/mesh/surface_mesh_merger.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/model/brep_builder.hpp>
+#include <openorvane/model/model_boundaries.hpp>
 #include <openorvane/model/split_along_borders.hpp>
 
 namespace orvane
@@ -194,6 +196,8 @@ namespace orvane
                 mappings.component_mapping = build_component_mapping();
                 mappings.mesh_elements_mapping = std::move( elements_ );
                 mappings.mesh_vertices_mapping = std::move( vertices_ );
+                orvane::build_blocks( model_ );
+                build_model_boundaries( model_, builder_ );
                 return mappings;
             }
 

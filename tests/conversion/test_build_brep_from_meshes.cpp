@@ -196,10 +196,10 @@ namespace orvane
         Inputs inputs;
         inputs.surfaces.push_back( test::sphere( p( 0, 0, 0 ), 1., 3 ) );
         const auto [model, mappings] = inputs.build();
-        EXPECT_EQ( counts( model ).lines, 0u );
-        EXPECT_EQ( counts( model ).corners, 0u );
-        ASSERT_EQ( counts( model ).surfaces, 1u );
+        ASSERT_EQ( counts( model ), ( Counts{ 0, 0, 1, 1 } ) );
         const auto& surface = *model.surfaces().begin();
+        // The outer side was removed: the sphere bounds the inner volume.
+        EXPECT_EQ( model.nb_incidences( surface.id() ), 1u );
         EXPECT_EQ( surface.mesh().nb_polygons(), inputs.surfaces[0]->nb_polygons() );
         EXPECT_EQ( surface.mesh().nb_vertices(), inputs.surfaces[0]->nb_vertices() );
         EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[0]->id() ),
@@ -317,9 +317,8 @@ namespace orvane
         Inputs inputs;
         inputs.surfaces = test::cube_faces( 0, 1, 2 );
         const auto [model, mappings] = inputs.build();
-        EXPECT_EQ( counts( model ).corners, 8u );
-        EXPECT_EQ( counts( model ).lines, 12u );
-        EXPECT_EQ( counts( model ).surfaces, 6u );
+        EXPECT_EQ( counts( model ), ( Counts{ 8, 12, 6, 1 } ) );
+        EXPECT_EQ( model.nb_boundaries( model.blocks().begin()->id() ), 6u );
         for( const auto& line : model.lines() )
         {
             EXPECT_EQ( model.nb_incidences( line.id() ), 2u );
@@ -466,5 +465,103 @@ namespace orvane
             EXPECT_NE( std::string{ error.what() }.find( "Edge 1 of line mesh" ), std::string::npos )
                 << error.what();
         }
+    }
+
+    TEST_F( BuildBRepFromMeshes, NestedSpheresBoundTwoBlocks )
+    {
+        Inputs inputs;
+        inputs.surfaces.push_back( test::sphere( p( 0, 0, 0 ), 2., 3 ) );
+        inputs.surfaces.push_back( test::sphere( p( 0.1, 0, 0 ), 1., 2 ) );
+        // A free line and a free corner between the spheres, and a corner
+        // outside everything.
+        inputs.lines.push_back( test::curve( { p( 0, 0, 1.4 ), p( 0, 0.2, 1.4 ) } ) );
+        inputs.corners.push_back( test::point_set( { p( 1.5, 0, 0 ), p( 5, 5, 5 ) } ) );
+        const auto [model, mappings] = inputs.build();
+        ASSERT_EQ( counts( model ), ( Counts{ 4, 1, 2, 2 } ) );
+        const auto& outer = model.surface(
+            component_outputs( mappings, SURFACE, inputs.surfaces[0]->id() ).front() );
+        const auto& inner = model.surface(
+            component_outputs( mappings, SURFACE, inputs.surfaces[1]->id() ).front() );
+        const Block< 3 >* between = nullptr;
+        for( const auto& block : model.blocks() )
+        {
+            if( model.nb_boundaries( block.id() ) == 2 )
+            {
+                between = &block;
+            }
+        }
+        ASSERT_NE( between, nullptr );
+        EXPECT_EQ( model.nb_incidences( outer.id() ), 1u );
+        EXPECT_EQ( model.nb_incidences( inner.id() ), 2u );
+        // The free line and the first free corner lie in the block between
+        // the spheres; the corner outside is in no block.
+        const auto& internals = model.internals( between->id() );
+        EXPECT_EQ( internals.size(), 2u );
+        index_t nb_embedded_corners{ 0 };
+        for( const auto& corner : model.corners() )
+        {
+            if( model.nb_embeddings( corner.id() ) == 1 )
+            {
+                nb_embedded_corners++;
+                EXPECT_EQ( corner.mesh().point( 0 ), p( 1.5, 0, 0 ) );
+            }
+        }
+        EXPECT_EQ( nb_embedded_corners, 1u );
+        EXPECT_TRUE( test::is_valid_brep( model ) );
+        expect_mappings_in_place( model, mappings, inputs );
+    }
+
+    TEST_F( BuildBRepFromMeshes, SurfaceWithTheSameBlockOnBothSidesIsInsideIt )
+    {
+        Inputs inputs;
+        inputs.surfaces = test::cube_faces( 0, 4, 2 );
+        inputs.surfaces.push_back( test::rectangle( 1, 1, 3, 3, 2, 2 ) );
+        const auto [model, mappings] = inputs.build();
+        ASSERT_EQ( counts( model ), ( Counts{ 8, 13, 7, 1 } ) );
+        const auto& block = *model.blocks().begin();
+        const auto& disc = model.surface(
+            component_outputs( mappings, SURFACE, inputs.surfaces[6]->id() ).front() );
+        EXPECT_EQ( model.nb_boundaries( block.id() ), 6u );
+        EXPECT_EQ( model.nb_internals( block.id() ), 1u );
+        EXPECT_EQ( model.nb_incidences( disc.id() ), 0u );
+        EXPECT_EQ( model.nb_embeddings( disc.id() ), 1u );
+        EXPECT_TRUE( test::is_valid_brep( model ) );
+    }
+
+    TEST_F( BuildBRepFromMeshes, HorizonCutByAFaultInsideABoxMakesFourBlocks )
+    {
+        Inputs inputs;
+        inputs.surfaces = test::cube_faces( 0, 4, 4 );
+        inputs.surfaces.push_back( test::rectangle( 0, 0, 4, 4, 2, 4 ) );
+        test::TriangleSoup fault;
+        fault.add_grid( p( 2, 0, 0 ), Vector< 3 >{ { 0, 4, 0 } }, Vector< 3 >{ { 0, 0, 4 } }, 4 );
+        inputs.surfaces.push_back( fault.mesh() );
+        // The intersection of horizon and fault, given as a line so that
+        // both are cut along it.
+        inputs.lines.push_back(
+            test::curve( { p( 2, 0, 2 ), p( 2, 1, 2 ), p( 2, 2, 2 ), p( 2, 3, 2 ), p( 2, 4, 2 ) } ) );
+        const auto [model, mappings] = inputs.build();
+        EXPECT_EQ( model.nb_surfaces(), 20u );
+        ASSERT_EQ( model.nb_blocks(), 4u );
+        for( const auto& block : model.blocks() )
+        {
+            EXPECT_EQ( model.nb_boundaries( block.id() ), 6u );
+        }
+        EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[6]->id() ).size(), 2u );
+        EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[7]->id() ).size(), 2u );
+        EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[2]->id() ).size(), 4u );
+        // Every inner vertex of the intersection is a vertex of both input
+        // surfaces away from their borders, where the inputs touch: each
+        // gets a corner, and the intersection is made of one line per edge,
+        // each bounding the four surfaces around it.
+        const auto intersection = component_outputs( mappings, LINE, inputs.lines[0]->id() );
+        ASSERT_EQ( intersection.size(), 4u );
+        for( const auto& line : intersection )
+        {
+            EXPECT_EQ( model.nb_incidences( line ), 4u );
+            EXPECT_EQ( model.line( line ).mesh().nb_edges(), 1u );
+        }
+        EXPECT_TRUE( test::is_valid_brep( model ) );
+        expect_mappings_in_place( model, mappings, inputs );
     }
 } // namespace orvane

@@ -1,10 +1,13 @@
 #include <tests/support/brep_checks.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 
 #include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
+
+#include <openorvane/geometry/mensuration.hpp>
 
 #include <openorvane/mesh/tetrahedral_solid.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
@@ -378,6 +381,124 @@ namespace orvane
                 }
             }
 
+            /// A block without mesh: its boundary surfaces must close a
+            /// shell (every edge of their triangles, in unique vertices, used
+            /// an even number of times), the surfaces must be orientable
+            /// together (across an edge used twice the two triangles run
+            /// opposite ways once each surface takes its sign), and the
+            /// shell so oriented must enclose a non-zero volume, which is
+            /// then positive for the orientation that bounds the block.
+            void check_block_shell(
+                const BRep& model, const Block< 3 >& block, std::vector< std::string >& problems )
+            {
+                struct Use
+                {
+                    index_t surface;
+                    bool forward;
+                };
+                std::vector< const Surface< 3 >* > surfaces;
+                for( const auto& surface : model.boundaries( block ) )
+                {
+                    surfaces.push_back( &surface );
+                }
+                // A block record without boundary, or bounded by surfaces
+                // without polygons (component skeletons), has no shell yet.
+                const auto has_polygons = std::any_of( surfaces.begin(), surfaces.end(),
+                    []( const Surface< 3 >* surface ) { return surface->mesh().nb_polygons() != 0; } );
+                if( !has_polygons )
+                {
+                    return;
+                }
+                absl::flat_hash_map< std::array< index_t, 2 >, std::vector< Use > > edges;
+                std::vector< double > volumes( surfaces.size(), 0. );
+                Point< 3 > reference;
+                for( const auto* surface : surfaces )
+                {
+                    if( surface->mesh().nb_vertices() != 0 )
+                    {
+                        reference = surface->mesh().point( 0 );
+                        break;
+                    }
+                }
+                for( index_t s = 0; s < surfaces.size(); s++ )
+                {
+                    const auto& mesh = surfaces[s]->mesh();
+                    const auto id = surfaces[s]->component_id();
+                    for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+                    {
+                        const auto vertices = mesh.polygon_vertices( p );
+                        for( std::size_t e = 0; e < vertices.size(); e++ )
+                        {
+                            const auto u0 = model.unique_vertex( { id, vertices[e] } );
+                            const auto u1 = model.unique_vertex(
+                                { id, vertices[( e + 1 ) % vertices.size()] } );
+                            edges[{ std::min( u0, u1 ), std::max( u0, u1 ) }].push_back(
+                                { s, u0 < u1 } );
+                        }
+                        volumes[s] += tetrahedron_signed_volume( { mesh.point( vertices[0] ),
+                            mesh.point( vertices[1] ), mesh.point( vertices[2] ), reference } );
+                    }
+                }
+                std::vector< int > signs( surfaces.size(), 0 );
+                signs[0] = 1;
+                bool changed = true;
+                bool consistent = true;
+                while( changed )
+                {
+                    changed = false;
+                    for( const auto& [edge, uses] : edges )
+                    {
+                        if( uses.size() % 2 != 0 )
+                        {
+                            problems.push_back( absl::StrCat( block.component_id().string(),
+                                " is not closed: edge of unique vertices ", edge[0], "-",
+                                edge[1], " is used ", uses.size(), " times" ) );
+                            return;
+                        }
+                        if( uses.size() != 2 )
+                        {
+                            continue;
+                        }
+                        const auto& a = uses[0];
+                        const auto& b = uses[1];
+                        // Opposite directions after signing: same sign when
+                        // the raw directions differ.
+                        const int relation = a.forward != b.forward ? 1 : -1;
+                        if( signs[a.surface] != 0 && signs[b.surface] == 0 )
+                        {
+                            signs[b.surface] = signs[a.surface] * relation;
+                            changed = true;
+                        }
+                        else if( signs[b.surface] != 0 && signs[a.surface] == 0 )
+                        {
+                            signs[a.surface] = signs[b.surface] * relation;
+                            changed = true;
+                        }
+                        else if( signs[a.surface] != 0
+                                 && signs[a.surface] != signs[b.surface] * relation )
+                        {
+                            consistent = false;
+                        }
+                    }
+                }
+                if( !consistent )
+                {
+                    problems.push_back( absl::StrCat(
+                        block.component_id().string(), " boundary cannot be oriented consistently" ) );
+                    return;
+                }
+                double volume{ 0. };
+                for( index_t s = 0; s < surfaces.size(); s++ )
+                {
+                    volume += signs[s] * volumes[s];
+                }
+                if( std::abs( volume ) <= 1e-12 )
+                {
+                    problems.push_back( absl::StrCat(
+                        block.component_id().string(), " encloses no volume" ) );
+                }
+            }
+
             void check_block_boundaries( const BRep& model, std::vector< std::string >& problems )
             {
                 // Sorted unique-vertex triple of each surface polygon -> the
@@ -404,6 +525,11 @@ namespace orvane
                 }
                 for( const auto& block : model.blocks() )
                 {
+                    if( block.mesh().nb_polyhedra() == 0 )
+                    {
+                        check_block_shell( model, block, problems );
+                        continue;
+                    }
                     std::vector< const Surface< 3 >* > surfaces;
                     for( const auto& surface : model.boundaries( block ) )
                     {

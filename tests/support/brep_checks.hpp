@@ -30,7 +30,10 @@ namespace orvane
             bool check_surface_borders{ true };
             /// Every triangle of a surface bounding or inside a block is a
             /// facet of that block, and every border facet of a block is a
-            /// triangle of a surface bounding it.
+            /// triangle of a surface bounding it. A block without mesh must
+            /// instead be bounded by a closed shell of surfaces, orientable
+            /// together and enclosing a volume (checked once its boundary
+            /// surfaces hold polygons).
             bool check_block_boundaries{ true };
         };
 
