@@ -91,6 +91,16 @@ namespace orvane
         ComponentOldToNew block_polyhedra;
     };
 
+    /// Old-to-new element vectors of a deletion of the inactive elements
+    /// (NO_ID for a deleted index); only components that had an inactive
+    /// element have an entry.
+    struct BRepInactiveElementsInfo
+    {
+        ComponentOldToNew line_edges;
+        ComponentOldToNew surface_polygons;
+        ComponentOldToNew block_polyhedra;
+    };
+
     /// Edits the meshes of a whole BRep while keeping them conformal: an
     /// edit named on one component (a surface or line edge, a model
     /// triangle, a tetrahedron) is repeated in every line, surface and block
@@ -171,6 +181,11 @@ namespace orvane
         /// (its indices are meaningless once unique vertices are
         /// renumbered).
         BRepCleanInfo clean();
+
+        /// Deletes the inactive edges of the lines, the inactive polygons of
+        /// the surfaces and the inactive tetrahedra of the blocks, one pool
+        /// task per mesh holding one. Vertices and unique vertices are kept.
+        BRepInactiveElementsInfo delete_inactive_component_elements();
 
         /// Moves every component vertex of the unique vertex to the point.
         void move_unique_vertex( index_t unique_vertex, const Point< 3 >& point );

@@ -41,14 +41,24 @@ namespace orvane
             unique_vertex_update( Block< 3 >::component_type_static() ) );
     }
 
+    BRepInactiveElementsInfo BRepGeometricModifier::delete_inactive_component_elements()
+    {
+        BRepInactiveElementsInfo result;
+        result.line_edges = impl_->delete_inactive_line_edges();
+        result.surface_polygons = impl_->delete_inactive_surface_polygons();
+        result.block_polyhedra = impl_->delete_inactive_block_polyhedra();
+        return result;
+    }
+
     BRepCleanInfo BRepGeometricModifier::clean()
     {
         BRepCleanInfo result;
         // Inactive elements first, so that the vertices they leave isolated
         // go in the second phase.
-        result.line_edges = impl_->delete_inactive_line_edges();
-        result.surface_polygons = impl_->delete_inactive_surface_polygons();
-        result.block_polyhedra = impl_->delete_inactive_block_polyhedra();
+        auto inactive = delete_inactive_component_elements();
+        result.line_edges = std::move( inactive.line_edges );
+        result.surface_polygons = std::move( inactive.surface_polygons );
+        result.block_polyhedra = std::move( inactive.block_polyhedra );
         result.line_vertices = impl_->delete_isolated_line_vertices();
         result.surface_vertices = impl_->delete_isolated_surface_vertices();
         result.block_vertices = impl_->delete_isolated_block_vertices();

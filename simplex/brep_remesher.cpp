@@ -1,0 +1,86 @@
+#include <simplex/brep_remesher.hpp>
+
+#include <memory>
+
+#include <openorvane/basic/exception.hpp>
+
+#include <simplex/corner/corner_remesher.hpp>
+#include <simplex/line/line_relaxer.hpp>
+#include <simplex/line/line_remesher.hpp>
+#include <simplex/metric/metric.hpp>
+#include <simplex/model_splitter.hpp>
+#include <simplex/remeshing_data.hpp>
+
+namespace
+{
+    using namespace orvane;
+
+    /// Refuses, before anything runs, the stages this build does not have.
+    void check_available_stages( const BRepRemeshOptions& options )
+    {
+        if( options.repair_lines )
+        {
+            throw OpenOrvaneException{ "[remesh_brep] The line-intersection repair "
+                                       "(repair_lines) is not available" };
+        }
+        if( options.repair_surfaces )
+        {
+            throw OpenOrvaneException{ "[remesh_brep] The surface-intersection repair "
+                                       "(repair_surfaces) is not available" };
+        }
+        if( options.mesh_blocks )
+        {
+            throw OpenOrvaneException{
+                "[remesh_brep] Block meshing (mesh_blocks) is not available"
+            };
+        }
+    }
+} // namespace
+
+namespace orvane
+{
+    BRepRemeshResult remesh_brep(
+        BRep&& model, const Metric< 3 >& metric, const BRepRemeshOptions& options )
+    {
+        return internal::remesh_brep(
+            std::move( model ), metric, options, internal::default_surface_stages() );
+    }
+
+    namespace internal
+    {
+        SurfaceStages default_surface_stages()
+        {
+            return { &remesh_surfaces, &relax_surfaces };
+        }
+
+        BRepRemeshResult remesh_brep( BRep&& model,
+            const Metric< 3 >& metric,
+            const BRepRemeshOptions& options,
+            const SurfaceStages& stages )
+        {
+            check_available_stages( options );
+            BRep output;
+            auto data = std::make_unique< RemeshingData< BRep > >(
+                std::move( model ), output, metric );
+            prepare_remeshing( *data );
+            remesh_corners( *data );
+            remesh_lines( *data );
+            stages.remesh_surfaces( *data );
+            if( options.relax_lines )
+            {
+                relax_lines( output, data->output_modifier, &metric );
+            }
+            if( options.relax_surfaces )
+            {
+                stages.relax_surfaces(
+                    output, data->output_modifier, SurfaceRelaxerOptions{ true, true, &metric } );
+            }
+            // relax_blocks acts only on meshed blocks: nothing to do here.
+            data->output_modifier.clean();
+            auto mapping = std::move( data->mappings );
+            // The modifiers refer to the output model: gone before it moves.
+            data.reset();
+            return { std::move( output ), std::move( mapping ) };
+        }
+    } // namespace internal
+} // namespace orvane
