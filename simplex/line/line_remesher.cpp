@@ -409,24 +409,34 @@ namespace orvane
 
         bool LocalLineRemesher::insert_loop_vertex( const Point< 3 >& target, const EdgeVertex& t )
         {
+            // Arc lengths are measured from the last point, which lies on
+            // the edge of the last path entry, and up to the target on t's
+            // edge: whole input edges would make long input edges look like
+            // loops on a straight line.
             const auto last = points_.back();
-            double path_length{ 0 };
-            for( auto entry = path_.back(); entry.edge_id != t.edge_id;
+            auto entry = path_.back();
+            if( entry.edge_id == t.edge_id )
+            {
+                return false;
+            }
+            double path_length{ point_point_distance( last, vertex_point( entry.opposite() ) ) };
+            for( entry = next_around( entry.opposite() ); entry.edge_id != t.edge_id;
                  entry = next_around( entry.opposite() ) )
             {
                 path_length += mesh_.edge_length( entry.edge_id );
             }
-            path_length += mesh_.edge_length( t.edge_id );
+            path_length += point_point_distance( vertex_point( t.opposite() ), target );
             if( path_length / point_point_distance( last, target ) < LOOP_PATH_RATIO )
             {
                 return false;
             }
             double walked{ 0 };
-            for( auto entry = path_.back(); entry.edge_id != t.edge_id; )
+            for( entry = path_.back(); entry.edge_id != t.edge_id; )
             {
-                walked += mesh_.edge_length( entry.edge_id );
                 const auto far = entry.opposite();
                 const auto& vertex = vertex_point( far );
+                walked += entry == path_.back() ? point_point_distance( last, vertex )
+                                                : mesh_.edge_length( entry.edge_id );
                 if( !vertex.inexact_equal( last )
                     && walked / point_point_distance( vertex, last ) > LOOP_VERTEX_RATIO )
                 {

@@ -76,12 +76,25 @@ namespace orvane
             }
         } // namespace
 
-        uuid add_linked_line( BRep& model,
-            const std::vector< Point< 3 > >& points,
-            const std::vector< index_t >& uniques )
+        uuid add_linked_corner( BRep& model, const Point< 3 >& at, index_t unique )
         {
             BRepBuilder builder{ model };
-            return add_line( builder, points, uniques );
+            return add_corner( builder, at, unique );
+        }
+
+        uuid add_linked_line( BRep& model,
+            const std::vector< Point< 3 > >& points,
+            const std::vector< index_t >& uniques,
+            bool closed )
+        {
+            BRepBuilder builder{ model };
+            const auto id = add_line( builder, points, uniques );
+            if( closed )
+            {
+                builder.line_mesh_builder( id )->create_edge(
+                    static_cast< index_t >( points.size() ) - 1, 0 );
+            }
+            return id;
         }
 
         uuid add_linked_surface( BRep& model,

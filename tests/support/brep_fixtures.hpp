@@ -66,14 +66,20 @@ namespace orvane
 
         TetrahedronModel tetrahedron_model();
 
-        /// Adds a triangulated surface with its adjacencies, vertex i linked
-        /// to uniques[i].
-        /// Adds a line through the points (one edge between consecutive
-        /// ones), vertex i linked to uniques[i].
+        /// Adds a corner of one vertex at the point, linked to the unique
+        /// vertex.
+        uuid add_linked_corner( BRep& model, const Point< 3 >& point, index_t unique );
+
+        /// Adds a line through the points, one edge between consecutive
+        /// points (and one from the last back to the first when `closed`),
+        /// vertex i linked to uniques[i].
         uuid add_linked_line( BRep& model,
             const std::vector< Point< 3 > >& points,
-            const std::vector< index_t >& uniques );
+            const std::vector< index_t >& uniques,
+            bool closed = false );
 
+        /// Adds a triangulated surface with its adjacencies, vertex i linked
+        /// to uniques[i].
         uuid add_linked_surface( BRep& model,
             const std::vector< Point< 3 > >& points,
             const std::vector< std::array< index_t, 3 > >& triangles,
