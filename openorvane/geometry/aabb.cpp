@@ -1,10 +1,35 @@
 #include <openorvane/geometry/aabb.hpp>
 
 #include <algorithm>
-#include <numeric>
+#include <atomic>
+#include <cmath>
+
+#include <openorvane/basic/async.hpp>
+#include <openorvane/basic/exception.hpp>
 
 namespace
 {
+    /// Ranges at least this long split their two halves over the pool.
+    constexpr orvane::index_t PARALLEL_RANGE = 4096;
+
+    template < orvane::index_t dimension >
+    bool is_finite( const orvane::Point< dimension >& point )
+    {
+        for( orvane::local_index_t i = 0; i < dimension; i++ )
+        {
+            if( !std::isfinite( point.value( i ) ) )
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /// Builds the layout by a recursive median split. The order is a strict
+    /// total order on (centre coordinate, element index), so each half of a
+    /// split holds a fixed set of elements whatever the selection algorithm
+    /// and the thread that runs it: the serial and the parallel builds give
+    /// the same tree.
     template < orvane::index_t dimension >
     class TreeBuilder
     {
@@ -12,23 +37,68 @@ namespace
         TreeBuilder( absl::Span< const orvane::BoundingBox< dimension > > bboxes,
             std::vector< orvane::BoundingBox< dimension > >& tree,
             std::vector< orvane::index_t >& mapping )
-            : bboxes_( bboxes ), tree_( tree ), mapping_( mapping )
+            : bboxes_( bboxes ), tree_( tree )
         {
             const auto nb = static_cast< orvane::index_t >( bboxes.size() );
-            centers_.reserve( nb );
-            for( const auto& box : bboxes )
+            items_.resize( nb );
+            // Refuse non-finite boxes before anything else: the median split
+            // needs a strict order on the centres. The first bad box is named
+            // whatever the thread count.
+            std::atomic< bool > non_finite{ false };
+            const auto fill = [this, &non_finite]( orvane::index_t element ) {
+                const auto& box = bboxes_[element];
+                if( box.empty() )
+                {
+                    items_[element] = { orvane::Point< dimension >{}, element };
+                    return;
+                }
+                if( !is_finite( box.min() ) || !is_finite( box.max() ) )
+                {
+                    non_finite.store( true, std::memory_order_relaxed );
+                }
+                items_[element] = { box.center(), element };
+            };
+            if( nb >= PARALLEL_RANGE )
             {
-                centers_.push_back( box.empty() ? orvane::Point< dimension >{}
-                                                : box.center() );
+                orvane::async::parallel_for( 0, nb, fill );
             }
-            mapping_.resize( nb );
-            std::iota( mapping_.begin(), mapping_.end(), 0 );
+            else
+            {
+                for( orvane::index_t element = 0; element < nb; element++ )
+                {
+                    fill( element );
+                }
+            }
+            if( non_finite.load() )
+            {
+                for( orvane::index_t element = 0; element < nb; element++ )
+                {
+                    const auto& box = bboxes_[element];
+                    if( !box.empty()
+                        && ( !is_finite( box.min() ) || !is_finite( box.max() ) ) )
+                    {
+                        throw orvane::OpenOrvaneException{ "[AABBTree] Box ",
+                            element, " has a non-finite coordinate" };
+                    }
+                }
+            }
             tree_.resize( max_node( orvane::AABBTree< dimension >::ROOT, 0, nb )
                           + 1 );
             build( orvane::AABBTree< dimension >::ROOT, 0, nb );
+            mapping.resize( nb );
+            for( orvane::index_t position = 0; position < nb; position++ )
+            {
+                mapping[position] = items_[position].element;
+            }
         }
 
     private:
+        struct Item
+        {
+            orvane::Point< dimension > center;
+            orvane::index_t element;
+        };
+
         static orvane::index_t max_node(
             orvane::index_t node, orvane::index_t begin, orvane::index_t end )
         {
@@ -46,24 +116,32 @@ namespace
         {
             if( end - begin == 1 )
             {
-                tree_[node] = bboxes_[mapping_[begin]];
+                tree_[node] = bboxes_[items_[begin].element];
                 return;
             }
             const auto axis = widest_axis( begin, end );
             const auto m = orvane::AABBTree< dimension >::middle( begin, end );
-            std::nth_element( mapping_.begin() + begin, mapping_.begin() + m,
-                mapping_.begin() + end,
-                [this, axis]( orvane::index_t lhs, orvane::index_t rhs ) {
-                    const double left = centers_[lhs].value( axis );
-                    const double right = centers_[rhs].value( axis );
+            std::nth_element( items_.begin() + begin, items_.begin() + m,
+                items_.begin() + end, [axis]( const Item& lhs, const Item& rhs ) {
+                    const double left = lhs.center.value( axis );
+                    const double right = rhs.center.value( axis );
                     if( left != right )
                     {
                         return left < right;
                     }
-                    return lhs < rhs;
+                    return lhs.element < rhs.element;
                 } );
-            build( 2 * node, begin, m );
-            build( 2 * node + 1, m, end );
+            if( end - begin >= PARALLEL_RANGE )
+            {
+                orvane::async::parallel_invoke(
+                    [this, node, begin, m] { build( 2 * node, begin, m ); },
+                    [this, node, m, end] { build( 2 * node + 1, m, end ); } );
+            }
+            else
+            {
+                build( 2 * node, begin, m );
+                build( 2 * node + 1, m, end );
+            }
             tree_[node] = tree_[2 * node];
             tree_[node].add_box( tree_[2 * node + 1] );
         }
@@ -71,16 +149,29 @@ namespace
         orvane::local_index_t widest_axis(
             orvane::index_t begin, orvane::index_t end ) const
         {
-            orvane::BoundingBox< dimension > spread;
-            for( auto position = begin; position < end; position++ )
+            auto low = items_[begin].center;
+            auto high = low;
+            for( auto position = begin + 1; position < end; position++ )
             {
-                spread.add_point( centers_[mapping_[position]] );
+                const auto& center = items_[position].center;
+                for( orvane::local_index_t i = 0; i < dimension; i++ )
+                {
+                    const auto value = center.value( i );
+                    if( value < low.value( i ) )
+                    {
+                        low.set_value( i, value );
+                    }
+                    if( value > high.value( i ) )
+                    {
+                        high.set_value( i, value );
+                    }
+                }
             }
-            const auto diagonal = spread.diagonal();
             orvane::local_index_t axis{ 0 };
             for( orvane::local_index_t i = 1; i < dimension; i++ )
             {
-                if( diagonal.value( i ) > diagonal.value( axis ) )
+                if( high.value( i ) - low.value( i )
+                    > high.value( axis ) - low.value( axis ) )
                 {
                     axis = i;
                 }
@@ -91,8 +182,7 @@ namespace
     private:
         absl::Span< const orvane::BoundingBox< dimension > > bboxes_;
         std::vector< orvane::BoundingBox< dimension > >& tree_;
-        std::vector< orvane::index_t >& mapping_;
-        std::vector< orvane::Point< dimension > > centers_;
+        std::vector< Item > items_;
     };
 } // namespace
 

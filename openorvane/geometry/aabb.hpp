@@ -1,5 +1,6 @@
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include <absl/types/span.h>
@@ -23,7 +24,10 @@ namespace orvane
     ///
     /// The elements are ordered by a recursive median split of the box
     /// centres along the widest axis of their spread, ties broken by element
-    /// index. Boxes are stored as given (never inflated).
+    /// index. Boxes are stored as given (never inflated). Large inputs are
+    /// built on the thread pool, with the same layout whatever the thread
+    /// count. A box with a non-finite coordinate throws an
+    /// OpenOrvaneException (empty boxes are accepted).
     ///
     /// Every search takes a visitor returning bool: true ends the whole
     /// search at once and the search returns true; a search that ends
@@ -278,4 +282,105 @@ namespace orvane
 
     using AABBTree2D = AABBTree< 2 >;
     using AABBTree3D = AABBTree< 3 >;
+
+    namespace detail
+    {
+        /// A first guess at the element closest to the point: from the root,
+        /// descends into the child whose box has the smaller signed distance
+        /// to the point (the right one on a tie) down to a leaf, and returns
+        /// its element. The tree must not be empty.
+        template < index_t dimension >
+        index_t closest_leaf_element(
+            const AABBTree< dimension >& tree, const Point< dimension >& point )
+        {
+            index_t node{ AABBTree< dimension >::ROOT };
+            index_t begin{ 0 };
+            index_t end{ tree.nb_bboxes() };
+            while( !AABBTree< dimension >::is_leaf( begin, end ) )
+            {
+                const auto m = AABBTree< dimension >::middle( begin, end );
+                const auto left = tree.node_box( 2 * node ).signed_distance( point );
+                const auto right =
+                    tree.node_box( 2 * node + 1 ).signed_distance( point );
+                if( left < right )
+                {
+                    node = 2 * node;
+                    end = m;
+                }
+                else
+                {
+                    node = 2 * node + 1;
+                    begin = m;
+                }
+            }
+            return tree.element_at( begin );
+        }
+
+        /// Branch-and-bound search of the element closest to the point,
+        /// starting from a best guess (element, distance), usually the
+        /// closest_leaf_element and its exact distance. `distance( point,
+        /// element )` gives the exact distance to an element.
+        ///
+        /// At an inner node the child with the smaller box signed distance
+        /// is visited first (the right one on a tie), each child only while
+        /// its box distance is strictly below the best distance at that
+        /// moment; a leaf replaces the best only when strictly closer.
+        /// Returns the updated (element, distance); the guess when the tree
+        /// is empty.
+        template < index_t dimension, typename Distance >
+        std::pair< index_t, double > closest_element(
+            const AABBTree< dimension >& tree,
+            const Point< dimension >& point,
+            const Distance& distance,
+            index_t best_element,
+            double best_distance )
+        {
+            std::pair< index_t, double > best{ best_element, best_distance };
+            if( tree.nb_bboxes() == 0 )
+            {
+                return best;
+            }
+            const auto visit = [&]( const auto& self, index_t node,
+                                   index_t begin, index_t end ) -> void {
+                if( AABBTree< dimension >::is_leaf( begin, end ) )
+                {
+                    const auto element = tree.element_at( begin );
+                    const double exact = distance( point, element );
+                    if( exact < best.second )
+                    {
+                        best = { element, exact };
+                    }
+                    return;
+                }
+                const auto m = AABBTree< dimension >::middle( begin, end );
+                const auto left = tree.node_box( 2 * node ).signed_distance( point );
+                const auto right =
+                    tree.node_box( 2 * node + 1 ).signed_distance( point );
+                if( left < right )
+                {
+                    if( left < best.second )
+                    {
+                        self( self, 2 * node, begin, m );
+                    }
+                    if( right < best.second )
+                    {
+                        self( self, 2 * node + 1, m, end );
+                    }
+                }
+                else
+                {
+                    if( right < best.second )
+                    {
+                        self( self, 2 * node + 1, m, end );
+                    }
+                    if( left < best.second )
+                    {
+                        self( self, 2 * node, begin, m );
+                    }
+                }
+            };
+            visit( visit, AABBTree< dimension >::ROOT, 0, tree.nb_bboxes() );
+            return best;
+        }
+    } // namespace detail
 } // namespace orvane

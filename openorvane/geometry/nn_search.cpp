@@ -1,14 +1,24 @@
 #include <openorvane/geometry/nn_search.hpp>
 
 #include <algorithm>
-#include <numeric>
-#include <queue>
+#include <atomic>
+#include <cmath>
+#include <limits>
 #include <utility>
 
-#include <openorvane/geometry/bounding_box.hpp>
+#include <absl/container/inlined_vector.h>
+
+#include <openorvane/basic/async.hpp>
+#include <openorvane/basic/exception.hpp>
 
 namespace
 {
+    /// Ranges at least this long build their two halves over the pool.
+    constexpr orvane::index_t PARALLEL_RANGE = 4096;
+
+    /// Neighbour counts up to this keep their candidates on the stack.
+    constexpr orvane::index_t INLINE_NEIGHBORS = 16;
+
     template < orvane::index_t dimension >
     double distance2(
         const orvane::Point< dimension >& a, const orvane::Point< dimension >& b )
@@ -22,26 +32,74 @@ namespace
         return result;
     }
 
-    /// A candidate ordered by distance, then by index.
+    template < orvane::index_t dimension >
+    bool is_finite( const orvane::Point< dimension >& point )
+    {
+        for( orvane::local_index_t i = 0; i < dimension; i++ )
+        {
+            if( !std::isfinite( point.value( i ) ) )
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    /// A candidate ordered by squared distance, then by index.
     using Candidate = std::pair< double, orvane::index_t >;
 } // namespace
 
 namespace orvane
 {
-    /// An implicit k-d tree: the range [b, e) of `order_` is split at its
+    /// An implicit k-d tree: the range [b, e) of `nodes_` is split at its
     /// median position m = b + (e - b) / 2, whose point separates the two
-    /// halves along axis_[m].
+    /// halves along nodes_[m].axis. The nodes hold copies of their points so
+    /// that a search walks contiguous memory.
+    ///
+    /// The split order is a strict total order on (coordinate, index), so
+    /// each half holds a fixed set of points whatever the selection algorithm
+    /// and the thread that runs it: the serial and the parallel builds give
+    /// the same tree.
     template < index_t dimension >
     class NNSearch< dimension >::Impl
     {
     public:
         explicit Impl( std::vector< Point< dimension > > points )
-            : points_( std::move( points ) ),
-              order_( points_.size() ),
-              axis_( points_.size(), 0 )
+            : points_( std::move( points ) ), nodes_( points_.size() )
         {
-            std::iota( order_.begin(), order_.end(), 0 );
-            build( 0, static_cast< index_t >( points_.size() ) );
+            const auto nb = nb_points();
+            std::atomic< bool > non_finite{ false };
+            const auto fill = [this, &non_finite]( index_t index ) {
+                if( !is_finite( points_[index] ) )
+                {
+                    non_finite.store( true, std::memory_order_relaxed );
+                }
+                nodes_[index] = { points_[index], index, 0 };
+            };
+            if( nb >= PARALLEL_RANGE )
+            {
+                async::parallel_for( 0, nb, fill );
+            }
+            else
+            {
+                for( index_t index = 0; index < nb; index++ )
+                {
+                    fill( index );
+                }
+            }
+            if( non_finite.load() )
+            {
+                // Name the first bad point whatever the thread count.
+                for( index_t index = 0; index < nb; index++ )
+                {
+                    if( !is_finite( points_[index] ) )
+                    {
+                        throw OpenOrvaneException{ "[NNSearch] Point ", index,
+                            " has a non-finite coordinate" };
+                    }
+                }
+            }
+            build( 0, nb );
         }
 
         index_t nb_points() const
@@ -54,19 +112,32 @@ namespace orvane
             return points_[index];
         }
 
+        index_t closest_neighbor( const Point< dimension >& query ) const
+        {
+            check_query( query );
+            Candidate best{ std::numeric_limits< double >::infinity(), NO_ID };
+            search_closest( 0, nb_points(), query, best );
+            return best.second;
+        }
+
         std::vector< index_t > neighbors(
             const Point< dimension >& query, index_t nb_neighbors ) const
         {
-            std::priority_queue< Candidate > best;
+            check_query( query );
+            // A max-heap of the best candidates so far; it stays on the stack
+            // for small counts.
+            absl::InlinedVector< Candidate, INLINE_NEIGHBORS > best;
             if( nb_neighbors > 0 )
             {
+                best.reserve( std::min( nb_neighbors, nb_points() ) );
                 search_nearest( 0, nb_points(), query, nb_neighbors, best );
             }
-            std::vector< index_t > result( best.size() );
-            for( auto i = result.size(); i > 0; i-- )
+            std::sort_heap( best.begin(), best.end() );
+            std::vector< index_t > result;
+            result.reserve( best.size() );
+            for( const auto& candidate : best )
             {
-                result[i - 1] = best.top().second;
-                best.pop();
+                result.push_back( candidate.second );
             }
             return result;
         }
@@ -74,52 +145,130 @@ namespace orvane
         std::vector< index_t > radius_neighbors(
             const Point< dimension >& query, double distance ) const
         {
+            check_query( query );
             std::vector< index_t > result;
             if( distance >= 0. )
             {
-                search_radius(
-                    0, nb_points(), query, distance * distance, result );
+                search_radius( 0, nb_points(), query, distance * distance,
+                    [&result]( index_t index ) {
+                        result.push_back( index );
+                    } );
             }
             std::sort( result.begin(), result.end() );
             return result;
         }
 
+        /// Calls visitor( index ) for every point within squared distance
+        /// `radius2` of the query, in tree order.
+        template < typename Visitor >
+        void search_radius( index_t begin,
+            index_t end,
+            const Point< dimension >& query,
+            double radius2,
+            const Visitor& visitor ) const
+        {
+            while( begin < end )
+            {
+                const auto middle = begin + ( end - begin ) / 2;
+                const auto& node = nodes_[middle];
+                if( distance2( query, node.point ) <= radius2 )
+                {
+                    visitor( node.index );
+                }
+                if( end - begin == 1 )
+                {
+                    return;
+                }
+                const auto split = split_node( begin, middle, end, query );
+                if( split.offset * split.offset <= radius2 )
+                {
+                    search_radius(
+                        split.far_begin, split.far_end, query, radius2, visitor );
+                }
+                begin = split.near_begin;
+                end = split.near_end;
+            }
+        }
+
     private:
+        static void check_query( const Point< dimension >& query )
+        {
+            if( !is_finite( query ) )
+            {
+                throw OpenOrvaneException{
+                    "[NNSearch] Query point has a non-finite coordinate"
+                };
+            }
+        }
+
+        struct Node
+        {
+            Point< dimension > point;
+            index_t index;
+            local_index_t axis;
+        };
+
         void build( index_t begin, index_t end )
         {
             if( end - begin <= 1 )
             {
                 return;
             }
-            BoundingBox< dimension > box;
-            for( auto i = begin; i < end; i++ )
-            {
-                box.add_point( points_[order_[i]] );
-            }
-            const auto diagonal = box.diagonal();
-            local_index_t axis{ 0 };
-            for( local_index_t i = 1; i < dimension; i++ )
-            {
-                if( diagonal.value( i ) > diagonal.value( axis ) )
-                {
-                    axis = i;
-                }
-            }
+            const auto axis = widest_axis( begin, end );
             const auto middle = begin + ( end - begin ) / 2;
-            std::nth_element( order_.begin() + begin, order_.begin() + middle,
-                order_.begin() + end,
-                [this, axis]( index_t lhs, index_t rhs ) {
-                    const double left = points_[lhs].value( axis );
-                    const double right = points_[rhs].value( axis );
+            std::nth_element( nodes_.begin() + begin, nodes_.begin() + middle,
+                nodes_.begin() + end, [axis]( const Node& lhs, const Node& rhs ) {
+                    const double left = lhs.point.value( axis );
+                    const double right = rhs.point.value( axis );
                     if( left != right )
                     {
                         return left < right;
                     }
-                    return lhs < rhs;
+                    return lhs.index < rhs.index;
                 } );
-            axis_[middle] = axis;
-            build( begin, middle );
-            build( middle + 1, end );
+            nodes_[middle].axis = axis;
+            if( end - begin >= PARALLEL_RANGE )
+            {
+                async::parallel_invoke( [this, begin, middle] { build( begin, middle ); },
+                    [this, middle, end] { build( middle + 1, end ); } );
+            }
+            else
+            {
+                build( begin, middle );
+                build( middle + 1, end );
+            }
+        }
+
+        local_index_t widest_axis( index_t begin, index_t end ) const
+        {
+            auto low = nodes_[begin].point;
+            auto high = low;
+            for( auto position = begin + 1; position < end; position++ )
+            {
+                const auto& point = nodes_[position].point;
+                for( local_index_t i = 0; i < dimension; i++ )
+                {
+                    const auto value = point.value( i );
+                    if( value < low.value( i ) )
+                    {
+                        low.set_value( i, value );
+                    }
+                    if( value > high.value( i ) )
+                    {
+                        high.set_value( i, value );
+                    }
+                }
+            }
+            local_index_t axis{ 0 };
+            for( local_index_t i = 1; i < dimension; i++ )
+            {
+                if( high.value( i ) - low.value( i )
+                    > high.value( axis ) - low.value( axis ) )
+                {
+                    axis = i;
+                }
+            }
+            return axis;
         }
 
         /// The two halves of the node [begin, end) on either side of its
@@ -139,9 +288,9 @@ namespace orvane
             index_t end,
             const Point< dimension >& query ) const
         {
-            const auto axis = axis_[middle];
+            const auto& node = nodes_[middle];
             const double offset =
-                query.value( axis ) - points_[order_[middle]].value( axis );
+                query.value( node.axis ) - node.point.value( node.axis );
             if( offset < 0. )
             {
                 return { begin, middle, middle + 1, end, offset };
@@ -149,74 +298,84 @@ namespace orvane
             return { middle + 1, end, begin, middle, offset };
         }
 
+        void search_closest( index_t begin,
+            index_t end,
+            const Point< dimension >& query,
+            Candidate& best ) const
+        {
+            while( begin < end )
+            {
+                const auto middle = begin + ( end - begin ) / 2;
+                const auto& node = nodes_[middle];
+                const Candidate candidate{ distance2( query, node.point ),
+                    node.index };
+                if( candidate < best )
+                {
+                    best = candidate;
+                }
+                if( end - begin == 1 )
+                {
+                    return;
+                }
+                const auto split = split_node( begin, middle, end, query );
+                search_closest( split.near_begin, split.near_end, query, best );
+                // A point exactly |offset| away may still win on its lower
+                // index.
+                if( !( split.offset * split.offset <= best.first ) )
+                {
+                    return;
+                }
+                begin = split.far_begin;
+                end = split.far_end;
+            }
+        }
+
+        template < typename Heap >
         void search_nearest( index_t begin,
             index_t end,
             const Point< dimension >& query,
             index_t nb_neighbors,
-            std::priority_queue< Candidate >& best ) const
+            Heap& best ) const
         {
-            if( begin >= end )
+            while( begin < end )
             {
-                return;
-            }
-            const auto middle = begin + ( end - begin ) / 2;
-            const auto index = order_[middle];
-            const Candidate candidate{ distance2( query, points_[index] ), index };
-            if( best.size() < nb_neighbors )
-            {
-                best.push( candidate );
-            }
-            else if( candidate < best.top() )
-            {
-                best.pop();
-                best.push( candidate );
-            }
-            if( end - begin == 1 )
-            {
-                return;
-            }
-            const auto split = split_node( begin, middle, end, query );
-            search_nearest( split.near_begin, split.near_end, query, nb_neighbors, best );
-            // A point exactly |offset| away may still win on its lower index.
-            if( best.size() < nb_neighbors
-                || split.offset * split.offset <= best.top().first )
-            {
-                search_nearest( split.far_begin, split.far_end, query, nb_neighbors, best );
-            }
-        }
-
-        void search_radius( index_t begin,
-            index_t end,
-            const Point< dimension >& query,
-            double radius2,
-            std::vector< index_t >& result ) const
-        {
-            if( begin >= end )
-            {
-                return;
-            }
-            const auto middle = begin + ( end - begin ) / 2;
-            const auto index = order_[middle];
-            if( distance2( query, points_[index] ) <= radius2 )
-            {
-                result.push_back( index );
-            }
-            if( end - begin == 1 )
-            {
-                return;
-            }
-            const auto split = split_node( begin, middle, end, query );
-            search_radius( split.near_begin, split.near_end, query, radius2, result );
-            if( split.offset * split.offset <= radius2 )
-            {
-                search_radius( split.far_begin, split.far_end, query, radius2, result );
+                const auto middle = begin + ( end - begin ) / 2;
+                const auto& node = nodes_[middle];
+                const Candidate candidate{ distance2( query, node.point ),
+                    node.index };
+                if( best.size() < nb_neighbors )
+                {
+                    best.push_back( candidate );
+                    std::push_heap( best.begin(), best.end() );
+                }
+                else if( candidate < best.front() )
+                {
+                    std::pop_heap( best.begin(), best.end() );
+                    best.back() = candidate;
+                    std::push_heap( best.begin(), best.end() );
+                }
+                if( end - begin == 1 )
+                {
+                    return;
+                }
+                const auto split = split_node( begin, middle, end, query );
+                search_nearest(
+                    split.near_begin, split.near_end, query, nb_neighbors, best );
+                // A point exactly |offset| away may still win on its lower
+                // index.
+                if( best.size() >= nb_neighbors
+                    && !( split.offset * split.offset <= best.front().first ) )
+                {
+                    return;
+                }
+                begin = split.far_begin;
+                end = split.far_end;
             }
         }
 
     private:
         std::vector< Point< dimension > > points_;
-        std::vector< index_t > order_;
-        std::vector< local_index_t > axis_;
+        std::vector< Node > nodes_;
     };
 
     template < index_t dimension >
@@ -251,8 +410,7 @@ namespace orvane
     index_t NNSearch< dimension >::closest_neighbor(
         const Point< dimension >& point ) const
     {
-        const auto result = impl_->neighbors( point, 1 );
-        return result.empty() ? NO_ID : result.front();
+        return impl_->closest_neighbor( point );
     }
 
     template < index_t dimension >
@@ -283,30 +441,62 @@ namespace orvane
         ColocatedInfo info;
         const auto nb = impl_->nb_points();
         info.colocated_mapping.resize( nb, NO_ID );
-        // unique_of[i]: the unique point represented by point i, or NO_ID
-        // when point i is not a representative.
+        if( !( epsilon >= 0. ) )
+        {
+            // No point has a neighbour: every point is its own.
+            info.unique_points.reserve( nb );
+            for( index_t i = 0; i < nb; i++ )
+            {
+                info.colocated_mapping[i] = i;
+                info.unique_points.push_back( impl_->point( i ) );
+            }
+            return info;
+        }
+        const double radius2 = epsilon * epsilon;
+        // First, in parallel: the lowest-index earlier point within epsilon
+        // of each point, whether a representative or not.
+        std::vector< index_t > lowest_earlier( nb, NO_ID );
+        async::parallel_for( 0, nb, [this, radius2, &lowest_earlier]( index_t i ) {
+            auto lowest = NO_ID;
+            impl_->search_radius( 0, impl_->nb_points(), impl_->point( i ),
+                radius2, [i, &lowest]( index_t neighbor ) {
+                    if( neighbor < i && ( lowest == NO_ID || neighbor < lowest ) )
+                    {
+                        lowest = neighbor;
+                    }
+                } );
+            lowest_earlier[i] = lowest;
+        } );
+        // Then in index order. unique_of[i]: the unique point represented by
+        // point i, or NO_ID when point i is not a representative.
         std::vector< index_t > unique_of( nb, NO_ID );
         for( index_t i = 0; i < nb; i++ )
         {
             const auto& point = impl_->point( i );
-            for( const auto neighbor : impl_->radius_neighbors( point, epsilon ) )
+            auto representative = lowest_earlier[i];
+            if( representative != NO_ID && unique_of[representative] == NO_ID )
             {
-                if( neighbor >= i )
-                {
-                    break;
-                }
-                if( unique_of[neighbor] != NO_ID )
-                {
-                    info.colocated_mapping[i] = unique_of[neighbor];
-                    break;
-                }
+                // The lowest earlier neighbour joined another point: look for
+                // the lowest earlier representative among all neighbours.
+                representative = NO_ID;
+                impl_->search_radius( 0, nb, point, radius2,
+                    [i, &unique_of, &representative]( index_t neighbor ) {
+                        if( neighbor < i && unique_of[neighbor] != NO_ID
+                            && ( representative == NO_ID
+                                 || neighbor < representative ) )
+                        {
+                            representative = neighbor;
+                        }
+                    } );
             }
-            if( info.colocated_mapping[i] == NO_ID )
+            if( representative != NO_ID )
             {
-                unique_of[i] = info.nb_unique_points();
-                info.colocated_mapping[i] = unique_of[i];
-                info.unique_points.push_back( point );
+                info.colocated_mapping[i] = unique_of[representative];
+                continue;
             }
+            unique_of[i] = info.nb_unique_points();
+            info.colocated_mapping[i] = unique_of[i];
+            info.unique_points.push_back( point );
         }
         return info;
     }

@@ -10,6 +10,11 @@ namespace orvane
 {
     /// Nearest-neighbour queries on a fixed set of points (a k-d tree).
     /// Queries only read the structure and may run concurrently.
+    ///
+    /// Large sets are built and merged (colocated_index_mapping) on the
+    /// thread pool; the structure and every answer are the same whatever the
+    /// thread count. Points and query points must be finite: a NaN or an
+    /// infinite coordinate throws an OpenOrvaneException.
     template < index_t dimension >
     class NNSearch
     {
@@ -42,12 +47,13 @@ namespace orvane
 
         const Point< dimension >& point( index_t index ) const;
 
-        /// The index of the closest point (the lowest index on ties). The
-        /// set must not be empty.
+        /// The index of the closest point (the lowest index on ties); NO_ID
+        /// when the set is empty. Allocates nothing.
         index_t closest_neighbor( const Point< dimension >& point ) const;
 
         /// At most `nb_neighbors` point indices, nearest first, ties in
-        /// increasing index order.
+        /// increasing index order. Up to 16 neighbours, the only allocation
+        /// is the returned list.
         std::vector< index_t > neighbors(
             const Point< dimension >& point, index_t nb_neighbors ) const;
 

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <set>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <oneapi/tbb/task_arena.h>
+
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/aabb.hpp>
 #include <openorvane/geometry/ray_tracing.hpp>
 
@@ -98,6 +102,43 @@ namespace
         }
     }
 
+    /// The layout by definition: the elements of a node sorted by (centre
+    /// coordinate on the widest axis of their centres, index), the first
+    /// half to the left child.
+    void reference_layout( const std::vector< Box >& boxes,
+        std::vector< index_t >& order,
+        index_t begin,
+        index_t end )
+    {
+        if( end - begin <= 1 )
+        {
+            return;
+        }
+        Box spread;
+        for( auto position = begin; position < end; position++ )
+        {
+            spread.add_point( boxes[order[position]].center() );
+        }
+        const auto diagonal = spread.diagonal();
+        orvane::local_index_t axis{ 0 };
+        for( orvane::local_index_t i = 1; i < 3; i++ )
+        {
+            if( diagonal.value( i ) > diagonal.value( axis ) )
+            {
+                axis = i;
+            }
+        }
+        std::sort( order.begin() + begin, order.begin() + end,
+            [&]( index_t a, index_t b ) {
+                const auto left = boxes[a].center().value( axis );
+                const auto right = boxes[b].center().value( axis );
+                return left != right ? left < right : a < b;
+            } );
+        const auto middle = begin + ( end - begin ) / 2;
+        reference_layout( boxes, order, begin, middle );
+        reference_layout( boxes, order, middle, end );
+    }
+
     std::vector< index_t > positions_of( const orvane::AABBTree3D& tree )
     {
         std::vector< index_t > position( tree.nb_bboxes() );
@@ -118,6 +159,138 @@ TEST( AABBTree, LayoutOnVariousSizes )
         const orvane::AABBTree3D tree{ boxes };
         check_layout( tree, boxes );
     }
+}
+
+TEST( AABBTree, ParallelBuildGivesTheDefinedLayoutOnAnyThreadCount )
+{
+    // Boxes on a coarse lattice: many equal centres, so the index tie-break
+    // decides much of the order; large enough to split over the pool.
+    std::mt19937 random{ 5 };
+    std::uniform_int_distribution< int > cell{ 0, 12 };
+    std::vector< Box > boxes;
+    for( int i = 0; i < 20000; i++ )
+    {
+        const P3 min{ { double( cell( random ) ), double( cell( random ) ),
+            0.5 * cell( random ) } };
+        boxes.push_back( make_box( min, min + V3{ { 1, 1, double( i % 3 ) } } ) );
+    }
+    std::vector< index_t > order( boxes.size() );
+    for( index_t i = 0; i < order.size(); i++ )
+    {
+        order[i] = i;
+    }
+    reference_layout( boxes, order, 0, static_cast< index_t >( order.size() ) );
+
+    const auto build_on = [&boxes]( int nb_threads ) {
+        tbb::task_arena arena{ nb_threads };
+        orvane::AABBTree3D tree;
+        arena.execute( [&] { tree = orvane::AABBTree3D{ boxes }; } );
+        return tree;
+    };
+    const auto serial = build_on( 1 );
+    check_layout( serial, boxes );
+    for( index_t p = 0; p < serial.nb_bboxes(); p++ )
+    {
+        ASSERT_EQ( serial.element_at( p ), order[p] ) << "position " << p;
+    }
+    const auto parallel = build_on( 8 );
+    for( index_t p = 0; p < serial.nb_bboxes(); p++ )
+    {
+        ASSERT_EQ( parallel.element_at( p ), serial.element_at( p ) );
+    }
+    for( index_t node = 1; node < 2 * serial.nb_bboxes(); node++ )
+    {
+        ASSERT_EQ( parallel.node_box( node ).min(), serial.node_box( node ).min() );
+        ASSERT_EQ( parallel.node_box( node ).max(), serial.node_box( node ).max() );
+    }
+}
+
+TEST( AABBTree, NonFiniteBoxesAreRefused )
+{
+    // Boxes never take a NaN coordinate (add_point ignores it), but they do
+    // take infinities.
+    const double inf = std::numeric_limits< double >::infinity();
+    for( const auto bad : { P3{ { inf, 0, 0 } }, P3{ { 0, 0, inf } },
+             P3{ { 0, -inf, 0 } } } )
+    {
+        for( const index_t nb : { 3u, 5000u } )
+        {
+            auto boxes = random_boxes( nb, 3, 1 );
+            boxes[nb - 2] = make_box( P3{}, P3{ { 1, 1, 1 } } );
+            boxes[nb - 2].add_point( bad );
+            EXPECT_THROW( orvane::AABBTree3D{ boxes }, orvane::OpenOrvaneException )
+                << bad.string() << " among " << nb;
+        }
+    }
+}
+
+TEST( AABBTree, ClosestElementMatchesBruteForce )
+{
+    // Elements are points (flat boxes): the exact distance is the distance
+    // to the point. Lattice points give exact ties.
+    std::mt19937 random{ 9 };
+    std::uniform_int_distribution< int > coordinate{ 0, 20 };
+    std::vector< P3 > points;
+    std::vector< Box > boxes;
+    for( int i = 0; i < 700; i++ )
+    {
+        points.push_back( P3{ { double( coordinate( random ) ),
+            double( coordinate( random ) ), double( coordinate( random ) % 4 ) } } );
+        boxes.push_back( make_box( points.back(), points.back() ) );
+    }
+    const orvane::AABBTree3D tree{ boxes };
+    int nb_calls{ 0 };
+    const auto distance = [&points, &nb_calls]( const P3& point, index_t element ) {
+        nb_calls++;
+        return orvane::Vector3D{ point, points[element] }.length();
+    };
+    std::uniform_real_distribution< double > query{ -5, 25 };
+    for( int q = 0; q < 200; q++ )
+    {
+        const P3 point = q % 4 == 0 ? points[q] // on an element
+                                    : P3{ { query( random ), query( random ),
+                                          query( random ) } };
+        double expected = std::numeric_limits< double >::max();
+        for( const auto& p : points )
+        {
+            expected = std::min( expected, orvane::Vector3D{ point, p }.length() );
+        }
+        const auto guess = orvane::detail::closest_leaf_element( tree, point );
+        ASSERT_LT( guess, points.size() );
+        nb_calls = 0;
+        const auto [element, found] = orvane::detail::closest_element(
+            tree, point, distance, guess, distance( point, guess ) );
+        EXPECT_EQ( found, expected ) << point.string();
+        EXPECT_EQ( distance( point, element ), found );
+        // Branch and bound: far fewer exact distances than elements.
+        EXPECT_LT( nb_calls, 200 ) << point.string();
+    }
+    // A guess already at the best distance is kept: only strictly closer
+    // elements replace it.
+    const auto [kept, kept_distance] =
+        orvane::detail::closest_element( tree, P3{}, distance, 12345u, -1. );
+    EXPECT_EQ( kept, 12345u );
+    EXPECT_EQ( kept_distance, -1. );
+    const orvane::AABBTree3D empty;
+    const auto [none, none_distance] = orvane::detail::closest_element(
+        empty, P3{}, distance, orvane::NO_ID, 0. );
+    EXPECT_EQ( none, orvane::NO_ID );
+    EXPECT_EQ( none_distance, 0. );
+}
+
+TEST( AABBTree, ClosestLeafDescendsTowardsTheSmallerBoxDistance )
+{
+    // Left child [0, 1) holds box 0 and right child [1, 2) box 1 (the
+    // split is on x): ties go right.
+    const std::vector< Box > boxes{ make_box( P3{}, P3{ { 1, 1, 1 } } ),
+        make_box( P3{ { 3, 0, 0 } }, P3{ { 4, 1, 1 } } ) };
+    const orvane::AABBTree3D tree{ boxes };
+    ASSERT_EQ( tree.element_at( 0 ), 0u );
+    EXPECT_EQ( orvane::detail::closest_leaf_element( tree, P3{ { 1.9, 0.5, 0.5 } } ), 0u );
+    EXPECT_EQ( orvane::detail::closest_leaf_element( tree, P3{ { 2, 0.5, 0.5 } } ), 1u );
+    EXPECT_EQ( orvane::detail::closest_leaf_element( tree, P3{ { 0.5, 0.5, 0.5 } } ), 0u );
+    const orvane::AABBTree3D single{ std::vector< Box >{ boxes[1] } };
+    EXPECT_EQ( orvane::detail::closest_leaf_element( single, P3{} ), 0u );
 }
 
 TEST( AABBTree, EmptyTreeVisitsNothing )

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
+#include <oneapi/tbb/task_arena.h>
+
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/nn_search.hpp>
 
 namespace
@@ -137,4 +142,129 @@ TEST( NNSearch, NeighborsMatchBruteForceWithTies )
     ASSERT_EQ( first.size(), 1u );
     EXPECT_EQ( first[0], 0u );
     EXPECT_EQ( search.neighbors( P3{}, 1000 ).size(), points.size() );
+}
+
+namespace
+{
+    /// Colocation by its definition, through radius queries: a point joins
+    /// the lowest-index earlier representative within epsilon.
+    std::vector< index_t > reference_colocation(
+        const orvane::NNSearch3D& search, double epsilon )
+    {
+        std::vector< index_t > mapping( search.nb_points(), orvane::NO_ID );
+        std::vector< index_t > unique_of( search.nb_points(), orvane::NO_ID );
+        index_t nb_unique{ 0 };
+        for( index_t i = 0; i < search.nb_points(); i++ )
+        {
+            for( const auto neighbor :
+                search.radius_neighbors( search.point( i ), epsilon ) )
+            {
+                if( neighbor < i && unique_of[neighbor] != orvane::NO_ID )
+                {
+                    mapping[i] = unique_of[neighbor];
+                    break;
+                }
+            }
+            if( mapping[i] == orvane::NO_ID )
+            {
+                unique_of[i] = nb_unique++;
+                mapping[i] = unique_of[i];
+            }
+        }
+        return mapping;
+    }
+} // namespace
+
+TEST( NNSearch, ParallelBuildAndColocationAgreeWithOneThread )
+{
+    // Points on a fine line where each point lies within epsilon of the two
+    // before it (chains whose lowest earlier neighbour joined another
+    // point), plus lattice points with many coincidences and equal
+    // distances. Large enough to build and merge over the pool.
+    const double epsilon = 1e-6;
+    std::mt19937 random{ 31 };
+    std::uniform_int_distribution< int > cell{ 0, 15 };
+    std::vector< P3 > points;
+    for( int i = 0; i < 12000; i++ )
+    {
+        if( i % 3 == 0 )
+        {
+            points.push_back( P3{ { 100 + ( i / 3 ) * 0.45 * epsilon, 0, 0 } } );
+        }
+        else
+        {
+            points.push_back( P3{ { double( cell( random ) ),
+                double( cell( random ) ), double( cell( random ) % 3 ) } } );
+        }
+    }
+    std::shuffle( points.begin(), points.end(), random );
+    struct Answers
+    {
+        std::vector< std::vector< index_t > > neighbors;
+        std::vector< index_t > closest;
+        std::vector< index_t > colocation;
+    };
+    std::vector< P3 > queries;
+    std::uniform_real_distribution< double > coordinate{ -1, 16 };
+    for( int q = 0; q < 100; q++ )
+    {
+        queries.push_back( q % 5 == 0 ? points[q]
+                                      : P3{ { coordinate( random ),
+                                            coordinate( random ), 1 } } );
+    }
+    const auto answers_on = [&]( int nb_threads ) {
+        tbb::task_arena arena{ nb_threads };
+        Answers answers;
+        arena.execute( [&] {
+            const orvane::NNSearch3D search{ points };
+            for( const auto& query : queries )
+            {
+                answers.neighbors.push_back( search.neighbors( query, 12 ) );
+                answers.neighbors.push_back( search.neighbors( query, 40 ) );
+                answers.closest.push_back( search.closest_neighbor( query ) );
+            }
+            answers.colocation =
+                search.colocated_index_mapping( epsilon ).colocated_mapping;
+            if( nb_threads == 1 )
+            {
+                EXPECT_EQ(
+                    answers.colocation, reference_colocation( search, epsilon ) );
+            }
+        } );
+        return answers;
+    };
+    const auto serial = answers_on( 1 );
+    const auto parallel = answers_on( 8 );
+    EXPECT_EQ( serial.neighbors, parallel.neighbors );
+    EXPECT_EQ( serial.closest, parallel.closest );
+    EXPECT_EQ( serial.colocation, parallel.colocation );
+    for( std::size_t q = 0; q < queries.size(); q++ )
+    {
+        EXPECT_EQ( serial.closest[q], serial.neighbors[2 * q].front() );
+    }
+}
+
+TEST( NNSearch, NonFinitePointsAndQueriesAreRefused )
+{
+    const double nan = std::nan( "" );
+    const double inf = std::numeric_limits< double >::infinity();
+    for( const auto bad : { P3{ { nan, 0, 0 } }, P3{ { 0, inf, 0 } },
+             P3{ { 0, 0, -inf } } } )
+    {
+        for( const std::size_t nb : { 4u, 6000u } )
+        {
+            std::vector< P3 > points( nb );
+            for( std::size_t i = 0; i < nb; i++ )
+            {
+                points[i] = P3{ { double( i ), 0, 0 } };
+            }
+            points[nb / 2] = bad;
+            EXPECT_THROW( orvane::NNSearch3D{ points }, orvane::OpenOrvaneException )
+                << bad.string();
+        }
+        const orvane::NNSearch3D search{ std::vector< P3 >{ P3{}, P3{ { 1, 0, 0 } } } };
+        EXPECT_THROW( search.closest_neighbor( bad ), orvane::OpenOrvaneException );
+        EXPECT_THROW( search.neighbors( bad, 2 ), orvane::OpenOrvaneException );
+        EXPECT_THROW( search.radius_neighbors( bad, 1 ), orvane::OpenOrvaneException );
+    }
 }
