@@ -34,9 +34,14 @@ namespace
     class TreeBuilder
     {
     public:
+        using Boxes = std::vector< orvane::BoundingBox< dimension >,
+            orvane::LargeArrayAllocator< orvane::BoundingBox< dimension > > >;
+        using Mapping =
+            std::vector< orvane::index_t, orvane::LargeArrayAllocator< orvane::index_t > >;
+
         TreeBuilder( absl::Span< const orvane::BoundingBox< dimension > > bboxes,
-            std::vector< orvane::BoundingBox< dimension > >& tree,
-            std::vector< orvane::index_t >& mapping )
+            Boxes& tree,
+            Mapping& mapping )
             : bboxes_( bboxes ), tree_( tree )
         {
             const auto nb = static_cast< orvane::index_t >( bboxes.size() );
@@ -181,8 +186,8 @@ namespace
 
     private:
         absl::Span< const orvane::BoundingBox< dimension > > bboxes_;
-        std::vector< orvane::BoundingBox< dimension > >& tree_;
-        std::vector< Item > items_;
+        Boxes& tree_;
+        std::vector< Item, orvane::LargeArrayAllocator< Item > > items_;
     };
 } // namespace
 

@@ -5,6 +5,7 @@
 
 #include <absl/types/span.h>
 
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/bounding_box.hpp>
@@ -275,9 +276,11 @@ namespace orvane
 
     private:
         /// Node boxes indexed by node number (entry 0 unused).
-        std::vector< BoundingBox< dimension > > tree_;
+        std::vector< BoundingBox< dimension >,
+            LargeArrayAllocator< BoundingBox< dimension > > >
+            tree_;
         /// Element index of each leaf position.
-        std::vector< index_t > mapping_;
+        std::vector< index_t, LargeArrayAllocator< index_t > > mapping_;
     };
 
     using AABBTree2D = AABBTree< 2 >;

@@ -9,6 +9,7 @@
 #include <absl/container/inlined_vector.h>
 
 #include <openorvane/basic/async.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/exception.hpp>
 
 namespace
@@ -375,7 +376,7 @@ namespace orvane
 
     private:
         std::vector< Point< dimension > > points_;
-        std::vector< Node > nodes_;
+        std::vector< Node, LargeArrayAllocator< Node > > nodes_;
     };
 
     template < index_t dimension >

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+#if defined( __linux__ )
+#    include <sys/mman.h>
+#endif
+
+namespace orvane
+{
+    /// An allocator for the large arrays of search structures.
+    ///
+    /// Blocks of at least 2 MiB are aligned on 2 MiB and, on Linux, offered
+    /// to the kernel for transparent huge pages: first touching such an
+    /// array then costs a few page faults instead of one per 4 KiB, which
+    /// dominates the build of a tree over millions of elements. Smaller
+    /// blocks come from the ordinary operator new. The hint is advisory: the
+    /// memory behaves the same whether the kernel honours it or not.
+    template < typename T >
+    class LargeArrayAllocator
+    {
+    public:
+        using value_type = T;
+
+        static constexpr std::size_t LARGE_BLOCK = std::size_t{ 1 } << 21;
+
+        LargeArrayAllocator() = default;
+
+        template < typename U >
+        LargeArrayAllocator( const LargeArrayAllocator< U >& ) noexcept
+        {
+        }
+
+        T* allocate( std::size_t nb )
+        {
+            const auto bytes = nb * sizeof( T );
+            if( bytes < LARGE_BLOCK )
+            {
+                return static_cast< T* >( ::operator new( bytes ) );
+            }
+            const auto rounded = rounded_size( bytes );
+            void* block =
+                ::operator new( rounded, std::align_val_t{ LARGE_BLOCK } );
+#if defined( __linux__ ) && defined( MADV_HUGEPAGE )
+            // A refusal only loses the speed-up.
+            static_cast< void >( ::madvise( block, rounded, MADV_HUGEPAGE ) );
+#endif
+            return static_cast< T* >( block );
+        }
+
+        void deallocate( T* block, std::size_t nb ) noexcept
+        {
+            const auto bytes = nb * sizeof( T );
+            if( bytes < LARGE_BLOCK )
+            {
+                ::operator delete( block );
+                return;
+            }
+            ::operator delete( block, std::align_val_t{ LARGE_BLOCK } );
+        }
+
+        template < typename U >
+        bool operator==( const LargeArrayAllocator< U >& ) const noexcept
+        {
+            return true;
+        }
+
+    private:
+        static std::size_t rounded_size( std::size_t bytes )
+        {
+            return ( bytes + LARGE_BLOCK - 1 ) / LARGE_BLOCK * LARGE_BLOCK;
+        }
+    };
+} // namespace orvane
