@@ -5,6 +5,7 @@
 
 #include <absl/types/span.h>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
@@ -53,14 +54,23 @@ namespace orvane
         /// tree.
         const BoundingBox< dimension >& bounding_box() const;
 
+        /// node_box and element_at check their index in Debug and sanitizer
+        /// builds only (openorvane/basic/assert.hpp): Release reads out of
+        /// range on a bad index.
         const BoundingBox< dimension >& node_box( index_t node ) const
         {
+            ORVANE_ASSERT( node >= ROOT && node < tree_.size(),
+                "[AABBTree::node_box] Node ", node, " out of range (",
+                tree_.size(), " node slots)" );
             return tree_[node];
         }
 
         /// The element index of the leaf position.
         index_t element_at( index_t position ) const
         {
+            ORVANE_ASSERT( position < mapping_.size(),
+                "[AABBTree::element_at] Position ", position,
+                " out of range (", mapping_.size(), " boxes)" );
             return mapping_[position];
         }
 

@@ -8,6 +8,7 @@
 
 #include <absl/container/inlined_vector.h>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/async.hpp>
 #include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/exception.hpp>
@@ -110,6 +111,8 @@ namespace orvane
 
         const Point< dimension >& point( index_t index ) const
         {
+            ORVANE_ASSERT( index < points_.size(), "[NNSearch::point] Point ",
+                index, " out of range (", points_.size(), " points)" );
             return points_[index];
         }
 

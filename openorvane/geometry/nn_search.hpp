@@ -45,6 +45,9 @@ namespace orvane
 
         index_t nb_points() const;
 
+        /// point and neighbors( index, k ) check the index in Debug and
+        /// sanitizer builds only (openorvane/basic/assert.hpp): Release reads
+        /// out of range on a bad index.
         const Point< dimension >& point( index_t index ) const;
 
         /// The index of the closest point (the lowest index on ties); NO_ID

@@ -11,6 +11,7 @@
 
 #include <oneapi/tbb/task_arena.h>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/aabb.hpp>
 #include <openorvane/geometry/ray_tracing.hpp>
@@ -586,4 +587,23 @@ TEST( RayTracing3D, ClosestPolygonThroughTheTree )
     tracing( 0 );
     ASSERT_TRUE( tracing.closest_polygon() );
     EXPECT_EQ( tracing.closest_polygon()->polygon, 1u );
+}
+
+TEST( AABBTree, LayoutAccessorsCheckTheirIndexInCheckedBuilds )
+{
+    if constexpr( !orvane::debug_checks_enabled )
+    {
+        GTEST_SKIP() << "index checks of read accessors are off in this build";
+    }
+    const auto boxes = grid_boxes( 3 );
+    const orvane::AABBTree3D tree{ boxes };
+    EXPECT_THROW( tree.element_at( 9 ), orvane::OpenOrvaneException );
+    EXPECT_THROW( tree.element_at( orvane::NO_ID ), orvane::OpenOrvaneException );
+    EXPECT_THROW( tree.node_box( 0 ), orvane::OpenOrvaneException );
+    EXPECT_THROW( tree.node_box( 1000 ), orvane::OpenOrvaneException );
+    EXPECT_NO_THROW( tree.element_at( 8 ) );
+    EXPECT_NO_THROW( tree.node_box( orvane::AABBTree3D::ROOT ) );
+    const orvane::AABBTree3D empty;
+    EXPECT_THROW( empty.element_at( 0 ), orvane::OpenOrvaneException );
+    EXPECT_THROW( empty.node_box( orvane::AABBTree3D::ROOT ), orvane::OpenOrvaneException );
 }

@@ -8,6 +8,7 @@
 
 #include <oneapi/tbb/task_arena.h>
 
+#include <openorvane/basic/assert.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/nn_search.hpp>
 
@@ -267,4 +268,17 @@ TEST( NNSearch, NonFinitePointsAndQueriesAreRefused )
         EXPECT_THROW( search.neighbors( bad, 2 ), orvane::OpenOrvaneException );
         EXPECT_THROW( search.radius_neighbors( bad, 1 ), orvane::OpenOrvaneException );
     }
+}
+
+TEST( NNSearch, IndexedAccessorsCheckTheirIndexInCheckedBuilds )
+{
+    if constexpr( !orvane::debug_checks_enabled )
+    {
+        GTEST_SKIP() << "index checks of read accessors are off in this build";
+    }
+    const orvane::NNSearch3D search{ std::vector< P3 >{ P3{}, P3{ { 1, 0, 0 } } } };
+    EXPECT_THROW( search.point( 2 ), orvane::OpenOrvaneException );
+    EXPECT_THROW( search.point( orvane::NO_ID ), orvane::OpenOrvaneException );
+    EXPECT_THROW( search.neighbors( index_t{ 2 }, 1 ), orvane::OpenOrvaneException );
+    EXPECT_EQ( search.neighbors( index_t{ 1 }, 1 ), std::vector< index_t >{ 1 } );
 }
