@@ -58,14 +58,22 @@ namespace
                                                          - u.value( 2 ) * v.value( 1 ) ),
             std::fabs( u.value( 2 ) * v.value( 0 ) - u.value( 0 ) * v.value( 2 ) ),
             std::fabs( u.value( 0 ) * v.value( 1 ) - u.value( 1 ) * v.value( 0 ) ) };
-        std::array< local_index_t, 3 > axes{ 0, 1, 2 };
-        std::stable_sort( axes.begin(), axes.end(),
-            [&normal]( local_index_t lhs, local_index_t rhs ) {
-                return normal[lhs] > normal[rhs];
-            } );
-        for( const auto axis : axes )
+        local_index_t first{ 0 };
+        if( normal[1] > normal[first] )
         {
-            if( orient2( a, b, c, axis ) != 0 )
+            first = 1;
+        }
+        if( normal[2] > normal[first] )
+        {
+            first = 2;
+        }
+        if( orient2( a, b, c, first ) != 0 )
+        {
+            return first;
+        }
+        for( const local_index_t axis : { 0, 1, 2 } )
+        {
+            if( axis != first && orient2( a, b, c, axis ) != 0 )
             {
                 return axis;
             }
@@ -372,30 +380,33 @@ namespace
     /// Closed triangles without common vertex: any common point.
     bool triangles_meet( const Points& t0, const Points& t1 )
     {
+        // Sides of each triangle's vertices to the other's plane (all zero
+        // for a flat triangle): one strict side for all three rules out a
+        // contact.
+        std::array< int, 3 > sides0;
+        std::array< int, 3 > sides1;
+        for( const local_index_t v : { 0, 1, 2 } )
+        {
+            sides1[v] = orient3( *t0[0], *t0[1], *t0[2], *t1[v] );
+        }
+        if( sides1[0] * sides1[1] > 0 && sides1[1] * sides1[2] > 0 )
+        {
+            return false;
+        }
+        for( const local_index_t v : { 0, 1, 2 } )
+        {
+            sides0[v] = orient3( *t1[0], *t1[1], *t1[2], *t0[v] );
+        }
+        if( sides0[0] * sides0[1] > 0 && sides0[1] * sides0[2] > 0 )
+        {
+            return false;
+        }
         const auto axis0 = projection_axis( t0 );
         const auto axis1 = projection_axis( t1 );
         if( axis0 && axis1 )
         {
             const ProperTriangle p0{ t0, *axis0 };
             const ProperTriangle p1{ t1, *axis1 };
-            std::array< int, 3 > sides1;
-            for( const local_index_t v : { 0, 1, 2 } )
-            {
-                sides1[v] = p0.side( p1[v] );
-            }
-            if( sides1[0] * sides1[1] > 0 && sides1[1] * sides1[2] > 0 )
-            {
-                return false;
-            }
-            std::array< int, 3 > sides0;
-            for( const local_index_t v : { 0, 1, 2 } )
-            {
-                sides0[v] = p1.side( p0[v] );
-            }
-            if( sides0[0] * sides0[1] > 0 && sides0[1] * sides0[2] > 0 )
-            {
-                return false;
-            }
             for( const local_index_t e : { 0, 1, 2 } )
             {
                 const auto f = static_cast< local_index_t >( ( e + 1 ) % 3 );
@@ -433,24 +444,13 @@ namespace
         const auto& a1 = *t1[( v1 + 1 ) % 3];
         const auto& b1 = *t1[( v1 + 2 ) % 3];
         // A triangle whose other vertices lie strictly on one side of the
-        // other's plane only reaches that plane at the common vertex.
-        if( projection_axis( t1 ) )
+        // other's plane only reaches that plane at the common vertex. (Every
+        // sign is zero for a flat triangle, which is never rejected here.)
+        if( orient3( *t1[0], *t1[1], *t1[2], a0 ) * orient3( *t1[0], *t1[1], *t1[2], b0 ) > 0
+            || orient3( *t0[0], *t0[1], *t0[2], a1 ) * orient3( *t0[0], *t0[1], *t0[2], b1 )
+                   > 0 )
         {
-            if( orient3( *t1[0], *t1[1], *t1[2], a0 )
-                    * orient3( *t1[0], *t1[1], *t1[2], b0 )
-                > 0 )
-            {
-                return false;
-            }
-        }
-        if( projection_axis( t0 ) )
-        {
-            if( orient3( *t0[0], *t0[1], *t0[2], a1 )
-                    * orient3( *t0[0], *t0[1], *t0[2], b1 )
-                > 0 )
-            {
-                return false;
-            }
+            return false;
         }
         if( enters_triangle( v, a0, a1, b1 ) || enters_triangle( v, b0, a1, b1 )
             || enters_triangle( v, a1, a0, b0 ) || enters_triangle( v, b1, a0, b0 ) )
@@ -471,16 +471,18 @@ namespace
         const Point< 3 >& a,
         const Point< 3 >& b )
     {
+        // Out of one plane, both triangles are proper and meet along the
+        // edge only.
+        if( orient3( u, w, a, b ) != 0 )
+        {
+            return false;
+        }
         const auto axis_a = projection_axis( u, w, a );
         const auto axis_b = projection_axis( u, w, b );
         if( axis_a && axis_b )
         {
-            // Two proper triangles only meet off the edge when they lie in
-            // one plane on the same side of the edge (a fold).
-            if( orient3( u, w, a, b ) != 0 )
-            {
-                return false;
-            }
+            // Two proper triangles of one plane meet off the edge when they
+            // lie on the same side of it (a fold).
             return orient2( u, w, a, *axis_a ) * orient2( u, w, b, *axis_a ) > 0;
         }
         if( axis_a || axis_b )
