@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include <absl/container/inlined_vector.h>
+
 namespace
 {
     using orvane::test::IntegerPoint;
@@ -177,26 +179,38 @@ namespace
         return normalized( x, denominator );
     }
 
-    using Element = std::vector< IntegerPoint >;
+    /// A segment (two points) or a triangle (three points).
+    struct Element
+    {
+        std::array< IntegerPoint, 3 > points;
+        std::size_t size;
+
+        const IntegerPoint& operator[]( std::size_t i ) const
+        {
+            return points[i];
+        }
+    };
+
+    using Candidates = absl::InlinedVector< Rational, 24 >;
 
     /// The candidate corners of the common set of two elements, each a
     /// segment (two points) or a triangle (three points).
-    std::vector< Rational > candidate_corners( const Element& element0, const Element& element1 )
+    Candidates candidate_corners( const Element& element0, const Element& element1 )
     {
-        std::vector< Rational > candidates;
+        Candidates candidates;
         const auto edges = []( const Element& element ) {
-            std::vector< std::array< IntegerPoint, 2 > > result;
-            for( std::size_t e = 0; e < element.size(); e++ )
+            absl::InlinedVector< std::array< IntegerPoint, 2 >, 3 > result;
+            for( std::size_t e = 0; e < element.size; e++ )
             {
-                result.push_back( { element[e], element[( e + 1 ) % element.size()] } );
+                result.push_back( { element[e], element[( e + 1 ) % element.size] } );
             }
             return result;
         };
         for( const auto* element : { &element0, &element1 } )
         {
-            for( const auto& point : *element )
+            for( std::size_t v = 0; v < element->size; v++ )
             {
-                candidates.push_back( exact( point ) );
+                candidates.push_back( exact( ( *element )[v] ) );
             }
         }
         for( const auto& e0 : edges( element0 ) )
@@ -210,7 +224,7 @@ namespace
             }
         }
         const auto add_plane_crossings = [&]( const Element& from, const Element& to ) {
-            if( to.size() != 3 )
+            if( to.size != 3 )
             {
                 return;
             }
@@ -229,7 +243,7 @@ namespace
 
     bool in_element( const Rational& p, const Element& element )
     {
-        if( element.size() == 2 )
+        if( element.size == 2 )
         {
             return on_segment( p, element[0], element[1] );
         }
@@ -262,8 +276,8 @@ namespace orvane::test
         {
             return false;
         }
-        const Element element0{ triangle0.begin(), triangle0.end() };
-        const Element element1{ triangle1.begin(), triangle1.end() };
+        const Element element0{ triangle0, 3 };
+        const Element element1{ triangle1, 3 };
         for( const auto& corner : candidate_corners( element0, element1 ) )
         {
             if( !in_element( corner, element0 ) || !in_element( corner, element1 ) )
@@ -285,10 +299,10 @@ namespace orvane::test
         const IntegerPoint& end,
         const std::array< IntegerPoint, 3 >& triangle )
     {
-        const Element segment{ start, end };
-        const Element element{ triangle.begin(), triangle.end() };
+        const Element segment{ { start, end, end }, 2 };
+        const Element element{ triangle, 3 };
         std::vector< Rational > excluded;
-        for( const auto& point : segment )
+        for( const auto& point : { start, end } )
         {
             if( std::find( triangle.begin(), triangle.end(), point ) != triangle.end() )
             {
@@ -298,7 +312,7 @@ namespace orvane::test
         // The common set is a segment or a point: two distinct corners mean
         // a common piece of positive length, which holds points other than
         // the excluded ends.
-        std::vector< Rational > common;
+        Candidates common;
         for( const auto& corner : candidate_corners( segment, element ) )
         {
             if( in_element( corner, segment ) && in_element( corner, element ) )

@@ -243,7 +243,7 @@ namespace
                                       + 100 * family.planar + nb_shared;
                 IntegerPoints generator{ seed, family.range, family.planar };
                 std::size_t nb_intersecting{ 0 };
-                constexpr int NB_PAIRS = 3000;
+                constexpr int NB_PAIRS = 1000;
                 for( int pair = 0; pair < NB_PAIRS; pair++ )
                 {
                     // Vertices 0..2 make the first triangle; the second
@@ -304,7 +304,7 @@ namespace
                 const unsigned seed = 7000 + 10 * static_cast< unsigned >( range ) + planar;
                 IntegerPoints generator{ seed, range, planar };
                 std::uniform_int_distribution< int > share( 0, 3 );
-                for( int pair = 0; pair < 3000; pair++ )
+                for( int pair = 0; pair < 1500; pair++ )
                 {
                     const std::array< IntegerPoint, 3 > triangle{ generator.next(),
                         generator.next(), generator.next() };
