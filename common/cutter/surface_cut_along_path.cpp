@@ -161,7 +161,8 @@ namespace orvane
 
     template < index_t dimension >
     SurfaceCutPathException< dimension >::SurfaceCutPathException()
-        : OpenOrvaneException{ "Invalid operation in cut_along_path on surface" }
+        : OpenOrvaneException{ no_stack,
+            "Invalid operation in cut_along_path on surface" }
     {
     }
 

@@ -76,8 +76,9 @@ namespace orvane
     class SurfaceCutPathException : public OpenOrvaneException
     {
     public:
-        /// The message "Invalid operation in cut_along_path on surface" with
-        /// empty fields.
+        /// The fixed message "Invalid operation in cut_along_path on surface"
+        /// with empty fields. Like every fixed-message exception it records
+        /// no stack: the cutter builds one per cut as its work state.
         SurfaceCutPathException();
         SurfaceCutPathException( const SurfaceCutPathException& ) = default;
         SurfaceCutPathException& operator=(
