@@ -87,7 +87,15 @@ namespace orvane
                     nb_line_edges += line->nb_edges();
                 }
                 elements_.lines.reserve( nb_line_edges );
-                elements_.surfaces.reserve( merged_->nb_polygons() );
+                std::size_t nb_surface_vertices{ 0 };
+                std::size_t nb_surface_polygons{ 0 };
+                for( const auto* surface : surfaces_ )
+                {
+                    nb_surface_vertices += surface->nb_vertices();
+                    nb_surface_polygons += surface->nb_polygons();
+                }
+                elements_.surfaces.reserve( nb_surface_polygons );
+                vertices_.surfaces.reserve( nb_surface_vertices );
             }
 
             void identify_vertices()
@@ -163,7 +171,10 @@ namespace orvane
                     return pieces[0] != pieces[1];
                 }
                 const auto unique = owner_.wireframe_unique_vertex( wireframe_vertex );
-                if( vertices_.surfaces.has_mapping_output( { merged_->id(), unique } ) )
+                // The unique vertices of the merged vertices come first, so
+                // an input surface vertex lies at `unique` exactly when it
+                // numbers a merged vertex.
+                if( unique < merged_->nb_vertices() && !merger_.vertex_origins( unique ).empty() )
                 {
                     return true;
                 }
@@ -271,26 +282,10 @@ namespace orvane
 
             void record_first_vertex_entries( const std::vector< index_t >& unique_of )
             {
-                const auto& merged_id = merged_->id();
-                for( index_t m = 0; m < surfaces_.size(); m++ )
-                {
-                    const auto& surface = *surfaces_[m];
-                    for( index_t v = 0; v < surface.nb_vertices(); v++ )
-                    {
-                        vertices_.surfaces.map( { surface.id(), v },
-                            { merged_id, vertex_table_[merger_.vertex_in_merged( m, v )] } );
-                    }
-                    for( index_t p = 0; p < surface.nb_polygons(); p++ )
-                    {
-                        // A polygon that the merge dropped (it had two
-                        // vertices at one place) has no place in the model.
-                        const auto merged = merger_.polygon_in_merged( m, p );
-                        if( merged != NO_ID )
-                        {
-                            elements_.surfaces.map( { surface.id(), p }, { merged_id, merged } );
-                        }
-                    }
-                }
+                // The surface vertices and polygons need no intermediate
+                // entry: the vertex table and the merger give their place
+                // until the surfaces exist, and their final entries are
+                // written then.
                 index_t offset = merged_->nb_vertices();
                 for( const auto* corner : corners_ )
                 {
@@ -558,22 +553,20 @@ namespace orvane
                 }
             }
 
+            /// Maps every input surface vertex to the surface vertices at
+            /// its unique vertex. The polygons were mapped as the surface
+            /// meshes were made.
             void complete_surface_mappings()
             {
-                for( const auto* surface : surfaces_ )
+                for( index_t m = 0; m < surfaces_.size(); m++ )
                 {
-                    for( index_t v = 0; v < surface->nb_vertices(); v++ )
+                    const auto& surface = *surfaces_[m];
+                    for( index_t v = 0; v < surface.nb_vertices(); v++ )
                     {
-                        const MeshElement input{ surface->id(), v };
-                        const auto unique =
-                            intermediate_target( vertices_.surfaces, input, "Vertex" );
-                        vertices_.surfaces.erase_in( input );
-                        map_to_component_vertices( vertices_.surfaces, input, unique, SURFACE );
+                        const auto unique = vertex_table_[merger_.vertex_in_merged( m, v )];
+                        map_to_component_vertices(
+                            vertices_.surfaces, { surface.id(), v }, unique, SURFACE );
                     }
-                }
-                for( index_t p = 0; p < merged_->nb_polygons(); p++ )
-                {
-                    elements_.surfaces.erase_out( { merged_->id(), p } );
                 }
             }
 

@@ -565,3 +565,31 @@ namespace orvane
         expect_mappings_in_place( model, mappings, inputs );
     }
 } // namespace orvane
+
+namespace orvane
+{
+    TEST_F( BuildBRepFromMeshes, NonManifoldAndFlatSurfacesStillGiveValidModels )
+    {
+        // Two fans meeting at one vertex of one mesh (non-manifold vertex
+        // 0), and a mesh whose triangles are all flat.
+        Inputs bowtie;
+        bowtie.surfaces.push_back( test::TriangleSoup{
+            { p( 0, 0 ), p( 1, 0 ), p( 1, 1 ), p( -1, 0 ), p( -1, -1 ) },
+            { { 0, 1, 2 }, { 0, 3, 4 } } }
+                                       .mesh() );
+        const auto [model, mappings] = bowtie.build();
+        EXPECT_EQ( counts( model ), ( Counts{ 1, 2, 2, 0 } ) );
+        EXPECT_TRUE( test::is_valid_brep( model ) );
+        expect_mappings_in_place( model, mappings, bowtie );
+
+        Inputs flat;
+        flat.surfaces.push_back( test::TriangleSoup{
+            { p( 0, 0 ), p( 1, 0 ), p( 2, 0 ), p( 3, 0 ) }, { { 0, 1, 2 }, { 0, 2, 3 } } }
+                                     .mesh() );
+        // Without any normal the surface closes no volume; its triangles
+        // stay as flat as they came.
+        const auto [flat_model, flat_mappings] = flat.build();
+        EXPECT_EQ( counts( flat_model ), ( Counts{ 0, 1, 1, 0 } ) );
+        EXPECT_TRUE( test::is_valid_brep( flat_model, { .check_meshes = false } ) );
+    }
+} // namespace orvane
