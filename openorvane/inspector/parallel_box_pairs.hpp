@@ -7,6 +7,7 @@
 #include <openorvane/basic/async.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/aabb.hpp>
+#include <openorvane/geometry/bounding_box.hpp>
 
 // Pair searches over box trees that run on the thread pool: the top of the
 // traversal is unrolled into independent node pairs, which the pool then
@@ -113,7 +114,24 @@ namespace orvane::internal
             {
                 return false;
             }
-            return tree0_.node_box( range0.node ).intersects( tree1_.node_box( range1.node ) );
+            return boxes_meet(
+                tree0_.node_box( range0.node ), tree1_.node_box( range1.node ) );
+        }
+
+        /// The closed-box test of BoundingBox::intersects (touching boxes
+        /// meet, an empty box meets nothing), inlined in the hot loop.
+        static bool boxes_meet(
+            const BoundingBox< dimension >& box0, const BoundingBox< dimension >& box1 )
+        {
+            for( local_index_t i = 0; i < dimension; i++ )
+            {
+                if( box0.max().value( i ) < box1.min().value( i )
+                    || box1.max().value( i ) < box0.min().value( i ) )
+                {
+                    return false;
+                }
+            }
+            return true;
         }
 
         void unroll( const Range& range0,
