@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <oneapi/tbb/global_control.h>
 
+#include <openorvane/basic/async.hpp>
 #include <openorvane/basic/logger.hpp>
 #include <openorvane/inspector/contact_predicates.hpp>
 #include <openorvane/inspector/inspector_library.hpp>
@@ -289,6 +290,17 @@ namespace
         for( const auto& result : concurrent )
         {
             EXPECT_EQ( result, single );
+        }
+        // From pool tasks, as the callers run it beside other searches.
+        std::vector< orvane::async::Task< Pairs > > tasks;
+        for( int t = 0; t < 3; t++ )
+        {
+            tasks.push_back(
+                orvane::async::spawn( [&finder] { return finder.intersecting_elements(); } ) );
+        }
+        for( auto& task : tasks )
+        {
+            EXPECT_EQ( task.get(), single );
         }
     }
 
