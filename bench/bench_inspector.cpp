@@ -62,7 +62,7 @@ namespace
         clear_refs << "5";
     }
 
-    const TriangulatedSurface< 3 >& folded_surface()
+    const TriangulatedSurface< 3 >& crossed_surface()
     {
         static const auto surface = [] {
             OpenOrvaneInspectorLibrary::initialize();
@@ -99,7 +99,7 @@ namespace
 
     void self_intersections( benchmark::State& state )
     {
-        const auto& surface = folded_surface();
+        const auto& surface = crossed_surface();
         const tbb::global_control threads{ tbb::global_control::max_allowed_parallelism,
             static_cast< std::size_t >( state.range( 0 ) ) };
         double nb_pairs{ 0 };
@@ -132,7 +132,7 @@ namespace
 
     void construction_only( benchmark::State& state )
     {
-        const auto& surface = folded_surface();
+        const auto& surface = crossed_surface();
         const tbb::global_control threads{ tbb::global_control::max_allowed_parallelism,
             static_cast< std::size_t >( state.range( 0 ) ) };
         for( auto _ : state )
@@ -150,7 +150,7 @@ namespace
 
     void search_only( benchmark::State& state )
     {
-        const auto& surface = folded_surface();
+        const auto& surface = crossed_surface();
         const tbb::global_control threads{ tbb::global_control::max_allowed_parallelism,
             static_cast< std::size_t >( state.range( 0 ) ) };
         const TriangulatedSurfaceIntersections< 3 > inspector{ surface };
