@@ -281,7 +281,8 @@ namespace
     // collapsed onto vertex 2's point, and the cut vertex names the
     // surviving vertex with vertex 2 as its source. With a vertex cut on 2
     // before the edge cut (along the border edge 2 -> 3), both cuts end on
-    // the surviving vertex and the path keeps it once.
+    // the surviving vertex and the path keeps it once; a path that goes on
+    // to 3 and comes back along the same border edge loses that loop.
     template < index_t dimension >
     void expect_short_edges_collapsed()
     {
@@ -292,11 +293,16 @@ namespace
             std::vector< index_t > vertices;
             PolygonEdge edge;
             Point< dimension > point;
+            /// A vertex that the path visits between two cuts that end on
+            /// the surviving vertex, or NO_ID.
+            index_t loop;
         } cases[]{
             { "across the diagonal", { 1, NO_ID, 3 }, { 0, 2 },
-                test::planar_point< dimension >( near_two, near_two ) },
+                test::planar_point< dimension >( near_two, near_two ), NO_ID },
             { "along the border after vertex 2", { 1, 2, NO_ID, 3 }, { 1, 1 },
-                test::planar_point< dimension >( 1. - 1e-7, 1. ) },
+                test::planar_point< dimension >( 1. - 1e-7, 1. ), NO_ID },
+            { "back along the border from 3", { 1, 2, 3, NO_ID, 0 }, { 1, 1 },
+                test::planar_point< dimension >( 1. - 1e-7, 1. ), 3 },
         };
         for( const auto& test_case : cases )
         {
@@ -317,7 +323,8 @@ namespace
             }
             const auto context = ::testing::Message()
                                  << dimension << "-D, " << test_case.name;
-            const auto result = square.cut( 1, 3, cuts );
+            const auto end = test_case.vertices.back();
+            const auto result = square.cut( 1, end, cuts );
             ASSERT_EQ( result.cut_vertices.size(), 3u ) << context;
             const auto& kept = result.cut_vertices[1];
             EXPECT_EQ( kept.source_vertices, Sources{ 2 } ) << context;
@@ -328,10 +335,22 @@ namespace
                 << context;
             EXPECT_TRUE( test::is_valid_surface( square.mesh() ) ) << context;
             // The cut goes through the corner 2, off the segment from 1 to 3.
-            auto expectation = square.expectation( 1, 3 );
-            expectation.tolerance = 1.;
+            auto expectation = square.expectation( 1, end );
+            expectation.tolerance = 2.;
             EXPECT_TRUE( test::is_cut_path_chain( square.mesh(), result, expectation ) )
                 << context;
+            if( test_case.loop != NO_ID )
+            {
+                // The edges of the loop left the path.
+                const auto loop_edge = square.mesh().polygon_edge_from_vertices(
+                    kept.vertex, test_case.loop );
+                ASSERT_TRUE( loop_edge.has_value() ) << context;
+                EXPECT_TRUE( std::any_of( result.created_edges.begin(),
+                    result.created_edges.end(), [&loop_edge]( const SurfaceCutEdge& edge ) {
+                        return edge.edge == loop_edge.value();
+                    } ) )
+                    << context;
+            }
             for( const auto& origin : result.polygons )
             {
                 for( const local_index_t edge : { 0, 1, 2 } )
