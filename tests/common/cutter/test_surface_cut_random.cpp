@@ -85,8 +85,8 @@ namespace
     {
         std::mt19937 random{ seed };
         RandomCutCounts counts;
-        constexpr index_t NB_ROUNDS = 8;
-        constexpr index_t NB_CUTS = 20;
+        constexpr index_t NB_ROUNDS = 6;
+        constexpr index_t NB_CUTS = 16;
         const index_t nb_grid_vertices = ( GRID_SIZE + 1 ) * ( GRID_SIZE + 1 );
         std::uniform_int_distribution< index_t > pick{ 0, nb_grid_vertices - 1 };
         for( index_t round = 0; round < NB_ROUNDS; round++ )
@@ -170,32 +170,37 @@ namespace
         return counts;
     }
 
-    TEST( SurfaceCutAlongPathRandom, straight_cuts_across_grids_keep_the_surface_valid )
+    /// Refusals are rare: most cuts must have been checked whole.
+    void expect_mostly_complete( const RandomCutCounts& counts )
     {
-        const struct
-        {
-            const char* name;
-            RandomCutCounts ( *run )( unsigned, bool, bool );
-            bool jitter;
-            bool pull;
-            unsigned seed;
-        } cases[]{
-            { "2-D grid", &cut_at_random< 2 >, false, false, 11 },
-            { "2-D jittered grid", &cut_at_random< 2 >, true, false, 23 },
-            { "3-D wavy grid", &cut_at_random< 3 >, false, false, 37 },
-            { "2-D jittered grid, cuts near edge ends", &cut_at_random< 2 >, true,
-                true, 41 },
-            { "3-D wavy grid, cuts near edge ends", &cut_at_random< 3 >, false,
-                true, 53 },
-        };
-        for( const auto& test_case : cases )
-        {
-            const auto counts =
-                test_case.run( test_case.seed, test_case.jitter, test_case.pull );
-            // Refusals are rare: most cuts must have been checked whole.
-            EXPECT_GT( counts.cut, 4 * counts.refused )
-                << test_case.name << ": " << counts.cut << " cuts, "
-                << counts.refused << " refused";
-        }
+        EXPECT_GT( counts.cut, 4 * counts.refused )
+            << counts.cut << " cuts, " << counts.refused << " refused";
+    }
+
+    TEST( SurfaceCutAlongPathRandom, straight_cuts_across_a_2d_grid )
+    {
+        expect_mostly_complete( cut_at_random< 2 >( 11, false, false ) );
+    }
+
+    TEST( SurfaceCutAlongPathRandom, straight_cuts_across_a_jittered_2d_grid )
+    {
+        expect_mostly_complete( cut_at_random< 2 >( 23, true, false ) );
+    }
+
+    TEST( SurfaceCutAlongPathRandom, straight_cuts_across_a_wavy_3d_grid )
+    {
+        expect_mostly_complete( cut_at_random< 3 >( 37, false, false ) );
+    }
+
+    // Cut points pulled next to edge ends make short edges that the cutter
+    // collapses; in 2-D some splits are refused as flat.
+    TEST( SurfaceCutAlongPathRandom, cuts_near_edge_ends_of_a_jittered_2d_grid )
+    {
+        expect_mostly_complete( cut_at_random< 2 >( 41, true, true ) );
+    }
+
+    TEST( SurfaceCutAlongPathRandom, cuts_near_edge_ends_of_a_wavy_3d_grid )
+    {
+        expect_mostly_complete( cut_at_random< 3 >( 53, false, true ) );
     }
 } // namespace
