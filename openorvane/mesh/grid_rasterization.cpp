@@ -222,7 +222,20 @@ namespace
         const auto area = detail::orient2d( p[0], p[1], p[2] );
         const auto box = triangle.bounding_box();
         const auto ny = range[1][1] - range[1][0] + 1;
-        for( auto k = range[2][0]; k <= range[2][1]; k++ )
+        // Only the columns whose cells meet the triangle's box can have their
+        // centre in it.
+        const auto rows = grid.cell_range( 1, box.min().value( 1 ), box.max().value( 1 ) );
+        const auto layers =
+            grid.cell_range( 2, box.min().value( 2 ), box.max().value( 2 ) );
+        if( !rows || !layers )
+        {
+            return;
+        }
+        const auto first_j = std::max( range[1][0], ( *rows )[0] );
+        const auto last_j = std::min( range[1][1], ( *rows )[1] );
+        const auto first_k = std::max( range[2][0], ( *layers )[0] );
+        const auto last_k = std::min( range[2][1], ( *layers )[1] );
+        for( auto k = first_k; k <= last_k; k++ )
         {
             const auto zc = ( grid.cell_coordinate( 2, k )
                                 + grid.cell_coordinate( 2, k + 1 ) )
@@ -231,7 +244,7 @@ namespace
             {
                 continue;
             }
-            for( auto j = range[1][0]; j <= range[1][1]; j++ )
+            for( auto j = first_j; j <= last_j; j++ )
             {
                 const auto yc = ( grid.cell_coordinate( 1, j )
                                     + grid.cell_coordinate( 1, j + 1 ) )
