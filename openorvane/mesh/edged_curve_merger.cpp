@@ -35,12 +35,13 @@ namespace orvane
                 }
                 vertex_offsets_ = merge_offsets( nb_vertices, "vertices" );
                 edge_offsets_ = merge_offsets( nb_edges, "edges" );
-                std::vector< Point< 3 > > points( vertex_offsets_.back() );
-                for( index_t m = 0; m < curves.size(); m++ )
+                std::vector< Point< 3 > > points;
+                points.reserve( vertex_offsets_.back() );
+                for( const auto* curve : curves )
                 {
-                    for( index_t v = 0; v < curves[m]->nb_vertices(); v++ )
+                    for( index_t v = 0; v < curve->nb_vertices(); v++ )
                     {
-                        points[vertex_offsets_[m] + v] = curves[m]->point( v );
+                        points.push_back( curve->point( v ) );
                     }
                 }
                 auto merged = merge_points(
@@ -56,9 +57,13 @@ namespace orvane
             {
                 auto curve = EdgedCurve< dimension >::create();
                 auto builder = EdgedCurveBuilder< dimension >::create( *curve );
-                for( const auto& point : merged_points_ )
+                if( !merged_points_.empty() )
                 {
-                    builder->create_point( point );
+                    builder->create_vertices( nb_merged_vertices() );
+                    for( index_t v = 0; v < nb_merged_vertices(); v++ )
+                    {
+                        builder->set_point( v, merged_points_[v] );
+                    }
                 }
                 for( const auto& edge : edges_ )
                 {

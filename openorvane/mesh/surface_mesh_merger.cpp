@@ -71,9 +71,14 @@ namespace orvane
                 auto surface = TriangulatedSurface< dimension >::create();
                 auto builder = TriangulatedSurfaceBuilder< dimension >::create(
                     *surface );
-                for( const auto& point : merged_points_ )
+                if( !merged_points_.empty() )
                 {
-                    builder->create_point( point );
+                    // One resize for all vertices rather than one per vertex.
+                    builder->create_vertices( nb_merged_vertices() );
+                    for( index_t v = 0; v < nb_merged_vertices(); v++ )
+                    {
+                        builder->set_point( v, merged_points_[v] );
+                    }
                 }
                 for( const auto& triangle : polygons_ )
                 {
@@ -149,14 +154,13 @@ namespace orvane
                 absl::Span< const SurfaceMesh< dimension >* const > surfaces,
                 double tolerance )
             {
-                std::vector< Point< 3 > > points( vertex_offsets_.back() );
-                for( index_t m = 0; m < surfaces.size(); m++ )
+                std::vector< Point< 3 > > points;
+                points.reserve( vertex_offsets_.back() );
+                for( const auto* surface : surfaces )
                 {
-                    const auto& surface = *surfaces[m];
-                    const auto offset = vertex_offsets_[m];
-                    for( index_t v = 0; v < surface.nb_vertices(); v++ )
+                    for( index_t v = 0; v < surface->nb_vertices(); v++ )
                     {
-                        points[offset + v] = surface.point( v );
+                        points.push_back( surface->point( v ) );
                     }
                 }
                 auto merged = merge_points(
