@@ -58,6 +58,7 @@ namespace
     {
         const auto n = static_cast< index_t >( state.range( 0 ) );
         index_t nb_collapses{ 0 };
+        index_t nb_tests{ 0 };
         for( auto _ : state )
         {
             state.PauseTiming();
@@ -67,6 +68,7 @@ namespace
             state.ResumeTiming();
             TetrahedralSolidModifier modifier{ *solid, *builder };
             nb_collapses = 0;
+            nb_tests = 0;
             for( index_t t = 0; t < nb_tetrahedra; t++ )
             {
                 if( !modifier.is_polyhedron_active( t ) )
@@ -76,6 +78,7 @@ namespace
                 const PolyhedronFacetEdge edge{ { t, 0 }, 0 };
                 const auto at = solid->edge_barycenter(
                     solid->polyhedron_facet_edge_vertices( edge ) );
+                nb_tests++;
                 if( is_collapse_edge_valid( *solid, edge, at ) )
                 {
                     benchmark::DoNotOptimize( modifier.collapse_edge( edge, at ) );
@@ -85,6 +88,13 @@ namespace
             benchmark::DoNotOptimize( modifier.clean() );
         }
         state.counters["collapses"] = nb_collapses;
+        state.counters["tests"] = nb_tests;
+        // Each collapse with its validity test, the tests of refused
+        // collapses and the final clean-up spread over the collapses.
+        state.counters["per_collapse"] = benchmark::Counter(
+            static_cast< double >( nb_collapses ),
+            benchmark::Counter::kIsIterationInvariantRate
+                | benchmark::Counter::kInvert );
     }
     BENCHMARK( BM_TestedEdgeCollapses )->Arg( 10 )->Unit( benchmark::kMillisecond );
 } // namespace

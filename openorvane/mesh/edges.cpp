@@ -1,6 +1,7 @@
 #include <openorvane/mesh/edges.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
@@ -13,11 +14,13 @@ namespace orvane
 {
     namespace
     {
-        EdgeVertices sorted( const EdgeVertices& vertices )
+        /// The sorted vertex pair packed in one integer: hashing and
+        /// comparing it is a single word operation.
+        std::uint64_t key( const EdgeVertices& vertices )
         {
-            return vertices[0] <= vertices[1]
-                       ? vertices
-                       : EdgeVertices{ vertices[1], vertices[0] };
+            const auto low = std::min( vertices[0], vertices[1] );
+            const auto high = std::max( vertices[0], vertices[1] );
+            return ( static_cast< std::uint64_t >( low ) << 32 ) | high;
         }
     } // namespace
 
@@ -41,15 +44,16 @@ namespace orvane
                 const auto& edge = vertices[e];
                 if( edge[0] != NO_ID && edge[1] != NO_ID )
                 {
-                    lookup.try_emplace( sorted( edge ), e );
+                    lookup.try_emplace( key( edge ), e );
                 }
             }
         }
 
         /// The vertices of each edge as first created.
         std::vector< EdgeVertices > vertices;
-        /// Sorted vertex pair to edge; orphans (a deleted vertex) are absent.
-        absl::flat_hash_map< EdgeVertices, index_t > lookup;
+        /// Sorted vertex pair (packed by key()) to edge; orphans (a deleted
+        /// vertex) are absent.
+        absl::flat_hash_map< std::uint64_t, index_t > lookup;
         AttributeManager attributes;
     };
 
@@ -84,7 +88,7 @@ namespace orvane
     std::optional< index_t > Edges::edge_from_vertices(
         const EdgeVertices& vertices ) const
     {
-        const auto found = impl_->lookup.find( sorted( vertices ) );
+        const auto found = impl_->lookup.find( key( vertices ) );
         if( found == impl_->lookup.end() )
         {
             return std::nullopt;
@@ -106,7 +110,7 @@ namespace orvane
     {
         auto& impl = *edges_.impl_;
         const auto next = static_cast< index_t >( impl.vertices.size() );
-        const auto [it, inserted] = impl.lookup.try_emplace( sorted( vertices ), next );
+        const auto [it, inserted] = impl.lookup.try_emplace( key( vertices ), next );
         if( inserted )
         {
             impl.vertices.push_back( vertices );
