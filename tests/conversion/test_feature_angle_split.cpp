@@ -369,7 +369,9 @@ namespace orvane
         ASSERT_EQ( model.nb_surfaces(), 1u );
         ASSERT_EQ( model.nb_lines(), 1u );
 
+        const auto before = signature( model );
         const auto [split, mappings] = detail::split_brep_by_feature_angle( model, 120. );
+        EXPECT_EQ( signature( model ), before );
         EXPECT_EQ( split.nb_surfaces(), 2u );
         // The outline bends at the four rectangle corners and at both ends
         // of the fold: six corners, six outline lines and the fold line.
