@@ -5,6 +5,7 @@
 
 #include <openorvane/basic/attribute_interpolation.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/geometry/barycentric_coordinates.hpp>
 #include <openorvane/geometry/distance.hpp>
@@ -27,6 +28,11 @@ namespace orvane
         bool is_edge_active( index_t edge ) const
         {
             return edge_active_.is_active( edge );
+        }
+
+        const EdgedCurve< dimension >& mesh() const
+        {
+            return mesh_;
         }
 
         index_t split_edge( index_t edge, const Point< dimension >& point )
@@ -168,10 +174,32 @@ namespace orvane
     template < index_t dimension >
     EdgedCurveModifier< dimension >::~EdgedCurveModifier() = default;
 
+    namespace
+    {
+        /// The edited edge exists and is live, and the point is finite:
+        /// checked before any change.
+        template < index_t dimension >
+        void check_edit( const EdgedCurveModifier< dimension >& modifier,
+            index_t nb_edges,
+            index_t edge,
+            const Point< dimension >& point,
+            const char* function )
+        {
+            ORVANE_EXCEPTION( edge < nb_edges, "[EdgedCurveModifier::", function,
+                "] Edge ", edge, " does not exist (the curve has ", nb_edges,
+                " edges)" );
+            ORVANE_EXCEPTION( modifier.is_edge_active( edge ),
+                "[EdgedCurveModifier::", function, "] Edge ", edge, " is inactive" );
+            ORVANE_EXCEPTION( point.is_finite(), "[EdgedCurveModifier::", function,
+                "] Cannot use the non-finite point ", point.string() );
+        }
+    } // namespace
+
     template < index_t dimension >
     EdgedCurveCollapseEdgeInfo EdgedCurveModifier< dimension >::collapse_edge(
         index_t edge, const Point< dimension >& point )
     {
+        check_edit( *this, impl_->mesh().nb_edges(), edge, point, "collapse_edge" );
         return impl_->collapse_edge( *this, edge, point );
     }
 
@@ -179,6 +207,7 @@ namespace orvane
     index_t EdgedCurveModifier< dimension >::split_edge(
         index_t edge, const Point< dimension >& point )
     {
+        check_edit( *this, impl_->mesh().nb_edges(), edge, point, "split_edge" );
         return impl_->split_edge( edge, point );
     }
 
@@ -186,6 +215,12 @@ namespace orvane
     void EdgedCurveModifier< dimension >::move_vertex(
         index_t vertex, const Point< dimension >& point )
     {
+        const auto nb_vertices = impl_->mesh().nb_vertices();
+        ORVANE_EXCEPTION( vertex < nb_vertices, "[EdgedCurveModifier::move_vertex] "
+            "Vertex ", vertex, " does not exist (the curve has ", nb_vertices,
+            " vertices)" );
+        ORVANE_EXCEPTION( point.is_finite(), "[EdgedCurveModifier::move_vertex] "
+            "Cannot use the non-finite point ", point.string() );
         impl_->move_vertex( vertex, point );
     }
 

@@ -34,9 +34,10 @@ namespace orvane
     ///
     /// No edit deletes an edge: a replaced edge is flagged inactive in the
     /// edge attribute "orvane_active" and `delete_inactive_edges` removes
-    /// such edges later in one call. The edits do not look at the flags;
-    /// callers pass active edges. The flags are deleted from the curve when
-    /// the modifier is destroyed.
+    /// such edges later in one call. Every edit throws OpenOrvaneException,
+    /// before any change, on an edge that does not exist or is inactive, or
+    /// on a non-finite point. The flags are deleted from the curve when the
+    /// modifier is destroyed.
     template < index_t dimension >
     class EdgedCurveModifier : public VerticesModifier
     {

@@ -649,6 +649,129 @@ namespace orvane
         return info;
     }
 
+    namespace
+    {
+        // The checks of the edits' input, made before any change.
+
+        void check_live_tetrahedron( const TetrahedralSolidModifier& modifier,
+            const TetrahedralSolid< 3 >& solid,
+            index_t tetrahedron,
+            const char* function )
+        {
+            ORVANE_EXCEPTION( tetrahedron < solid.nb_polyhedra(),
+                "[TetrahedralSolidModifier::", function, "] Tetrahedron ",
+                tetrahedron, " does not exist (the solid has ",
+                solid.nb_polyhedra(), " tetrahedra)" );
+            ORVANE_EXCEPTION( modifier.is_polyhedron_active( tetrahedron ),
+                "[TetrahedralSolidModifier::", function, "] Tetrahedron ",
+                tetrahedron, " is inactive" );
+        }
+
+        void check_live_facet( const TetrahedralSolidModifier& modifier,
+            const TetrahedralSolid< 3 >& solid,
+            const PolyhedronFacet& facet,
+            const char* function )
+        {
+            check_live_tetrahedron( modifier, solid, facet.polyhedron_id, function );
+            ORVANE_EXCEPTION( facet.facet_id < 4, "[TetrahedralSolidModifier::",
+                function, "] Tetrahedron ", facet.polyhedron_id, " has no facet ",
+                facet.facet_id );
+        }
+
+        void check_live_facet_edge( const TetrahedralSolidModifier& modifier,
+            const TetrahedralSolid< 3 >& solid,
+            const PolyhedronFacetEdge& edge,
+            const char* function )
+        {
+            check_live_facet( modifier, solid, edge.polyhedron_facet, function );
+            ORVANE_EXCEPTION( edge.edge_id < 3, "[TetrahedralSolidModifier::",
+                function, "] A facet has no edge ", edge.edge_id );
+        }
+
+        /// The edge (of the edge table) exists and a live tetrahedron holds
+        /// it; around-vertex walks reach live tetrahedra only.
+        void check_table_edge( const TetrahedralSolid< 3 >& solid,
+            index_t edge,
+            const char* function,
+            const char* no_tetrahedron_message )
+        {
+            ORVANE_EXCEPTION( solid.are_edges_enabled(),
+                "[TetrahedralSolidModifier::", function,
+                "] Edges should be enabled to edit an edge given by its index" );
+            const auto nb_edges = solid.edges().nb_edges();
+            ORVANE_EXCEPTION( edge < nb_edges, "[TetrahedralSolidModifier::",
+                function, "] Edge ", edge, " does not exist (the table has ",
+                nb_edges, " edges)" );
+            const auto vertices = solid.edges().edge_vertices( edge );
+            ORVANE_EXCEPTION( vertices[0] < solid.nb_vertices()
+                                  && vertices[1] < solid.nb_vertices()
+                                  && solid.polyhedron_facet_edge_from_vertices(
+                                      vertices ),
+                no_tetrahedron_message );
+        }
+
+        void check_table_facet( const TetrahedralSolidModifier& modifier,
+            const TetrahedralSolid< 3 >& solid,
+            index_t facet,
+            const char* function )
+        {
+            ORVANE_EXCEPTION( solid.are_facets_enabled(),
+                "[TetrahedralSolidModifier::", function,
+                "] Facets should be enabled to edit a facet given by its index" );
+            const auto nb_facets = solid.facets().nb_facets();
+            ORVANE_EXCEPTION( facet < nb_facets, "[TetrahedralSolidModifier::",
+                function, "] Facet ", facet, " does not exist (the table has ",
+                nb_facets, " facets)" );
+            // A facet is active exactly when a live tetrahedron uses it.
+            ORVANE_EXCEPTION( modifier.is_facet_active( facet ),
+                "[SplitFacet] Facet should correspond to one or two tetrahedra, "
+                "but corresponds to no tetrahedra" );
+        }
+
+        void check_finite_point( const Point< 3 >& point, const char* function )
+        {
+            ORVANE_EXCEPTION( point.is_finite(), "[TetrahedralSolidModifier::",
+                function, "] Cannot use the non-finite point ", point.string() );
+        }
+
+        /// Both facets of the tetrahedron through the edge face one live
+        /// tetrahedron on the same four vertices.
+        void check_flat_pair( const TetrahedralSolidModifier& modifier,
+            const TetrahedralSolid< 3 >& solid,
+            const PolyhedronFacetEdge& edge )
+        {
+            const auto t0 = edge.polyhedron_facet.polyhedron_id;
+            const auto locals = solid.edge_vertices_in_polyhedron(
+                t0, solid.polyhedron_facet_edge_vertices( edge ) );
+            std::optional< index_t > other;
+            bool flat{ locals.has_value() };
+            for( const local_index_t v : { 0, 1, 2, 3 } )
+            {
+                if( !flat || v == locals->at( 0 ) || v == locals->at( 1 ) )
+                {
+                    continue;
+                }
+                const auto adjacent = solid.polyhedron_adjacent( { t0, v } );
+                flat = adjacent && adjacent.value() < solid.nb_polyhedra()
+                       && modifier.is_polyhedron_active( adjacent.value() )
+                       && ( !other || other == adjacent );
+                other = adjacent;
+            }
+            if( flat )
+            {
+                auto first = solid.polyhedron_vertices( t0 );
+                auto second = solid.polyhedron_vertices( other.value() );
+                std::sort( first.begin(), first.end() );
+                std::sort( second.begin(), second.end() );
+                flat = first == second;
+            }
+            ORVANE_EXCEPTION( flat,
+                "[TetrahedralSolidModifier::remove_tetrahedra_pair] The "
+                "tetrahedra through the edge of tetrahedron ",
+                t0, " are not a flat pair" );
+        }
+    } // namespace
+
     TetrahedralSolidModifier::TetrahedralSolidModifier(
         const TetrahedralSolid< 3 >& solid, TetrahedralSolidBuilder< 3 >& builder )
         : impl_( std::make_unique< Impl >( solid, builder ) )
@@ -660,6 +783,8 @@ namespace orvane
     SolidSplitTetrahedronInfo TetrahedralSolidModifier::split_tetrahedron(
         index_t tetrahedron, const Point< 3 >& point )
     {
+        check_live_tetrahedron( *this, impl_->solid(), tetrahedron, "split_tetrahedron" );
+        check_finite_point( point, "split_tetrahedron" );
         const auto vertex = impl_->builder().create_point( point );
         return impl_->split_tetrahedron(
             tetrahedron, impl_->adjacent_facets( tetrahedron ), vertex );
@@ -668,66 +793,96 @@ namespace orvane
     SolidSplitFacetInfo TetrahedralSolidModifier::split_facet(
         const PolyhedronFacet& facet, const Point< 3 >& point )
     {
+        check_live_facet( *this, impl_->solid(), facet, "split_facet" );
+        check_finite_point( point, "split_facet" );
         return impl_->split_facet( facet, point );
     }
 
     SolidSplitFacetInfo TetrahedralSolidModifier::split_facet(
         index_t facet, const Point< 3 >& point )
     {
+        check_table_facet( *this, impl_->solid(), facet, "split_facet" );
+        check_finite_point( point, "split_facet" );
         return impl_->split_facet( facet, point );
     }
 
     SolidSplitEdgeInfo TetrahedralSolidModifier::split_edge(
         const PolyhedronFacetEdge& edge, const Point< 3 >& point )
     {
+        check_live_facet_edge( *this, impl_->solid(), edge, "split_edge" );
+        check_finite_point( point, "split_edge" );
         return impl_->split_edge( edge, point );
     }
 
     SolidSplitEdgeInfo TetrahedralSolidModifier::split_edge(
         index_t edge, const Point< 3 >& point )
     {
+        check_table_edge( impl_->solid(), edge, "split_edge",
+            "[SplitEdge] Given edge corresponds to no tetrahedron" );
+        check_finite_point( point, "split_edge" );
         return impl_->split_edge( edge, point );
     }
 
     SolidCollapseEdgeInfo TetrahedralSolidModifier::collapse_edge(
         index_t edge, const Point< 3 >& point )
     {
+        check_table_edge( impl_->solid(), edge, "collapse_edge",
+            "[TetrahedralSolidModifier::collapse_edge] Given edge corresponds to "
+            "no tetrahedron" );
+        check_finite_point( point, "collapse_edge" );
         return impl_->collapse_edge( *this, edge, point );
     }
 
     SolidCollapseEdgeInfo TetrahedralSolidModifier::collapse_edge(
         const PolyhedronFacetEdge& edge, const Point< 3 >& point )
     {
+        check_live_facet_edge( *this, impl_->solid(), edge, "collapse_edge" );
+        check_finite_point( point, "collapse_edge" );
         return impl_->collapse_edge( *this, edge, point );
     }
 
     SolidSwapFacetInfo TetrahedralSolidModifier::swap_facet(
         const PolyhedronFacet& facet )
     {
+        check_live_facet( *this, impl_->solid(), facet, "swap_facet" );
         return impl_->swap_facet( facet );
     }
 
     SolidSwapEdgeInfo TetrahedralSolidModifier::swap_edge(
         const PolyhedronFacetEdge& edge, index_t apex )
     {
+        check_live_facet_edge( *this, impl_->solid(), edge, "swap_edge" );
         return impl_->swap_edge( edge, apex );
     }
 
     std::array< index_t, 2 > TetrahedralSolidModifier::remove_tetrahedra_pair(
         const PolyhedronFacetEdge& edge )
     {
+        check_live_facet_edge( *this, impl_->solid(), edge, "remove_tetrahedra_pair" );
+        check_flat_pair( *this, impl_->solid(), edge );
         return impl_->remove_tetrahedra_pair( edge );
     }
 
     std::array< index_t, 2 > TetrahedralSolidModifier::remove_tetrahedra_pair(
         const PolyhedronVertex& vertex )
     {
+        check_live_tetrahedron(
+            *this, impl_->solid(), vertex.polyhedron_id, "remove_tetrahedra_pair" );
+        ORVANE_EXCEPTION( vertex.vertex_id < 4,
+            "[TetrahedralSolidModifier::remove_tetrahedra_pair] A tetrahedron "
+            "has no vertex ",
+            vertex.vertex_id );
         return impl_->remove_tetrahedra_pair( vertex );
     }
 
     void TetrahedralSolidModifier::move_vertex(
         index_t vertex, const Point< 3 >& point )
     {
+        ORVANE_EXCEPTION( vertex < impl_->solid().nb_vertices(),
+            "[TetrahedralSolidModifier::move_vertex] Vertex ", vertex,
+            " does not exist (the solid has ", impl_->solid().nb_vertices(),
+            " vertices)" );
+        check_finite_point( point, "move_vertex" );
         impl_->move_vertex( vertex, point );
     }
 

@@ -115,10 +115,13 @@ namespace orvane
     /// inactive elements at the end and returns old-to-new vectors.
     ///
     /// Live tetrahedra only ever refer to live neighbours, and every vertex
-    /// used by a live tetrahedron is associated with a live one. No edit
-    /// checks its input's geometry or activity: callers test it first with
-    /// the previews (tetrahedron_preview.hpp, tetrahedral_collapse_validity.hpp)
-    /// and `is_polyhedron_active`.
+    /// used by a live tetrahedron is associated with a live one. Every edit
+    /// checks its indices, the activity of what it edits and the finiteness
+    /// of its point before any change, and throws OpenOrvaneException, the
+    /// solid unchanged, when one is wrong (`remove_tetrahedra_pair` also
+    /// checks that the pair is flat). No edit checks the geometry of its
+    /// result: callers test it first with the previews
+    /// (tetrahedron_preview.hpp, tetrahedral_collapse_validity.hpp).
     ///
     /// The modifier creates the "orvane_active" attributes and deletes them
     /// when it is destroyed. A modifier and its solid are used by one thread

@@ -30,6 +30,43 @@ namespace
             mesh.edges().edge_attribute_manager() );
     }
 
+    /// The checks of the edits' input, made before any change: the edited
+    /// polygon exists and is live, the local index is valid, the point is
+    /// finite.
+    template < index_t dimension >
+    void check_live_polygon( const TriangulatedSurfaceModifier< dimension >& modifier,
+        const TriangulatedSurface< dimension >& mesh,
+        index_t polygon,
+        const char* function )
+    {
+        const auto nb_polygons = mesh.nb_polygons();
+        ORVANE_EXCEPTION( polygon < nb_polygons, "[TriangulatedSurfaceModifier::",
+            function, "] Polygon ", polygon, " does not exist (the surface has ",
+            nb_polygons, " polygons)" );
+        ORVANE_EXCEPTION( modifier.is_polygon_active( polygon ),
+            "[TriangulatedSurfaceModifier::", function, "] Polygon ", polygon,
+            " is inactive" );
+    }
+
+    template < index_t dimension >
+    void check_live_polygon_edge(
+        const TriangulatedSurfaceModifier< dimension >& modifier,
+        const TriangulatedSurface< dimension >& mesh,
+        const PolygonEdge& edge,
+        const char* function )
+    {
+        check_live_polygon( modifier, mesh, edge.polygon_id, function );
+        ORVANE_EXCEPTION( edge.edge_id < 3, "[TriangulatedSurfaceModifier::",
+            function, "] Polygon ", edge.polygon_id, " has no edge ", edge.edge_id );
+    }
+
+    template < index_t dimension >
+    void check_finite_point( const Point< dimension >& point, const char* function )
+    {
+        ORVANE_EXCEPTION( point.is_finite(), "[TriangulatedSurfaceModifier::",
+            function, "] Cannot use the non-finite point ", point.string() );
+    }
+
     /// Throws when a vertex joins several fans of live polygons (a bowtie):
     /// the edits and their validity tests walk one fan per vertex and would
     /// miss the others. Linear in the size of the surface.
@@ -578,6 +615,8 @@ namespace orvane
     SurfaceSplitTriangleInfo TriangulatedSurfaceModifier< dimension >::split_triangle(
         index_t polygon, const Point< dimension >& point )
     {
+        check_live_polygon( *this, impl_->mesh(), polygon, "split_triangle" );
+        check_finite_point( point, "split_triangle" );
         return impl_->split_triangle( polygon, point );
     }
 
@@ -585,6 +624,8 @@ namespace orvane
     SurfaceSplitEdgeInfo TriangulatedSurfaceModifier< dimension >::split_edge(
         const PolygonEdge& edge, const Point< dimension >& point )
     {
+        check_live_polygon_edge( *this, impl_->mesh(), edge, "split_edge" );
+        check_finite_point( point, "split_edge" );
         return impl_->split_edge( edge, point );
     }
 
@@ -592,6 +633,18 @@ namespace orvane
     SurfaceCollapseEdgeInfo TriangulatedSurfaceModifier< dimension >::collapse_edge(
         index_t edge, const Point< dimension >& point )
     {
+        check_finite_point( point, "collapse_edge" );
+        const auto& mesh = impl_->mesh();
+        if( mesh.are_edges_enabled() )
+        {
+            const auto nb_edges = mesh.edges().nb_edges();
+            ORVANE_EXCEPTION( edge < nb_edges,
+                "[TriangulatedSurfaceModifier::collapse_edge] Edge ", edge,
+                " does not exist (the table has ", nb_edges, " edges)" );
+            ORVANE_EXCEPTION( impl_->is_edge_active( edge ),
+                "[TriangulatedSurfaceModifier::collapse_edge] Edge ", edge,
+                " is inactive" );
+        }
         return impl_->collapse_edge( *this, edge, point );
     }
 
@@ -600,6 +653,8 @@ namespace orvane
         TriangulatedSurfaceModifier< dimension >::collapse_edge(
             const PolygonEdge& edge, const Point< dimension >& point )
     {
+        check_live_polygon_edge( *this, impl_->mesh(), edge, "collapse_edge" );
+        check_finite_point( point, "collapse_edge" );
         return impl_->collapse_edge( *this, edge, point );
     }
 
@@ -607,6 +662,7 @@ namespace orvane
     SurfaceSwapEdgeInfo TriangulatedSurfaceModifier< dimension >::swap_edge(
         const PolygonEdge& edge )
     {
+        check_live_polygon_edge( *this, impl_->mesh(), edge, "swap_edge" );
         return impl_->swap_edge( edge );
     }
 
@@ -614,6 +670,11 @@ namespace orvane
     void TriangulatedSurfaceModifier< dimension >::move_vertex(
         index_t vertex, const Point< dimension >& point )
     {
+        const auto nb_vertices = impl_->mesh().nb_vertices();
+        ORVANE_EXCEPTION( vertex < nb_vertices,
+            "[TriangulatedSurfaceModifier::move_vertex] Vertex ", vertex,
+            " does not exist (the surface has ", nb_vertices, " vertices)" );
+        check_finite_point( point, "move_vertex" );
         impl_->move_vertex( vertex, point );
     }
 
@@ -666,6 +727,7 @@ namespace orvane
     {
         auto& base = static_cast< TriangulatedSurfaceModifier< dimension >& >( *this );
         const auto& mesh = this->mesh();
+        check_live_polygon_edge( base, mesh, edge, "split_edge" );
         // One result object for every path, so that it is built in place.
         SurfaceEpsilonSplitEdgeInfo result;
         const auto first = mesh.polygon_edge_vertex( edge, 0 );

@@ -167,6 +167,10 @@ namespace orvane
     /// the same name), so indices held by the caller stay valid until
     /// `clean`. Callers skip inactive triangles (`is_polygon_active`).
     ///
+    /// Every edit checks its input before any change and throws
+    /// OpenOrvaneException, the surface unchanged, on a polygon or edge that
+    /// does not exist or is inactive, or on a non-finite point.
+    ///
     /// The edits check nothing about the validity of their result: callers
     /// ask the previews and tests of triangle_preview.hpp first. The flags
     /// are deleted from the surface when the modifier is destroyed.

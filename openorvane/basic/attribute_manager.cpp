@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/basic/logger.hpp>
 
 namespace orvane
@@ -200,6 +201,10 @@ namespace orvane
 
     void AttributeManager::assign_attribute_value( index_t from, index_t to )
     {
+        ORVANE_EXCEPTION( from < impl_->nb_elements && to < impl_->nb_elements,
+            "[AttributeManager::assign_attribute_value] Element ",
+            std::max( from, to ), " does not exist (", impl_->nb_elements,
+            " elements)" );
         for( const auto& entry : impl_->attributes )
         {
             if( entry.second->properties().assignable )
@@ -212,6 +217,18 @@ namespace orvane
     void AttributeManager::interpolate_attribute_value(
         const AttributeLinearInterpolation& interpolation, index_t element )
     {
+        const auto nb_elements = impl_->nb_elements;
+        ORVANE_EXCEPTION( element < nb_elements,
+            "[AttributeManager::interpolate_attribute_value] Element ", element,
+            " does not exist (", nb_elements, " elements)" );
+        for( index_t i = 0; i < interpolation.nb_indices(); i++ )
+        {
+            ORVANE_EXCEPTION( interpolation.index( i ) < nb_elements,
+                "[AttributeManager::interpolate_attribute_value] Interpolated "
+                "element ",
+                interpolation.index( i ), " does not exist (", nb_elements,
+                " elements)" );
+        }
         for( const auto& entry : impl_->attributes )
         {
             if( entry.second->properties().interpolable )

@@ -144,6 +144,19 @@ namespace orvane
         /// True when the squared distance, summed one axis at a time, stays
         /// at or below GLOBAL_EPSILON2. The sum stops as soon as it exceeds
         /// the tolerance.
+        /// True when no coordinate is NaN or infinite.
+        bool is_finite() const
+        {
+            for( const auto i : local_range() )
+            {
+                if( !std::isfinite( values_[i] ) )
+                {
+                    return false;
+                }
+            }
+            return true;
+        }
+
         bool inexact_equal( const Point& other ) const
         {
             double square_length{ 0. };
@@ -151,7 +164,8 @@ namespace orvane
             {
                 const double delta = values_[i] - other.values_[i];
                 square_length += delta * delta;
-                if( square_length > GLOBAL_EPSILON2 )
+                // Written so that a NaN difference also answers false.
+                if( !( square_length <= GLOBAL_EPSILON2 ) )
                 {
                     return false;
                 }

@@ -1,9 +1,12 @@
 #include <openorvane/geometry/predicates.hpp>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 #include <absl/container/inlined_vector.h>
+
+#include <openorvane/basic/exception.hpp>
 
 // TetGen's library exports Shewchuk-style adaptive predicates. Only the
 // adaptive stages are called here: the fast filter is done locally with the
@@ -19,6 +22,25 @@ namespace
     constexpr double EPSILON = std::numeric_limits< double >::epsilon() / 2.;
     constexpr double CCW_ERROR_BOUND_A = ( 3.0 + 16.0 * EPSILON ) * EPSILON;
     constexpr double O3D_ERROR_BOUND_A = ( 7.0 + 56.0 * EPSILON ) * EPSILON;
+
+    /// Called when a predicate meets a value that is not finite: throws,
+    /// naming a non-finite coordinate when there is one, and otherwise the
+    /// overflow of coordinates beyond the supported range.
+    [[noreturn]] void refuse_coordinates(
+        const char* predicate, std::initializer_list< double > coordinates, const char* bound )
+    {
+        for( const auto coordinate : coordinates )
+        {
+            if( !std::isfinite( coordinate ) )
+            {
+                throw orvane::OpenOrvaneException{ "[", predicate,
+                    "] Cannot give the sign of non-finite coordinates" };
+            }
+        }
+        throw orvane::OpenOrvaneException{ "[", predicate,
+            "] Coordinates too large for an exact sign: magnitudes up to ", bound,
+            " are supported" };
+    }
 
     orvane::SIDE side( double value )
     {
@@ -54,6 +76,13 @@ namespace
         {
             for( auto it = terms_.rbegin(); it != terms_.rend(); ++it )
             {
+                if( !std::isfinite( *it ) )
+                {
+                    throw orvane::OpenOrvaneException{
+                        "[exact sign] Cannot give the sign of non-finite or "
+                        "overflowing values"
+                    };
+                }
                 if( *it != 0 )
                 {
                     return side( *it );
@@ -255,36 +284,48 @@ namespace orvane
             const double right = ( a.value( 1 ) - c.value( 1 ) )
                                  * ( b.value( 0 ) - c.value( 0 ) );
             const double det = left - right;
-            double detsum;
-            if( left > 0 )
+            // A finite det means finite products, hence finite inputs; any
+            // other value (NaN input, infinity, overflow) is refused below.
+            if( std::isfinite( det ) )
             {
-                if( right <= 0 )
+                double detsum;
+                if( left > 0 )
+                {
+                    if( right <= 0 )
+                    {
+                        return det;
+                    }
+                    detsum = left + right;
+                }
+                else if( left < 0 )
+                {
+                    if( right >= 0 )
+                    {
+                        return det;
+                    }
+                    detsum = -left - right;
+                }
+                else
                 {
                     return det;
                 }
-                detsum = left + right;
-            }
-            else if( left < 0 )
-            {
-                if( right >= 0 )
+                const double error_bound = CCW_ERROR_BOUND_A * detsum;
+                if( det >= error_bound || -det >= error_bound )
                 {
                     return det;
                 }
-                detsum = -left - right;
+                if( std::isfinite( detsum ) )
+                {
+                    std::array< double, 2 > pa{ a.value( 0 ), a.value( 1 ) };
+                    std::array< double, 2 > pb{ b.value( 0 ), b.value( 1 ) };
+                    std::array< double, 2 > pc{ c.value( 0 ), c.value( 1 ) };
+                    return orient2dadapt( pa.data(), pb.data(), pc.data(), detsum );
+                }
             }
-            else
-            {
-                return det;
-            }
-            const double error_bound = CCW_ERROR_BOUND_A * detsum;
-            if( det >= error_bound || -det >= error_bound )
-            {
-                return det;
-            }
-            std::array< double, 2 > pa{ a.value( 0 ), a.value( 1 ) };
-            std::array< double, 2 > pb{ b.value( 0 ), b.value( 1 ) };
-            std::array< double, 2 > pc{ c.value( 0 ), c.value( 1 ) };
-            return orient2dadapt( pa.data(), pb.data(), pc.data(), detsum );
+            refuse_coordinates( "orient2d",
+                { a.value( 0 ), a.value( 1 ), b.value( 0 ), b.value( 1 ),
+                    c.value( 0 ), c.value( 1 ) },
+                "1e150" );
         }
 
         double orient3d( const Point< 3 >& a,
@@ -332,6 +373,15 @@ namespace orvane
             if( det > error_bound || -det > error_bound )
             {
                 return det;
+            }
+            // A NaN or infinite input, or products overflowing, make the
+            // permanent non-finite; the exact stage would answer zero.
+            if( !std::isfinite( permanent ) )
+            {
+                refuse_coordinates( "orient3d",
+                    { pa[0], pa[1], pa[2], pb[0], pb[1], pb[2], pc[0], pc[1],
+                        pc[2], pd[0], pd[1], pd[2] },
+                    "1e100" );
             }
             return orient3dadapt(
                 pa.data(), pb.data(), pc.data(), pd.data(), permanent );

@@ -10,6 +10,12 @@
 // Exact orientation signs. Each answer is the sign of the exact value of a
 // polynomial in the given coordinates (adaptive floating-point filter with
 // an exact fallback), so a result of `zero` means exactly degenerate.
+//
+// Every predicate throws OpenOrvaneException on a NaN or infinite coordinate
+// rather than answer. The exact signs hold for coordinates up to 1e100 in
+// magnitude for the 3-D orientation (tetrahedron_volume_sign) and up to
+// 1e150 for the 2-D ones; beyond, a predicate whose products overflow throws
+// instead of answering a wrong sign.
 
 namespace orvane
 {

@@ -16,7 +16,8 @@ namespace orvane
     /// vertex starts at the origin.
     ///
     /// `point` checks its index in Debug and sanitizer builds only (see
-    /// assert.hpp); `set_point` checks it in every build.
+    /// assert.hpp); `set_point` checks it in every build, and refuses
+    /// non-finite points.
     template < index_t dimension >
     class CoordinateArray
     {
@@ -32,7 +33,18 @@ namespace orvane
         {
             ORVANE_EXCEPTION( vertex < points_.size(), "[set_point] Vertex ",
                 vertex, " out of range (", points_.size(), " vertices)" );
+            check_finite( point );
             points_[vertex] = point;
+        }
+
+        /// Throws OpenOrvaneException when a coordinate of the point is NaN
+        /// or infinite: meshes hold finite points only, since the exact
+        /// predicates cannot order the others.
+        static void check_finite( const Point< dimension >& point )
+        {
+            ORVANE_EXCEPTION( point.is_finite(),
+                "[set_point] Cannot give a vertex the non-finite point ",
+                point.string() );
         }
 
         index_t nb_points() const

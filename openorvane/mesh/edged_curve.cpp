@@ -182,6 +182,8 @@ namespace orvane
     template < index_t dimension >
     index_t EdgedCurveBuilder< dimension >::create_point( const Point< dimension >& point )
     {
+        // Checked first, so that a refused point creates no vertex.
+        CoordinateArray< dimension >::check_finite( point );
         const auto vertex = create_vertex();
         set_point( vertex, point );
         return vertex;

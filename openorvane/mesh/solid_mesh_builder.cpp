@@ -6,10 +6,51 @@
 #include <openorvane/basic/algorithm.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/mesh/coordinates.hpp>
 
 namespace
 {
     using namespace orvane;
+
+    template < index_t dimension >
+    void check_vertex( const SolidMesh< dimension >& solid,
+        index_t vertex,
+        const char* function )
+    {
+        ORVANE_EXCEPTION( vertex < solid.nb_vertices(), "[SolidMeshBuilder::",
+            function, "] Vertex ", vertex, " does not exist (the solid has ",
+            solid.nb_vertices(), " vertices)" );
+    }
+
+    template < index_t dimension >
+    void check_polyhedron_vertex( const SolidMesh< dimension >& solid,
+        const PolyhedronVertex& polyhedron_vertex,
+        const char* function )
+    {
+        ORVANE_EXCEPTION( polyhedron_vertex.polyhedron_id < solid.nb_polyhedra()
+                              && polyhedron_vertex.vertex_id
+                                     < solid.nb_polyhedron_vertices(
+                                         polyhedron_vertex.polyhedron_id ),
+            "[SolidMeshBuilder::", function, "] Polyhedron vertex (",
+            polyhedron_vertex.polyhedron_id, ", ", polyhedron_vertex.vertex_id,
+            ") does not exist (the solid has ", solid.nb_polyhedra(),
+            " polyhedra)" );
+    }
+
+    template < index_t dimension >
+    void check_polyhedron_facet( const SolidMesh< dimension >& solid,
+        const PolyhedronFacet& polyhedron_facet,
+        const char* function )
+    {
+        ORVANE_EXCEPTION( polyhedron_facet.polyhedron_id < solid.nb_polyhedra()
+                              && polyhedron_facet.facet_id
+                                     < solid.nb_polyhedron_facets(
+                                         polyhedron_facet.polyhedron_id ),
+            "[SolidMeshBuilder::", function, "] Polyhedron facet (",
+            polyhedron_facet.polyhedron_id, ", ", polyhedron_facet.facet_id,
+            ") does not exist (the solid has ", solid.nb_polyhedra(),
+            " polyhedra)" );
+    }
 
     /// A polyhedron facet with its sorted vertices and the parity of the
     /// permutation that sorts its listed vertices: two facets with the same
@@ -108,6 +149,8 @@ namespace orvane
     index_t SolidMeshBuilder< dimension >::create_point(
         const Point< dimension >& point )
     {
+        // Checked first, so that a refused point creates no vertex.
+        CoordinateArray< dimension >::check_finite( point );
         const auto vertex = this->create_vertex();
         do_set_point( vertex, point );
         return vertex;
@@ -124,6 +167,9 @@ namespace orvane
     void SolidMeshBuilder< dimension >::set_polyhedron_vertex(
         const PolyhedronVertex& polyhedron_vertex, index_t vertex_id )
     {
+        check_vertex( solid_mesh_, vertex_id, "set_polyhedron_vertex" );
+        check_polyhedron_vertex(
+            solid_mesh_, polyhedron_vertex, "set_polyhedron_vertex" );
         do_set_polyhedron_vertex( polyhedron_vertex, vertex_id );
         do_associate_polyhedron_vertex_to_vertex( polyhedron_vertex, vertex_id );
         const auto polyhedron = polyhedron_vertex.polyhedron_id;
@@ -164,6 +210,13 @@ namespace orvane
     void SolidMeshBuilder< dimension >::set_polyhedron_adjacent(
         const PolyhedronFacet& polyhedron_facet, index_t adjacent_id )
     {
+        check_polyhedron_facet(
+            solid_mesh_, polyhedron_facet, "set_polyhedron_adjacent" );
+        ORVANE_EXCEPTION(
+            adjacent_id == NO_ID || adjacent_id < solid_mesh_.nb_polyhedra(),
+            "[SolidMeshBuilder::set_polyhedron_adjacent] Adjacent polyhedron ",
+            adjacent_id, " does not exist (the solid has ",
+            solid_mesh_.nb_polyhedra(), " polyhedra)" );
         do_set_polyhedron_adjacent( polyhedron_facet, adjacent_id );
     }
 
@@ -171,6 +224,8 @@ namespace orvane
     void SolidMeshBuilder< dimension >::unset_polyhedron_adjacent(
         const PolyhedronFacet& polyhedron_facet )
     {
+        check_polyhedron_facet(
+            solid_mesh_, polyhedron_facet, "unset_polyhedron_adjacent" );
         do_set_polyhedron_adjacent( polyhedron_facet, NO_ID );
     }
 
@@ -313,6 +368,9 @@ namespace orvane
     void SolidMeshBuilder< dimension >::associate_polyhedron_vertex_to_vertex(
         const PolyhedronVertex& polyhedron_vertex, index_t vertex_id )
     {
+        check_vertex( solid_mesh_, vertex_id, "associate_polyhedron_vertex_to_vertex" );
+        check_polyhedron_vertex(
+            solid_mesh_, polyhedron_vertex, "associate_polyhedron_vertex_to_vertex" );
         do_associate_polyhedron_vertex_to_vertex( polyhedron_vertex, vertex_id );
     }
 
@@ -320,6 +378,8 @@ namespace orvane
     void SolidMeshBuilder< dimension >::disassociate_polyhedron_vertex_to_vertex(
         index_t vertex_id )
     {
+        check_vertex(
+            solid_mesh_, vertex_id, "disassociate_polyhedron_vertex_to_vertex" );
         do_associate_polyhedron_vertex_to_vertex( {}, vertex_id );
     }
 

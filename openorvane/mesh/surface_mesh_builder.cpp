@@ -24,6 +24,27 @@ namespace orvane
             index_t polygon_edge; // 3 * polygon + local edge
             bool from_smaller;    // the edge runs from the smaller vertex
         };
+
+        void check_vertex( index_t vertex, index_t nb_vertices, const char* function )
+        {
+            ORVANE_EXCEPTION( vertex < nb_vertices, "[SurfaceMeshBuilder::",
+                function, "] Vertex ", vertex, " does not exist (the surface has ",
+                nb_vertices, " vertices)" );
+        }
+
+        /// Checks a polygon and a local index (of a vertex or an edge).
+        template < typename Impl >
+        void check_polygon_local( const Impl& impl,
+            index_t polygon,
+            local_index_t local,
+            const char* function )
+        {
+            ORVANE_EXCEPTION(
+                polygon < impl.nb_polygons() && local < Impl::NB_POLYGON_VERTICES,
+                "[SurfaceMeshBuilder::", function, "] Polygon ", polygon,
+                " local index ", local, " does not exist (the surface has ",
+                impl.nb_polygons(), " polygons)" );
+        }
     } // namespace
 
     template < index_t dimension >
@@ -46,6 +67,8 @@ namespace orvane
     index_t SurfaceMeshBuilder< dimension >::create_point(
         const Point< dimension >& point )
     {
+        // Checked first, so that a refused point creates no vertex.
+        CoordinateArray< dimension >::check_finite( point );
         const auto vertex = create_vertex();
         set_point( vertex, point );
         return vertex;
@@ -71,10 +94,12 @@ namespace orvane
         const auto nb_vertices = surface_.nb_vertices();
         for( const auto vertex : vertices )
         {
-            ORVANE_EXCEPTION( vertex < nb_vertices,
-                "[SurfaceMeshBuilder::create_polygon] Vertex ", vertex,
-                " does not exist (the surface has ", nb_vertices, " vertices)" );
+            check_vertex( vertex, nb_vertices, "create_polygon" );
         }
+        ORVANE_EXCEPTION( vertices[0] != vertices[1] && vertices[1] != vertices[2]
+                              && vertices[2] != vertices[0],
+            "[SurfaceMeshBuilder::create_polygon] The vertices ", vertices[0], ", ",
+            vertices[1], ", ", vertices[2], " of a polygon must differ" );
         const auto polygon = impl.nb_polygons();
         impl.polygon_vertices.insert(
             impl.polygon_vertices.end(), vertices.begin(), vertices.end() );
@@ -95,9 +120,9 @@ namespace orvane
     {
         using Impl = typename SurfaceMesh< dimension >::Impl;
         auto& impl = *surface_.impl_;
-        ORVANE_EXCEPTION( vertex_id < surface_.nb_vertices(),
-            "[SurfaceMeshBuilder::set_polygon_vertex] Vertex ", vertex_id,
-            " does not exist" );
+        check_vertex( vertex_id, surface_.nb_vertices(), "set_polygon_vertex" );
+        check_polygon_local( impl, polygon_vertex.polygon_id,
+            polygon_vertex.vertex_id, "set_polygon_vertex" );
         impl.vertex( polygon_vertex.polygon_id, polygon_vertex.vertex_id ) = vertex_id;
         impl.polygon_around_vertex[vertex_id] = polygon_vertex;
         if( impl.edges )
@@ -116,6 +141,13 @@ namespace orvane
     void SurfaceMeshBuilder< dimension >::set_polygon_adjacent(
         const PolygonEdge& polygon_edge, index_t adjacent_id )
     {
+        const auto& impl = *surface_.impl_;
+        check_polygon_local(
+            impl, polygon_edge.polygon_id, polygon_edge.edge_id, "set_polygon_adjacent" );
+        ORVANE_EXCEPTION( adjacent_id == NO_ID || adjacent_id < impl.nb_polygons(),
+            "[SurfaceMeshBuilder::set_polygon_adjacent] Adjacent polygon ",
+            adjacent_id, " does not exist (the surface has ", impl.nb_polygons(),
+            " polygons)" );
         surface_.impl_->adjacent( polygon_edge.polygon_id, polygon_edge.edge_id ) =
             adjacent_id;
     }
@@ -319,6 +351,10 @@ namespace orvane
     void SurfaceMeshBuilder< dimension >::associate_polygon_vertex_to_vertex(
         const PolygonVertex& polygon_vertex, index_t vertex_id )
     {
+        check_vertex( vertex_id, surface_.nb_vertices(),
+            "associate_polygon_vertex_to_vertex" );
+        check_polygon_local( *surface_.impl_, polygon_vertex.polygon_id,
+            polygon_vertex.vertex_id, "associate_polygon_vertex_to_vertex" );
         surface_.impl_->polygon_around_vertex[vertex_id] = polygon_vertex;
     }
 
@@ -326,6 +362,8 @@ namespace orvane
     void SurfaceMeshBuilder< dimension >::disassociate_polygon_vertex_to_vertex(
         index_t vertex_id )
     {
+        check_vertex( vertex_id, surface_.nb_vertices(),
+            "disassociate_polygon_vertex_to_vertex" );
         surface_.impl_->polygon_around_vertex[vertex_id] = PolygonVertex{};
     }
 

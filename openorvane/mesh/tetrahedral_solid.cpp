@@ -2,6 +2,8 @@
 
 #include <absl/strings/str_cat.h>
 
+#include <openorvane/basic/exception.hpp>
+
 namespace orvane
 {
     template < index_t dimension >
@@ -96,6 +98,21 @@ namespace orvane
     index_t TetrahedralSolidBuilder< dimension >::create_tetrahedron(
         const std::array< index_t, 4 >& vertices )
     {
+        const auto nb_vertices = this->solid_mesh().nb_vertices();
+        for( const auto i : { 0, 1, 2, 3 } )
+        {
+            ORVANE_EXCEPTION( vertices[i] < nb_vertices,
+                "[TetrahedralSolidBuilder::create_tetrahedron] Vertex ",
+                vertices[i], " does not exist (the solid has ", nb_vertices,
+                " vertices)" );
+            for( const auto j : { 0, 1, 2, 3 } )
+            {
+                ORVANE_EXCEPTION( j <= i || vertices[i] != vertices[j],
+                    "[TetrahedralSolidBuilder::create_tetrahedron] The vertices "
+                    "of a tetrahedron must differ, vertex ",
+                    vertices[i], " is repeated" );
+            }
+        }
         const auto tetrahedron = do_create_tetrahedron( vertices );
         this->register_new_polyhedron( tetrahedron );
         return tetrahedron;

@@ -85,6 +85,10 @@ namespace orvane
         {
             return first;
         }
+        // NO_ID stays free to mean "no vertex".
+        ORVANE_EXCEPTION( nb < NO_ID - first,
+            "[VertexSetBuilder::create_vertices] Cannot create ", nb,
+            " vertices beside the ", first, " existing ones: too many vertices" );
         impl.nb_vertices += nb;
         impl.vertex_attributes.resize( impl.nb_vertices );
         vertex_set_.vertices_added( impl.nb_vertices );

@@ -1,9 +1,11 @@
 #include <algorithm>
+#include <limits>
 #include <typeinfo>
 
 #include <gtest/gtest.h>
 
 #include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
 
@@ -257,5 +259,29 @@ namespace
                 MeshModifierFactory::key( "OpenOrvaneEdgedCurve", 3 ), *other.mesh,
                 *other.builder ) ),
             std::bad_cast );
+    }
+
+    TEST( EdgedCurveModifierInput, edits_on_dead_or_missing_edges_and_nan_moves_throw )
+    {
+        auto curve = make_path< 3 >();
+        EdgedCurveModifier< 3 > modifier{ *curve.mesh, *curve.builder };
+        // Edge 1 (a, b) collapses: edge 1 is dead afterwards.
+        static_cast< void >( modifier.collapse_edge( 1, point1< 3 >( 1.5 ) ) );
+        ASSERT_FALSE( modifier.is_edge_active( 1 ) );
+        const auto nb_vertices = curve.mesh->nb_vertices();
+        const auto nb_edges = curve.mesh->nb_edges();
+        const auto nan = point1< 3 >( std::numeric_limits< double >::quiet_NaN() );
+        EXPECT_THROW( modifier.split_edge( 1, point1< 3 >( 1.5 ) ), OpenOrvaneException );
+        EXPECT_THROW( modifier.collapse_edge( 1, point1< 3 >( 1.5 ) ), OpenOrvaneException );
+        EXPECT_THROW( modifier.split_edge( nb_edges, point1< 3 >( 1 ) ), OpenOrvaneException );
+        EXPECT_THROW( modifier.collapse_edge( NO_ID, point1< 3 >( 1 ) ), OpenOrvaneException );
+        EXPECT_THROW( modifier.split_edge( 0, nan ), OpenOrvaneException );
+        EXPECT_THROW( modifier.collapse_edge( 2, nan ), OpenOrvaneException );
+        EXPECT_THROW( modifier.move_vertex( 0, nan ), OpenOrvaneException );
+        EXPECT_THROW( modifier.move_vertex( nb_vertices, point1< 3 >( 1 ) ), OpenOrvaneException );
+        EXPECT_EQ( curve.mesh->nb_vertices(), nb_vertices );
+        EXPECT_EQ( curve.mesh->nb_edges(), nb_edges );
+        EXPECT_EQ( curve.mesh->point( 0 ), point1< 3 >( 0 ) );
+        EXPECT_TRUE( is_valid_curve( *curve.mesh, modifier ) );
     }
 } // namespace

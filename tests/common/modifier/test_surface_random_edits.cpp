@@ -1,10 +1,13 @@
 #include <array>
+#include <limits>
+#include <optional>
 #include <random>
 
 #include <absl/strings/str_cat.h>
 
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/predicates.hpp>
 #include <openorvane/mesh/edges.hpp>
 
@@ -54,6 +57,10 @@ namespace
                 SCOPED_TRACE( absl::StrCat( "attempt ", attempt, ", edit ",
                     static_cast< int >( edit ) ) );
                 touched_.clear();
+                if( attempt % REFUSED_EDITS_PERIOD == 0 )
+                {
+                    try_refused_edits();
+                }
                 if( !try_edit( edit ) )
                 {
                     continue;
@@ -77,6 +84,87 @@ namespace
 
     private:
         static constexpr index_t FULL_CHECK_PERIOD = 200;
+        static constexpr index_t REFUSED_EDITS_PERIOD = 97;
+
+        /// What an edit could change, for comparing before and after.
+        struct Snapshot
+        {
+            index_t nb_vertices;
+            std::vector< index_t > polygon_vertices;
+            std::vector< std::optional< index_t > > adjacents;
+            std::vector< bool > active;
+            std::vector< Point< dimension > > points;
+
+            bool operator==( const Snapshot& ) const = default;
+        };
+
+        Snapshot snapshot() const
+        {
+            Snapshot result{ mesh_.nb_vertices(), {}, {}, {}, {} };
+            for( index_t p = 0; p < mesh_.nb_polygons(); p++ )
+            {
+                result.active.push_back( modifier_.is_polygon_active( p ) );
+                for( local_index_t e = 0; e < 3; e++ )
+                {
+                    result.polygon_vertices.push_back( mesh_.polygon_vertex( { p, e } ) );
+                    result.adjacents.push_back( mesh_.polygon_adjacent( { p, e } ) );
+                }
+            }
+            for( index_t v = 0; v < mesh_.nb_vertices(); v++ )
+            {
+                result.points.push_back( mesh_.point( v ) );
+            }
+            return result;
+        }
+
+        /// Edits on a dead polygon, on a polygon past the end and to a NaN
+        /// point must throw and leave the surface as it was.
+        void try_refused_edits()
+        {
+            const auto before = snapshot();
+            const auto live = random_edge();
+            const auto at = midpoint( live );
+            auto nan = at;
+            nan.set_value( 0, std::numeric_limits< double >::quiet_NaN() );
+            std::vector< PolygonEdge > bad_edges{ { mesh_.nb_polygons(), 0 },
+                { NO_ID, 1 }, { live.polygon_id, 3 } };
+            for( index_t p = 0; p < mesh_.nb_polygons(); p++ )
+            {
+                if( !modifier_.is_polygon_active( p ) )
+                {
+                    bad_edges.push_back( { p, 1 } );
+                    break;
+                }
+            }
+            for( const auto& edge : bad_edges )
+            {
+                SCOPED_TRACE( absl::StrCat( "polygon ", edge.polygon_id, " edge ",
+                    static_cast< int >( edge.edge_id ) ) );
+                EXPECT_THROW( modifier_.split_edge( edge, at ), OpenOrvaneException );
+                EXPECT_THROW( modifier_.collapse_edge( edge, at ), OpenOrvaneException );
+                EXPECT_THROW( modifier_.swap_edge( edge ), OpenOrvaneException );
+                if( edge.edge_id < 3 )
+                {
+                    EXPECT_THROW( modifier_.split_triangle( edge.polygon_id, at ),
+                        OpenOrvaneException );
+                }
+            }
+            EXPECT_THROW( modifier_.split_triangle( live.polygon_id, nan ),
+                OpenOrvaneException );
+            EXPECT_THROW( modifier_.split_edge( live, nan ), OpenOrvaneException );
+            EXPECT_THROW( modifier_.collapse_edge( live, nan ), OpenOrvaneException );
+            EXPECT_THROW(
+                modifier_.move_vertex( mesh_.polygon_vertex( PolygonVertex{ live } ), nan ),
+                OpenOrvaneException );
+            EXPECT_THROW( modifier_.move_vertex( mesh_.nb_vertices(), at ),
+                OpenOrvaneException );
+            if( mesh_.are_edges_enabled() )
+            {
+                EXPECT_THROW( modifier_.collapse_edge( mesh_.edges().nb_edges(), at ),
+                    OpenOrvaneException );
+            }
+            EXPECT_TRUE( snapshot() == before ) << "a refused edit changed the surface";
+        }
 
         Edit pick_edit()
         {

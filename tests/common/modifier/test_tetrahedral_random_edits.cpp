@@ -1,14 +1,18 @@
 #include <array>
 #include <cstdlib>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 #include <ranges>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include <absl/strings/str_join.h>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/predicates.hpp>
 
 #include <common/modifier/tetrahedral_collapse_validity.hpp>
@@ -93,6 +97,64 @@ namespace
         const std::array< int, nb_edits >& done() const
         {
             return done_;
+        }
+
+        /// Edits through a dead tetrahedron, past the end, on a pair that is
+        /// not flat and to a NaN point must throw and leave the solid as it
+        /// was.
+        void try_refused_edits()
+        {
+            const auto before = snapshot();
+            const auto live = random_live_tetrahedron();
+            const auto at = solid_->polyhedron_barycenter( live );
+            auto nan = at;
+            nan.set_value( 1, std::numeric_limits< double >::quiet_NaN() );
+            std::vector< index_t > bad{ solid_->nb_polyhedra(), NO_ID };
+            for( index_t t = 0; t < solid_->nb_polyhedra(); t++ )
+            {
+                if( !modifier_->is_polyhedron_active( t ) )
+                {
+                    bad.push_back( t );
+                    break;
+                }
+            }
+            for( const auto t : bad )
+            {
+                SCOPED_TRACE( ::testing::Message() << "tetrahedron " << t );
+                const PolyhedronFacetEdge edge{ { t, 0 }, 0 };
+                EXPECT_THROW( modifier_->split_tetrahedron( t, at ), OpenOrvaneException );
+                EXPECT_THROW( modifier_->split_facet( { t, 1 }, at ), OpenOrvaneException );
+                EXPECT_THROW( modifier_->split_edge( edge, at ), OpenOrvaneException );
+                EXPECT_THROW( modifier_->collapse_edge( edge, at ), OpenOrvaneException );
+                EXPECT_THROW( modifier_->swap_facet( { t, 2 } ), OpenOrvaneException );
+                EXPECT_THROW( modifier_->swap_edge( edge, 0 ), OpenOrvaneException );
+                EXPECT_THROW(
+                    modifier_->remove_tetrahedra_pair( edge ), OpenOrvaneException );
+            }
+            const PolyhedronFacetEdge live_edge{ { live, 0 }, 1 };
+            EXPECT_THROW( modifier_->remove_tetrahedra_pair( live_edge ), OpenOrvaneException );
+            EXPECT_THROW( modifier_->split_tetrahedron( live, nan ), OpenOrvaneException );
+            EXPECT_THROW( modifier_->split_facet( { live, 3 }, nan ), OpenOrvaneException );
+            EXPECT_THROW( modifier_->split_edge( live_edge, nan ), OpenOrvaneException );
+            EXPECT_THROW( modifier_->collapse_edge( live_edge, nan ), OpenOrvaneException );
+            EXPECT_THROW( modifier_->move_vertex(
+                              solid_->polyhedron_vertex( { live, 0 } ), nan ),
+                OpenOrvaneException );
+            EXPECT_THROW(
+                modifier_->move_vertex( solid_->nb_vertices(), at ), OpenOrvaneException );
+            if( solid_->are_edges_enabled() )
+            {
+                EXPECT_THROW( modifier_->collapse_edge( solid_->edges().nb_edges(), at ),
+                    OpenOrvaneException );
+                EXPECT_THROW( modifier_->split_edge( solid_->edges().nb_edges(), at ),
+                    OpenOrvaneException );
+            }
+            if( solid_->are_facets_enabled() )
+            {
+                EXPECT_THROW( modifier_->split_facet( solid_->facets().nb_facets(), at ),
+                    OpenOrvaneException );
+            }
+            EXPECT_TRUE( snapshot() == before ) << "a refused edit changed the solid";
         }
 
     private:
@@ -275,6 +337,32 @@ namespace
         std::mt19937 random_;
         std::unique_ptr< TetrahedralSolid< 3 > > solid_;
         std::unique_ptr< TetrahedralSolidBuilder< 3 > > builder_;
+        /// What an edit could change, for comparing before and after.
+        struct Snapshot
+        {
+            index_t nb_vertices;
+            std::vector< index_t > vertices;
+            std::vector< std::optional< index_t > > adjacents;
+            std::vector< bool > active;
+
+            bool operator==( const Snapshot& ) const = default;
+        };
+
+        Snapshot snapshot() const
+        {
+            Snapshot result{ solid_->nb_vertices(), {}, {}, {} };
+            for( index_t t = 0; t < solid_->nb_polyhedra(); t++ )
+            {
+                result.active.push_back( modifier_->is_polyhedron_active( t ) );
+                for( const local_index_t v : { 0, 1, 2, 3 } )
+                {
+                    result.vertices.push_back( solid_->polyhedron_vertex( { t, v } ) );
+                    result.adjacents.push_back( solid_->polyhedron_adjacent( { t, v } ) );
+                }
+            }
+            return result;
+        }
+
         std::unique_ptr< TetrahedralSolidModifier > modifier_;
         std::array< int, nb_edits > done_{};
         std::vector< index_t > touched_;
@@ -305,6 +393,10 @@ TEST( TetrahedralSolidModifierRandom, valid_edits_keep_the_solid_valid )
         RandomEditor editor{ seed, tables };
         for( int step = 1; step <= NB_STEPS; step++ )
         {
+            if( step % 101 == 0 )
+            {
+                editor.try_refused_edits();
+            }
             const auto [edit, problems] = editor.step();
             ASSERT_TRUE( problems.empty() )
                 << "step " << step << ", " << edit << ": "

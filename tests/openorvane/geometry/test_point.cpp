@@ -110,6 +110,23 @@ TEST( Point, InexactEqual )
     }
 }
 
+TEST( Point, NonFiniteCoordinates )
+{
+    // A NaN point equals nothing, itself included, and is not finite.
+    const auto nan = std::numeric_limits< double >::quiet_NaN();
+    const auto infinity = std::numeric_limits< double >::infinity();
+    const Point3D origin{};
+    for( const auto& odd : { Point3D{ { nan, 0, 0 } }, Point3D{ { 0, 0, nan } },
+             Point3D{ { infinity, 0, 0 } } } )
+    {
+        EXPECT_FALSE( odd.inexact_equal( origin ) ) << odd.string();
+        EXPECT_FALSE( origin.inexact_equal( odd ) ) << odd.string();
+        EXPECT_FALSE( odd.is_finite() ) << odd.string();
+    }
+    EXPECT_FALSE( Point3D( { nan, nan, nan } ).inexact_equal( Point3D( { nan, nan, nan } ) ) );
+    EXPECT_TRUE( Point3D( { 1e300, -1e300, 0 } ).is_finite() );
+}
+
 TEST( Point, OrderEqualityAndHash )
 {
     EXPECT_TRUE( Point3D( { 0, 5, 5 } ) < Point3D( { 1, 0, 0 } ) );

@@ -2,10 +2,13 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
+#include <string>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/predicates.hpp>
 
 // The exact-arithmetic routines of the tetrahedralisation library, used as
@@ -372,4 +375,62 @@ TEST( Predicates, PositionIndex )
         orvane::NO_LID );
     EXPECT_EQ( static_cast< unsigned >( POSITION::parallel ), 19u );
     EXPECT_EQ( static_cast< unsigned >( POSITION::edge0 ), 6u );
+}
+
+TEST( Predicates, NonFiniteCoordinatesAreRefused )
+{
+    // A NaN read as "exactly coplanar" would pass every degeneracy test.
+    const auto nan = std::numeric_limits< double >::quiet_NaN();
+    const auto infinity = std::numeric_limits< double >::infinity();
+    for( const auto odd : { nan, infinity, -infinity } )
+    {
+        const P2 a{ { 0, 0 } };
+        const P2 b{ { 1, 0 } };
+        const P2 bad{ { odd, 0 } };
+        EXPECT_THROW( orvane::triangle_area_sign( orvane::Triangle2D{ a, b, bad } ),
+            orvane::OpenOrvaneException );
+        EXPECT_THROW( orvane::triangle_area_sign( orvane::Triangle2D{ bad, a, b } ),
+            orvane::OpenOrvaneException );
+        const P3 o{ { 0, 0, 0 } };
+        const P3 x{ { 1, 0, 0 } };
+        const P3 y{ { 0, 1, 0 } };
+        const P3 bad3{ { 0, 0, odd } };
+        EXPECT_THROW( orvane::tetrahedron_volume_sign( orvane::Tetrahedron{ o, x, y, bad3 } ),
+            orvane::OpenOrvaneException );
+        EXPECT_THROW(
+            orvane::triangle_area_sign( orvane::Triangle3D{ o, x, P3{ { odd, 1, 0 } } }, 2 ),
+            orvane::OpenOrvaneException );
+        const orvane::Plane plane{ orvane::Vector3D{ { 0, 0, 1 } }, o };
+        EXPECT_THROW( orvane::point_side_to_plane( bad3, plane ), orvane::OpenOrvaneException );
+    }
+}
+
+TEST( Predicates, HugeCoordinatesGiveTheRightSignOrThrow )
+{
+    // Within the documented range the signs stay exact; beyond it the
+    // products overflow and the predicate throws instead of answering zero.
+    for( const double scale : { 1e90, 1e100 } )
+    {
+        const orvane::Tetrahedron positive{ P3{ { 0, 0, 0 } }, P3{ { scale, 0, 0 } },
+            P3{ { 0, scale, 0 } }, P3{ { 0, 0, scale } } };
+        EXPECT_EQ( orvane::tetrahedron_volume_sign( positive ), SIDE::positive ) << scale;
+    }
+    const orvane::Tetrahedron huge{ P3{ { 1e150, 1e150, 1e150 } },
+        P3{ { -1e150, 1e150, 1e150 } }, P3{ { 1e150, -1e150, 1e150 } },
+        P3{ { 1e150, 1e150, -1e150 } } };
+    try
+    {
+        EXPECT_EQ( orvane::tetrahedron_volume_sign( huge ), SIDE::negative );
+    }
+    catch( const orvane::OpenOrvaneException& error )
+    {
+        EXPECT_NE( std::string{ error.what() }.find( "too large" ), std::string::npos )
+            << error.what();
+    }
+    EXPECT_EQ( orvane::triangle_area_sign( orvane::Triangle2D{ P2{ { 0, 0 } },
+                   P2{ { 1e150, 0 } }, P2{ { 0, 1e150 } } } ),
+        SIDE::positive );
+    EXPECT_THROW( orvane::triangle_area_sign( orvane::Triangle2D{ P2{ { -1e300, -1e300 } },
+                      P2{ { 1e300, -1e300 } }, P2{ { 0, 1e300 } } } ),
+        orvane::OpenOrvaneException );
 }

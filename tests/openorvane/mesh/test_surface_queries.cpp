@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
 
 #include <tests/support/surface_checks.hpp>
@@ -128,7 +129,6 @@ namespace orvane
                 { NO_ID, NO_ID, NO_ID } },
             { "four uses", { { 0, 1, 2 }, { 1, 0, 3 }, { 0, 1, 4 }, { 1, 0, 2 } },
                 { NO_ID, NO_ID, NO_ID, NO_ID } },
-            { "repeated vertex", { { 0, 1, 0 } }, { NO_ID } },
         };
         std::vector< Point< 3 > > points;
         for( index_t i = 0; i < 5; i++ )
@@ -237,7 +237,8 @@ namespace orvane
         const auto surface = test::triangle_strip< 3 >( 3 );
         auto builder = TriangulatedSurfaceBuilder< 3 >::create( *surface );
         builder->set_polygon_adjacent( { 0, 0 }, 5 );
-        builder->set_polygon_adjacent( { 0, 1 }, 42 );
+        EXPECT_THROW( builder->set_polygon_adjacent( { 0, 1 }, 42 ), OpenOrvaneException )
+            << "an adjacency past the end is refused";
         const auto polygons = fan_polygons( *surface, 0 );
         EXPECT_FALSE( polygons.empty() );
         EXPECT_LE( polygons.size(), 2 );
