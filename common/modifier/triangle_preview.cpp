@@ -315,23 +315,20 @@ namespace orvane
             {
                 return false;
             }
-            const auto apex = opposite_vertex( mesh, edge );
             const auto other_apex = opposite_vertex( mesh, adjacent.value() );
-            if( apex == other_apex )
+            if( opposite_vertex( mesh, edge ) == other_apex )
             {
                 return true;
             }
-            const auto vertices = mesh.polygon_edge_vertices( edge );
-            for( const auto end : vertices )
+            // With one fan per vertex, the triangle of an end and both apexes
+            // can only be the neighbour across the edge joining that end to
+            // the first apex.
+            for( const auto& side :
+                { mesh.next_polygon_edge( edge ), mesh.previous_polygon_edge( edge ) } )
             {
-                const auto fan = mesh.polygons_around_vertex( end );
-                const auto holds_apexes =
-                    std::any_of( fan.begin(), fan.end(), [&]( const PolygonVertex& corner ) {
-                        return polygon_holds_vertex( mesh, corner.polygon_id, apex )
-                               && polygon_holds_vertex(
-                                   mesh, corner.polygon_id, other_apex );
-                    } );
-                if( !holds_apexes )
+                const auto neighbour = mesh.polygon_adjacent( side );
+                if( !neighbour || neighbour.value() >= mesh.nb_polygons()
+                    || !polygon_holds_vertex( mesh, neighbour.value(), other_apex ) )
                 {
                     return false;
                 }
@@ -344,19 +341,30 @@ namespace orvane
             const TriangulatedSurface< dimension >& mesh,
             const PolygonEdge& edge )
         {
-            const auto vertices = mesh.polygon_edge_vertices( edge );
-            for( const auto end : { 0, 1 } )
+            // The polygons holding both ends are the edge's polygon and its
+            // neighbour across the edge. With one fan per vertex, an end has
+            // no other polygon exactly when the other edges through it in
+            // these polygons lead nowhere else.
+            const auto polygon = edge.polygon_id;
+            const auto adjacent = mesh.polygon_adjacent_edge( edge );
+            const auto other = adjacent ? adjacent->polygon_id : NO_ID;
+            const auto leads_nowhere_else = [&mesh, polygon, other](
+                                                const PolygonEdge& side ) {
+                const auto neighbour = mesh.polygon_adjacent( side );
+                return !neighbour || neighbour.value() == polygon
+                       || neighbour.value() == other;
+            };
+            // The first end lies on the edge's previous edge, the second on
+            // its next edge; in the neighbour, the other way round.
+            if( !leads_nowhere_else( mesh.previous_polygon_edge( edge ) )
+                || !leads_nowhere_else( mesh.next_polygon_edge( edge ) ) )
             {
-                for( const auto& corner : mesh.polygons_around_vertex( vertices[end] ) )
-                {
-                    if( !polygon_holds_vertex(
-                            mesh, corner.polygon_id, vertices[1 - end] ) )
-                    {
-                        return false;
-                    }
-                }
+                return false;
             }
-            return true;
+            return !adjacent
+                   || ( leads_nowhere_else( mesh.next_polygon_edge( adjacent.value() ) )
+                        && leads_nowhere_else(
+                            mesh.previous_polygon_edge( adjacent.value() ) ) );
         }
 
         template < index_t dimension >
