@@ -111,3 +111,65 @@ namespace orvane
         }
     }
 } // namespace orvane
+
+namespace orvane
+{
+    TEST_F( BRepBlocksBuilderTest, CheckerWantsUnmeshedBlocksClosed )
+    {
+        // The six faces of a cube as surfaces on shared unique vertices,
+        // bounding one block without mesh; then the same without a face.
+        for( const bool all_faces : { true, false } )
+        {
+            BRep model;
+            BRepBuilder builder{ model };
+            const auto faces = test::cube_faces( 0, 1, 1 );
+            std::vector< Point< 3 > > places;
+            std::vector< uuid > surfaces;
+            for( index_t f = 0; f < ( all_faces ? 6u : 5u ); f++ )
+            {
+                const auto& mesh = *faces[f];
+                std::vector< Point< 3 > > points;
+                std::vector< index_t > uniques;
+                for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+                {
+                    const auto& point = mesh.point( v );
+                    auto found = std::find( places.begin(), places.end(), point );
+                    if( found == places.end() )
+                    {
+                        builder.create_unique_vertex();
+                        places.push_back( point );
+                        found = places.end() - 1;
+                    }
+                    points.push_back( point );
+                    uniques.push_back( static_cast< index_t >( found - places.begin() ) );
+                }
+                std::vector< std::array< index_t, 3 > > triangles;
+                for( index_t t = 0; t < mesh.nb_polygons(); t++ )
+                {
+                    const auto vertices = mesh.polygon_vertices( t );
+                    triangles.push_back( { vertices[0], vertices[1], vertices[2] } );
+                }
+                surfaces.push_back( test::add_linked_surface( model, points, triangles, uniques ) );
+            }
+            const auto block = builder.add_block();
+            for( const auto& surface : surfaces )
+            {
+                builder.add_surface_block_boundary_relationship(
+                    model.surface( surface ), model.block( block ) );
+            }
+            test::BRepCheckOptions options;
+            options.check_surface_borders = false;
+            const auto problems = test::brep_problems( model, options );
+            if( all_faces )
+            {
+                EXPECT_TRUE( problems.empty() ) << problems.front();
+            }
+            else
+            {
+                ASSERT_EQ( problems.size(), 1u );
+                EXPECT_NE( problems.front().find( "is not closed" ), std::string::npos )
+                    << problems.front();
+            }
+        }
+    }
+} // namespace orvane
