@@ -119,4 +119,13 @@ namespace orvane::test
     private:
         std::vector< Point< 3 > > corner_points_;
     };
+
+    /// Checks the output corners and lines of a run stopped before the
+    /// surfaces: corners are unique vertices 0..n-1; every line vertex is
+    /// linked; line ends sit on the line's boundary corners; every other
+    /// line vertex has its own unique vertex, held by that line only (a
+    /// line bounding several surfaces is remeshed once); edges lie between
+    /// a quarter and 1.5 times the metric; the model passes the shared
+    /// checks but those of surface borders and block boundaries.
+    void expect_conformal_corners_and_lines( const BRep& output, double metric );
 } // namespace orvane::test
