@@ -234,6 +234,29 @@ namespace
         }
     }
 
+    TEST( LineRemeshing, a_metric_not_greater_than_zero_on_a_line_is_refused )
+    {
+        // Without surfaces the split never reads the metric: the line walk
+        // must refuse it rather than step by nothing forever.
+        for( const double value : { 0., -2. } )
+        {
+            WireModel wire{ { p3( 0, 0, 0 ), p3( 1, 0, 0 ) } };
+            wire.add_line( { p3( 0, 0, 0 ), p3( 0.5, 0, 0 ), p3( 1, 0, 0 ) } );
+            const ConstantMetric< 3 > metric{ value };
+            try
+            {
+                (void) remesh_to_lines( std::move( wire.model ), metric );
+                ADD_FAILURE() << "no failure for " << value;
+            }
+            catch( const OpenOrvaneException& error )
+            {
+                EXPECT_TRUE( std::string{ error.what() }.starts_with(
+                    "[LocalLineRemesher] Invalid metric value: " ) )
+                    << error.what();
+            }
+        }
+    }
+
     TEST( LineRemeshing, a_hook_shaped_line_keeps_its_whole_shape )
     {
         // The line passes within 0.3 of its own end at (1, 0, 0), long
