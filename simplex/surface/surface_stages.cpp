@@ -2,8 +2,8 @@
 
 #include <openorvane/basic/exception.hpp>
 
-// The surface stages are not built yet. They fail loudly rather than leave
-// the output surfaces empty and report success.
+// The surface remeshing stage is not built yet. It fails loudly rather than
+// leave the output surfaces empty and report success.
 
 namespace orvane
 {
@@ -13,15 +13,6 @@ namespace orvane
         {
             throw OpenOrvaneException{
                 "[remesh_surfaces] Surface remeshing is not available in this build"
-            };
-        }
-
-        void relax_surfaces( BRep& /*model*/,
-            BRepGeometricModifier& /*modifier*/,
-            const SurfaceRelaxerOptions& /*options*/ )
-        {
-            throw OpenOrvaneException{
-                "[relax_surfaces] Surface relaxation is not available in this build"
             };
         }
     } // namespace internal
