@@ -4,6 +4,7 @@
 #include <array>
 
 #include <openorvane/basic/async.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
@@ -13,6 +14,11 @@ namespace
     constexpr std::string_view CALLER{ "SurfaceMeshMerger" };
 
     using Triple = std::array< orvane::index_t, 3 >;
+
+    /// The merger's per-element tables: first touching them costs few page
+    /// faults.
+    template < typename T >
+    using Table = std::vector< T, orvane::LargeArrayAllocator< T > >;
 
     /// The local edge of the triangle that joins the two vertices, in either
     /// direction; NO_LID when it has none.
@@ -174,10 +180,10 @@ namespace orvane
             /// The merged vertices of every input polygon, in its local
             /// order; a polygon with a repeated merged vertex starts with
             /// NO_ID.
-            std::vector< Triple > merged_triples(
+            Table< Triple > merged_triples(
                 absl::Span< const SurfaceMesh< dimension >* const > surfaces ) const
             {
-                std::vector< Triple > triples( polygon_offsets_.back() );
+                Table< Triple > triples( polygon_offsets_.back() );
                 for( index_t m = 0; m < surfaces.size(); m++ )
                 {
                     const auto& surface = *surfaces[m];
@@ -214,11 +220,11 @@ namespace orvane
             /// bucketed under their smallest vertex and sorted within the
             /// bucket, which keeps the work linear and independent of hash
             /// order.
-            void merge_polygons( const std::vector< Triple >& triples )
+            void merge_polygons( const Table< Triple >& triples )
             {
                 const auto nb_inputs = static_cast< index_t >( triples.size() );
                 const auto nb_vertices = nb_merged_vertices();
-                std::vector< index_t > bucket_offsets(
+                Table< index_t > bucket_offsets(
                     static_cast< std::size_t >( nb_vertices ) + 1, 0 );
                 for( const auto& triple : triples )
                 {
@@ -233,9 +239,9 @@ namespace orvane
                 {
                     bucket_offsets[v + 1] += bucket_offsets[v];
                 }
-                std::vector< index_t > buckets( bucket_offsets.back() );
+                Table< index_t > buckets( bucket_offsets.back() );
                 {
-                    std::vector< index_t > fill(
+                    Table< index_t > fill(
                         bucket_offsets.begin(), bucket_offsets.end() - 1 );
                     for( index_t k = 0; k < nb_inputs; k++ )
                     {
@@ -249,7 +255,7 @@ namespace orvane
                 }
                 // first_copy[k]: the first input polygon on the same vertex
                 // set as input polygon k.
-                std::vector< index_t > first_copy( nb_inputs, NO_ID );
+                Table< index_t > first_copy( nb_inputs, NO_ID );
                 async::parallel_for( 0, nb_vertices, [&]( index_t v ) {
                     const auto begin = buckets.begin() + bucket_offsets[v];
                     const auto end = buckets.begin() + bucket_offsets[v + 1];
@@ -306,7 +312,7 @@ namespace orvane
                 absl::Span< const SurfaceMesh< dimension >* const > surfaces )
             {
                 const auto nb_polygons = nb_merged_polygons();
-                std::vector< index_t > votes(
+                Table< index_t > votes(
                     static_cast< std::size_t >( nb_polygons ) * 3, NO_ID );
                 async::parallel_for( 0, nb_polygons, [&]( index_t merged ) {
                     const auto& triangle = polygons_[merged];
@@ -387,10 +393,10 @@ namespace orvane
             std::vector< index_t > vertex_in_merged_;
             std::vector< Point< 3 > > merged_points_;
             MergeOriginLists vertex_origins_;
-            std::vector< index_t > polygon_in_merged_;
-            std::vector< Triple > polygons_;
+            Table< index_t > polygon_in_merged_;
+            Table< Triple > polygons_;
             MergeOriginLists polygon_origins_;
-            std::vector< index_t > adjacents_;
+            Table< index_t > adjacents_;
         };
 
         template < index_t dimension >
