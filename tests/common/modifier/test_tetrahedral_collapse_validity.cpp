@@ -162,12 +162,13 @@ TEST( TetrahedralCollapseValidity, valid_collapses_keep_the_solid_valid )
 
 namespace
 {
-    /// A 3x3x3 block whose inner vertices are moved by up to 0.12 of the
+    /// A 3x3x2 block whose inner vertices are moved by up to 0.12 of the
     /// cell size along each axis (fixed pseudo-random offsets), edges
     /// enabled.
     std::unique_ptr< TetrahedralSolid< 3 > > jittered_block()
     {
-        auto solid = test::grid_tetrahedral_solid( 3, 3, 3 );
+        constexpr std::array< double, 3 > EXTENT{ 3, 3, 2 };
+        auto solid = test::grid_tetrahedral_solid( 3, 3, 2 );
         auto builder = TetrahedralSolidBuilder< 3 >::create( *solid );
         std::uint32_t state{ 12345 };
         const auto offset = [&state]() {
@@ -177,8 +178,8 @@ namespace
         for( index_t v = 0; v < solid->nb_vertices(); v++ )
         {
             const auto& p = solid->point( v );
-            const auto inner = [&p]( local_index_t axis ) {
-                return p.value( axis ) > 0.5 && p.value( axis ) < 2.5;
+            const auto inner = [&p, &EXTENT]( local_index_t axis ) {
+                return p.value( axis ) > 0.5 && p.value( axis ) < EXTENT[axis] - 0.5;
             };
             if( inner( 0 ) && inner( 1 ) && inner( 2 ) )
             {
@@ -225,8 +226,13 @@ TEST( TetrahedralCollapseValidity, accepted_collapses_leave_only_positive_tetrah
                         continue;
                     }
                     nb_accepted++;
-                    // Both forms on alternate tries keep the test fast; the
+                    // Every third accepted collapse is carried out, through
+                    // the two forms in turn, to keep the test fast; the
                     // check looks around the modified tetrahedra.
+                    if( nb_accepted % 3 != 0 )
+                    {
+                        continue;
+                    }
                     const auto by_edge_index = nb_accepted % 2 == 0;
                     auto solid = reference->clone();
                     auto& tetrahedral = dynamic_cast< TetrahedralSolid< 3 >& >( *solid );
@@ -244,5 +250,5 @@ TEST( TetrahedralCollapseValidity, accepted_collapses_leave_only_positive_tetrah
             }
         }
     }
-    EXPECT_GT( nb_accepted, 1000u );
+    EXPECT_GT( nb_accepted, 500u );
 }
