@@ -1,0 +1,192 @@
+#include <algorithm>
+
+#include <openorvane/basic/exception.hpp>
+
+#include <simplex/surface/frontal/frontal_remesher_impl.hpp>
+
+namespace
+{
+    [[noreturn]] void throw_not_two( std::size_t count )
+    {
+        throw orvane::OpenOrvaneException{
+            "[FrontalRemesher::find_next_edge_on_macro_edge] Should have only "
+            "two PolygonEdges on macro edge, found ",
+            count
+        };
+    }
+} // namespace
+
+namespace orvane::internal
+{
+    template < index_t dimension >
+    bool FrontalRemesher< dimension >::Impl::edge_info_holds(
+        const PolygonEdge& edge, index_t element ) const
+    {
+        const auto& list = edge_info->value( edge.polygon_id )[edge.edge_id];
+        return std::find( list.begin(), list.end(), element ) != list.end();
+    }
+
+    template < index_t dimension >
+    std::vector< index_t > FrontalRemesher< dimension >::Impl::open_elements_on_edge(
+        const PolygonEdge& edge ) const
+    {
+        std::vector< index_t > open;
+        for( const auto id : edge_info->value( edge.polygon_id )[edge.edge_id] )
+        {
+            if( id >= element_triangles.size()
+                || element_triangles[id].second == NO_ID )
+            {
+                open.push_back( id );
+            }
+        }
+        return open;
+    }
+
+    template < index_t dimension >
+    std::vector< index_t >
+        FrontalRemesher< dimension >::Impl::open_elements_on_macro_edge(
+            const PolygonEdge& edge ) const
+    {
+        auto open = open_elements_on_edge( edge );
+        if( const auto twin = macro.polygon_adjacent_edge( edge ) )
+        {
+            const auto other = open_elements_on_edge( *twin );
+            open.insert( open.end(), other.begin(), other.end() );
+        }
+        std::sort( open.begin(), open.end() );
+        open.erase( std::unique( open.begin(), open.end() ), open.end() );
+        return open;
+    }
+
+    template < index_t dimension >
+    index_t FrontalRemesher< dimension >::Impl::element_on_polygon_edge(
+        const PolygonEdge& edge )
+    {
+        const auto open = open_elements_on_edge( edge );
+        if( open.size() == 1 )
+        {
+            return open.front();
+        }
+        if( open.empty() )
+        {
+            if( const auto twin = macro.polygon_adjacent_edge( edge ) )
+            {
+                const auto other = open_elements_on_edge( *twin );
+                if( !other.empty() )
+                {
+                    return *std::min_element( other.begin(), other.end() );
+                }
+            }
+            return NO_ID;
+        }
+        index_t best{ NO_ID };
+        for( const auto id : open )
+        {
+            if( id >= element_triangles.size() )
+            {
+                best = std::min( best, id );
+                continue;
+            }
+            const auto ends = element_vertices( id );
+            MacroEdgeStep step{ edge, PolygonVertex{ edge.polygon_id, edge.edge_id },
+                true };
+            // The walk visits each macro edge of the path at most once.
+            for( index_t guard = 0; guard <= element_triangles.size() + macro.nb_polygons() * 3;
+                 guard++ )
+            {
+                const auto destination = step_destination( macro, step );
+                if( vertex_info->value( destination ) != NO_ID
+                    || destination == ends.first || destination == ends.second )
+                {
+                    break;
+                }
+                const auto steps = element_edges_around_vertex( id, destination );
+                if( steps.size() != 2 )
+                {
+                    throw_not_two( steps.size() );
+                }
+                const auto origin = step_origin( macro, step );
+                step = step_destination( macro, steps.front() ) == origin
+                           ? steps.back()
+                           : steps.front();
+            }
+            if( step_destination( macro, step ) == ends.second )
+            {
+                best = std::min( best, id );
+            }
+        }
+        return best;
+    }
+
+    template < index_t dimension >
+    typename FrontalRemesher< dimension >::Impl::Steps
+        FrontalRemesher< dimension >::Impl::element_edges_around_vertex(
+            index_t element, index_t vertex ) const
+    {
+        Steps steps;
+        for( const auto& corner : macro.polygons_around_vertex( vertex ) )
+        {
+            const PolygonEdge leaving{ corner.polygon_id, corner.vertex_id };
+            if( edge_info_holds( leaving, element ) )
+            {
+                steps.push_back( { leaving, corner, true } );
+            }
+            const auto previous = macro.previous_polygon_edge( leaving );
+            if( edge_info_holds( previous, element ) )
+            {
+                steps.push_back( { previous,
+                    PolygonVertex{ previous.polygon_id, previous.edge_id },
+                    false } );
+            }
+        }
+        return steps;
+    }
+
+    template < index_t dimension >
+    std::optional< MacroEdgeStep >
+        FrontalRemesher< dimension >::Impl::find_next_edge_on_macro_edge(
+            const MacroEdgeStep& step, index_t element )
+    {
+        const auto destination = step_destination( macro, step );
+        if( element < element_vertices_.size() )
+        {
+            const auto ends = element_vertices( element );
+            if( destination == ends.first || destination == ends.second )
+            {
+                return std::nullopt;
+            }
+        }
+        const auto steps = element_edges_around_vertex( element, destination );
+        if( steps.size() != 2 )
+        {
+            throw_not_two( steps.size() );
+        }
+        if( step_destination( macro, steps.front() ) == step_origin( macro, step ) )
+        {
+            return steps.back();
+        }
+        return steps.front();
+    }
+
+    template < index_t dimension >
+    std::vector< MacroEdgeStep > FrontalRemesher< dimension >::Impl::macro_edge_path(
+        index_t a, index_t b, index_t element )
+    {
+        const auto first = element_edges_around_vertex( element, a );
+        if( first.size() != 1 )
+        {
+            throw OpenOrvaneException{ "[find_first_edge] Should find one edge, found ",
+                first.size() };
+        }
+        std::vector< MacroEdgeStep > path{ first.front() };
+        while( step_destination( macro, path.back() ) != b )
+        {
+            path.push_back(
+                find_next_edge_on_macro_edge( path.back(), element ).value() );
+        }
+        return path;
+    }
+
+    template class FrontalRemesher< 2 >::Impl;
+    template class FrontalRemesher< 3 >::Impl;
+} // namespace orvane::internal
