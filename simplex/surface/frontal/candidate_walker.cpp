@@ -226,8 +226,11 @@ namespace orvane::internal
             }
             else
             {
+                // p0 -> p1 turned a quarter counter-clockwise: the line runs
+                // into the element's open side, as the side rule of
+                // next_crossing expects.
                 return InfiniteLine< 2 >{
-                    perpendicular( Vector< 2 >{ element.p1, element.p0 } ), query
+                    perpendicular( Vector< 2 >{ element.p0, element.p1 } ), query
                 };
             }
         }();
