@@ -1,0 +1,448 @@
+#include <explicit/conflict_finder.hpp>
+
+#include <absl/container/inlined_vector.h>
+
+#include <openorvane/basic/async.hpp>
+#include <openorvane/geometry/aabb.hpp>
+#include <openorvane/geometry/basic_objects.hpp>
+#include <openorvane/geometry/distance.hpp>
+#include <openorvane/inspector/surface_curve_intersections.hpp>
+#include <openorvane/inspector/triangulated_surface_intersections.hpp>
+#include <openorvane/mesh/edged_curve.hpp>
+#include <openorvane/mesh/edged_curve_aabb.hpp>
+#include <openorvane/mesh/edged_curve_merger.hpp>
+#include <openorvane/mesh/point_set.hpp>
+#include <openorvane/mesh/surface_aabb.hpp>
+#include <openorvane/mesh/surface_mesh_merger.hpp>
+#include <openorvane/mesh/triangulated_surface.hpp>
+
+namespace
+{
+    using namespace orvane;
+    using internal::ConflictGraph;
+    using internal::ModelerMeshes;
+
+    const ComponentType SURFACE{ "Surface" };
+    const ComponentType LINE{ "Line" };
+    const ComponentType CORNER{ "Corner" };
+
+    template < typename Elements >
+    void split_unshared( const Elements& a,
+        const Elements& b,
+        absl::InlinedVector< index_t, 3 >& only_a,
+        absl::InlinedVector< index_t, 3 >& only_b )
+    {
+        const auto contains = []( const Elements& list, index_t vertex ) {
+            return std::find( list.begin(), list.end(), vertex ) != list.end();
+        };
+        for( const auto vertex : a )
+        {
+            if( !contains( b, vertex ) )
+            {
+                only_a.push_back( vertex );
+            }
+        }
+        for( const auto vertex : b )
+        {
+            if( !contains( a, vertex ) )
+            {
+                only_b.push_back( vertex );
+            }
+        }
+    }
+
+    class ConflictFinder
+    {
+    public:
+        explicit ConflictFinder( const ModelerMeshes& meshes )
+            : meshes_( meshes ),
+              surface_merger_( surface_span(), GLOBAL_EPSILON ),
+              curve_merger_( curve_span(), GLOBAL_EPSILON ),
+              merged_surface_( surface_merger_.merge() ),
+              merged_curve_( curve_merger_.merge() ),
+              graph_( std::make_unique< ConflictGraph >( meshes ) )
+        {
+        }
+
+        std::optional< std::unique_ptr< ConflictGraph > > find()
+        {
+            auto intersections = async::spawn( [this] {
+                auto graph = std::make_unique< ConflictGraph >( meshes_ );
+                find_intersections( *graph );
+                return graph;
+            } );
+            auto proximity = async::spawn( [this] {
+                auto graph = std::make_unique< ConflictGraph >( meshes_ );
+                const auto surface_tree = create_aabb_tree( *merged_surface_ );
+                const auto curve_tree = create_aabb_tree( *merged_curve_ );
+                find_close_polygons( *graph, surface_tree );
+                find_corners_close_to_polygons( *graph, surface_tree );
+                find_corners_close_to_edges( *graph, curve_tree );
+                find_edges_close_to_polygons( *graph, surface_tree );
+                find_close_edges( *graph, curve_tree );
+                return graph;
+            } );
+            auto lost = async::spawn( [this] {
+                auto graph = std::make_unique< ConflictGraph >( meshes_ );
+                find_polygons_lost_in_merge( *graph );
+                return graph;
+            } );
+            // Merged in a fixed order so that the vertex numbering does not
+            // depend on which task ends first.
+            bool found{ false };
+            for( auto* task : { &intersections, &proximity, &lost } )
+            {
+                task->wait();
+            }
+            for( auto* task : { &intersections, &proximity, &lost } )
+            {
+                const auto graph = task->get();
+                found = graph_->merge( *graph ) || found;
+            }
+            if( !found )
+            {
+                return std::nullopt;
+            }
+            return std::move( graph_ );
+        }
+
+    private:
+        std::vector< const SurfaceMesh< 3 >* > surface_span() const
+        {
+            return { meshes_.surfaces.begin(), meshes_.surfaces.end() };
+        }
+
+        std::vector< const EdgedCurve< 3 >* > curve_span() const
+        {
+            return { meshes_.curves.begin(), meshes_.curves.end() };
+        }
+
+        ComponentMeshElement surface_element( const detail::MergeOrigin& origin ) const
+        {
+            return { ComponentID{ SURFACE, meshes_.surfaces[origin.mesh_index]->id() },
+                origin.element };
+        }
+
+        ComponentMeshElement line_element( const detail::MergeOrigin& origin ) const
+        {
+            return { ComponentID{ LINE, meshes_.curves[origin.mesh_index]->id() },
+                origin.element };
+        }
+
+        void add_polygon_pair( ConflictGraph& graph, index_t a, index_t b ) const
+        {
+            for( const auto& first : surface_merger_.polygon_origins( a ) )
+            {
+                for( const auto& second : surface_merger_.polygon_origins( b ) )
+                {
+                    if( first == second )
+                    {
+                        continue;
+                    }
+                    graph.add_conflict(
+                        surface_element( first ), surface_element( second ) );
+                }
+            }
+        }
+
+        void add_edge_pair( ConflictGraph& graph, index_t a, index_t b ) const
+        {
+            for( const auto& first : curve_merger_.edge_origins( a ) )
+            {
+                for( const auto& second : curve_merger_.edge_origins( b ) )
+                {
+                    if( first == second )
+                    {
+                        continue;
+                    }
+                    graph.add_conflict( line_element( first ), line_element( second ) );
+                }
+            }
+        }
+
+        void find_intersections( ConflictGraph& graph ) const
+        {
+            const TriangulatedSurfaceIntersections< 3 > inspector{ *merged_surface_ };
+            for( const auto& [a, b] : inspector.intersecting_elements() )
+            {
+                add_polygon_pair( graph, a, b );
+            }
+            for( const auto* curve : meshes_.curves )
+            {
+                const SurfaceCurveIntersections< 3 > crossings{ *merged_surface_, *curve };
+                for( const auto& [polygon, edge] : crossings.intersecting_elements() )
+                {
+                    for( const auto& origin : surface_merger_.polygon_origins( polygon ) )
+                    {
+                        graph.add_conflict( surface_element( origin ),
+                            { ComponentID{ LINE, curve->id() }, edge } );
+                    }
+                }
+            }
+        }
+
+        bool close_polygons( index_t a, index_t b ) const
+        {
+            const auto& surface = *merged_surface_;
+            absl::InlinedVector< index_t, 3 > only_a;
+            absl::InlinedVector< index_t, 3 > only_b;
+            split_unshared(
+                surface.polygon_vertices( a ), surface.polygon_vertices( b ), only_a, only_b );
+            const auto triangle_a = surface.triangle( a );
+            const auto triangle_b = surface.triangle( b );
+            if( only_a.size() == 1 )
+            {
+                return std::get< 0 >( point_triangle_distance(
+                           surface.point( only_a[0] ), triangle_b ) )
+                           <= GLOBAL_EPSILON
+                       || ( only_b.size() == 1
+                            && std::get< 0 >( point_triangle_distance(
+                                   surface.point( only_b[0] ), triangle_a ) )
+                                   <= GLOBAL_EPSILON );
+            }
+            const auto segments_close = [&surface]( const auto& only,
+                                            const Triangle< 3 >& triangle ) {
+                for( const auto u : only )
+                {
+                    for( const auto v : only )
+                    {
+                        if( u != v
+                            && std::get< 0 >( segment_triangle_distance(
+                                   Segment< 3 >{ surface.point( u ), surface.point( v ) },
+                                   triangle ) )
+                                   <= GLOBAL_EPSILON )
+                        {
+                            return true;
+                        }
+                    }
+                }
+                return false;
+            };
+            return segments_close( only_a, triangle_b )
+                   || segments_close( only_b, triangle_a );
+        }
+
+        bool close_edges( index_t a, index_t b ) const
+        {
+            const auto& curve = *merged_curve_;
+            const auto vertices_a = curve.edge_vertices( a );
+            const auto vertices_b = curve.edge_vertices( b );
+            absl::InlinedVector< index_t, 3 > only_a;
+            absl::InlinedVector< index_t, 3 > only_b;
+            split_unshared( vertices_a, vertices_b, only_a, only_b );
+            const auto segment_a = curve.segment( a );
+            const auto segment_b = curve.segment( b );
+            if( only_a.size() != 1 )
+            {
+                return std::get< 0 >( segment_segment_distance( segment_a, segment_b ) )
+                       <= GLOBAL_EPSILON;
+            }
+            return std::get< 0 >(
+                       point_segment_distance( curve.point( only_a[0] ), segment_b ) )
+                       <= GLOBAL_EPSILON
+                   || ( only_b.size() == 1
+                        && std::get< 0 >( point_segment_distance(
+                               curve.point( only_b[0] ), segment_a ) )
+                               <= GLOBAL_EPSILON );
+        }
+
+        void find_close_polygons(
+            ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        {
+            std::vector< std::pair< index_t, index_t > > pairs;
+            tree.visit_intersecting_box_pairs( [&]( index_t a, index_t b ) {
+                if( a != b && close_polygons( a, b ) )
+                {
+                    pairs.emplace_back( a, b );
+                }
+                return false;
+            } );
+            for( const auto& [a, b] : pairs )
+            {
+                add_polygon_pair( graph, a, b );
+            }
+        }
+
+        void find_close_edges( ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        {
+            std::vector< std::pair< index_t, index_t > > pairs;
+            tree.visit_intersecting_box_pairs( [&]( index_t a, index_t b ) {
+                if( a != b && close_edges( a, b ) )
+                {
+                    pairs.emplace_back( a, b );
+                }
+                return false;
+            } );
+            for( const auto& [a, b] : pairs )
+            {
+                add_edge_pair( graph, a, b );
+            }
+        }
+
+        static BoundingBox< 3 > point_box( const Point< 3 >& point )
+        {
+            BoundingBox< 3 > box;
+            box.add_point( point );
+            box.extends( GLOBAL_EPSILON );
+            return box;
+        }
+
+        void find_corners_close_to_polygons(
+            ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        {
+            const auto& surface = *merged_surface_;
+            for( const auto* points : meshes_.point_sets )
+            {
+                for( index_t vertex = 0; vertex < points->nb_vertices(); vertex++ )
+                {
+                    const auto& point = points->point( vertex );
+                    std::optional< index_t > hit;
+                    tree.visit_boxes_intersecting_box(
+                        point_box( point ), [&]( index_t polygon ) {
+                            const auto triangle = surface.triangle( polygon );
+                            for( const auto& corner : triangle.vertices() )
+                            {
+                                if( point_point_distance( point, corner )
+                                    <= GLOBAL_EPSILON )
+                                {
+                                    return false;
+                                }
+                            }
+                            if( std::get< 0 >( point_triangle_distance( point, triangle ) )
+                                > GLOBAL_EPSILON )
+                            {
+                                return false;
+                            }
+                            hit = polygon;
+                            return true;
+                        } );
+                    if( !hit )
+                    {
+                        continue;
+                    }
+                    for( const auto& origin : surface_merger_.polygon_origins( *hit ) )
+                    {
+                        graph.add_conflict( surface_element( origin ),
+                            { ComponentID{ CORNER, points->id() }, vertex } );
+                    }
+                }
+            }
+        }
+
+        void find_corners_close_to_edges(
+            ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        {
+            const auto& curve = *merged_curve_;
+            for( const auto* points : meshes_.point_sets )
+            {
+                for( index_t vertex = 0; vertex < points->nb_vertices(); vertex++ )
+                {
+                    const auto& point = points->point( vertex );
+                    std::optional< index_t > hit;
+                    tree.visit_boxes_intersecting_box( point_box( point ), [&]( index_t edge ) {
+                        const auto segment = curve.segment( edge );
+                        for( const auto& end : segment.vertices() )
+                        {
+                            if( point_point_distance( point, end ) <= GLOBAL_EPSILON )
+                            {
+                                return false;
+                            }
+                        }
+                        if( std::get< 0 >( point_segment_distance( point, segment ) )
+                            > GLOBAL_EPSILON )
+                        {
+                            return false;
+                        }
+                        hit = edge;
+                        return true;
+                    } );
+                    if( !hit )
+                    {
+                        continue;
+                    }
+                    for( const auto& origin : curve_merger_.edge_origins( *hit ) )
+                    {
+                        graph.add_conflict( line_element( origin ),
+                            { ComponentID{ CORNER, points->id() }, vertex } );
+                    }
+                }
+            }
+        }
+
+        void find_edges_close_to_polygons(
+            ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        {
+            const auto& surface = *merged_surface_;
+            for( const auto* curve : meshes_.curves )
+            {
+                for( index_t edge = 0; edge < curve->nb_edges(); edge++ )
+                {
+                    const auto segment = curve->segment( edge );
+                    BoundingBox< 3 > box;
+                    for( const auto& end : segment.vertices() )
+                    {
+                        box.add_point( end );
+                    }
+                    box.extends( GLOBAL_EPSILON );
+                    std::optional< index_t > hit;
+                    tree.visit_boxes_intersecting_box( box, [&]( index_t polygon ) {
+                        if( std::get< 0 >( segment_triangle_distance(
+                                segment, surface.triangle( polygon ) ) )
+                            > GLOBAL_EPSILON )
+                        {
+                            return false;
+                        }
+                        hit = polygon;
+                        return true;
+                    } );
+                    if( !hit )
+                    {
+                        continue;
+                    }
+                    for( const auto& origin : surface_merger_.polygon_origins( *hit ) )
+                    {
+                        graph.add_conflict( surface_element( origin ),
+                            { ComponentID{ LINE, curve->id() }, edge } );
+                    }
+                }
+            }
+        }
+
+        void find_polygons_lost_in_merge( ConflictGraph& graph ) const
+        {
+            for( index_t s = 0; s < meshes_.surfaces.size(); s++ )
+            {
+                const auto& surface = *meshes_.surfaces[s];
+                for( index_t polygon = 0; polygon < surface.nb_polygons(); polygon++ )
+                {
+                    if( surface_merger_.polygon_in_merged( s, polygon ) == NO_ID )
+                    {
+                        graph.find_or_create_vertex(
+                            { ComponentID{ SURFACE, surface.id() }, polygon } );
+                    }
+                }
+            }
+        }
+
+    private:
+        const ModelerMeshes& meshes_;
+        detail::SurfaceMeshMerger< 3 > surface_merger_;
+        detail::EdgedCurveMerger< 3 > curve_merger_;
+        std::unique_ptr< TriangulatedSurface< 3 > > merged_surface_;
+        std::unique_ptr< EdgedCurve< 3 > > merged_curve_;
+        std::unique_ptr< ConflictGraph > graph_;
+    };
+} // namespace
+
+namespace orvane
+{
+    namespace internal
+    {
+        std::optional< std::unique_ptr< ConflictGraph > > find_conflicts(
+            const ModelerMeshes& meshes )
+        {
+            ConflictFinder finder{ meshes };
+            return finder.find();
+        }
+    } // namespace internal
+} // namespace orvane

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <facade/mesher.hpp>
+
+namespace orvane
+{
+    class BRepExplicitModeler;
+
+    namespace internal
+    {
+        struct SurfaceStages;
+
+        /// The whole run of Mesher::build_and_mesh on the modeler's stored
+        /// surfaces (edited in place), with the given surface stages of the
+        /// remeshing driver.
+        orvane_tamsel::MesherResult mesh_surfaces( BRepExplicitModeler& modeler,
+            const orvane_tamsel::MesherOptions& options,
+            const SurfaceStages& stages );
+    } // namespace internal
+} // namespace orvane

@@ -1,0 +1,347 @@
+#include <algorithm>
+#include <random>
+#include <set>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include <openorvane/geometry/distance.hpp>
+#include <openorvane/mesh/edged_curve.hpp>
+#include <openorvane/mesh/point_set.hpp>
+
+#include <explicit/conflict_finder.hpp>
+#include <explicit/explicit_brep_library.hpp>
+
+#include <tests/explicit/explicit_scenes.hpp>
+#include <tests/support/conformal_meshes.hpp>
+
+namespace orvane
+{
+    namespace
+    {
+        using test::TriangleCorners;
+        using test::triangles_surface;
+        using ElementKey = std::tuple< std::string, uuid, index_t >;
+        using Conflict = std::pair< ElementKey, ElementKey >;
+
+        class ConflictFinderTest : public ::testing::Test
+        {
+        protected:
+            void SetUp() override
+            {
+                ExplicitBRepLibrary::initialize();
+            }
+        };
+
+        Point< 3 > p( double x, double y, double z )
+        {
+            return Point< 3 >{ { x, y, z } };
+        }
+
+        ElementKey key( const ComponentMeshElement& element )
+        {
+            return { element.component_id.type().get(), element.component_id.id(),
+                element.element };
+        }
+
+        /// The graph's edges as unordered element pairs (the smaller first).
+        std::set< Conflict > conflicts( const internal::ConflictGraph& graph )
+        {
+            std::set< Conflict > result;
+            for( index_t edge = 0; edge < graph.graph().nb_edges(); edge++ )
+            {
+                const auto vertices = graph.graph().edge_vertices( edge );
+                auto first = key( graph.element( vertices[0] ) );
+                auto second = key( graph.element( vertices[1] ) );
+                if( second < first )
+                {
+                    std::swap( first, second );
+                }
+                result.emplace( first, second );
+            }
+            return result;
+        }
+
+        internal::ModelerMeshes meshes_of(
+            const std::vector< std::unique_ptr< TriangulatedSurface< 3 > > >& surfaces )
+        {
+            internal::ModelerMeshes meshes;
+            for( const auto& surface : surfaces )
+            {
+                meshes.surfaces.push_back( surface.get() );
+            }
+            return meshes;
+        }
+
+        /// Two triangles: the first flat at z = 0, the second standing in
+        /// the vertical plane parallel to the first one's long edge at the
+        /// given distance from it. Their boxes overlap whatever the
+        /// distance, so the pair is tested.
+        std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > facing_triangles(
+            double distance )
+        {
+            const double s = distance * std::sqrt( 2. );
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            surfaces.push_back(
+                triangles_surface( { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 0, 1, 0 ) } } ) );
+            surfaces.push_back( triangles_surface( { { p( 1 + s, 0, -1 ),
+                p( 0, 1 + s, -1 ), p( 0.5 + s / 2, 0.5 + s / 2, 1 ) } } ) );
+            return surfaces;
+        }
+
+        TEST_F( ConflictFinderTest, FindsExactlyTheCloseOrCrossingPairs )
+        {
+            struct Case
+            {
+                const char* name;
+                std::vector< std::vector< TriangleCorners > > surfaces;
+                std::size_t nb_conflicts;
+            };
+            const std::vector< Case > cases{
+                // Two squares sharing the border x = 1: neighbours, not
+                // conflicts.
+                { "shared border",
+                    { { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 1, 1, 0 ) },
+                          { p( 0, 0, 0 ), p( 1, 1, 0 ), p( 0, 1, 0 ) } },
+                        { { p( 1, 0, 0 ), p( 2, 0, 0.5 ), p( 2, 1, 0.5 ) },
+                            { p( 1, 0, 0 ), p( 2, 1, 0.5 ), p( 1, 1, 0 ) } } },
+                    0 },
+                // Shared vertex only, the triangles bent away from each other.
+                { "shared vertex",
+                    { { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 0, 1, 0 ) } },
+                        { { p( 0, 0, 0 ), p( -1, 0, 1 ), p( 0, -1, 1 ) } } },
+                    0 },
+                { "crossing",
+                    { { { p( 0, 0, 0 ), p( 2, 0, 0 ), p( 0, 2, 0 ) } },
+                        { { p( 0.5, 0.5, -1 ), p( 0.5, 0.5, 1 ), p( 1.5, -1, 0 ) } } },
+                    1 },
+                // A fold: the second triangle shares an edge and lies back
+                // on the first one.
+                { "fold",
+                    { { { p( 0, 0, 0 ), p( 2, 0, 0 ), p( 0, 2, 0 ) } },
+                        { { p( 2, 0, 0 ), p( 0, 0, 0 ), p( 0.5, 0.5, 1e-7 ) } } },
+                    1 },
+                // The same triangle in two surfaces merges into one polygon:
+                // nothing to compare.
+                { "duplicate triangle",
+                    { { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 0, 1, 0 ) } },
+                        { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 0, 1, 0 ) } } },
+                    0 },
+                // Conflicts inside one surface count too.
+                { "self-crossing surface",
+                    { { { p( 0, 0, 0 ), p( 2, 0, 0 ), p( 0, 2, 0 ) },
+                        { p( 0.5, 0.5, -1 ), p( 0.5, 0.5, 1 ), p( 1.5, -1, 0 ) } } },
+                    1 },
+            };
+            for( const auto& test_case : cases )
+            {
+                SCOPED_TRACE( test_case.name );
+                std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+                for( const auto& triangles : test_case.surfaces )
+                {
+                    surfaces.push_back( triangles_surface( triangles ) );
+                }
+                const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
+                if( test_case.nb_conflicts == 0 )
+                {
+                    EXPECT_FALSE( graph.has_value() );
+                    continue;
+                }
+                ASSERT_TRUE( graph.has_value() );
+                EXPECT_EQ( conflicts( **graph ).size(), test_case.nb_conflicts );
+            }
+        }
+
+        TEST_F( ConflictFinderTest, ProximityThresholdIsTheLengthTolerance )
+        {
+            for( const auto& [distance, expected] :
+                std::vector< std::pair< double, bool > >{
+                    { 1e-7, true }, { 9e-7, true }, { 1e-5, false } } )
+            {
+                SCOPED_TRACE( distance );
+                const auto surfaces = facing_triangles( distance );
+                const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
+                ASSERT_EQ( graph.has_value(), expected );
+                if( expected )
+                {
+                    const std::set< Conflict > wanted{ { key( { ComponentID{ ComponentType{ "Surface" }, surfaces[0]->id() }, 0 } ),
+                        key( { ComponentID{ ComponentType{ "Surface" }, surfaces[1]->id() }, 0 } ) } };
+                    auto found = conflicts( **graph );
+                    // Normalise the expected pair the way conflicts() does.
+                    std::set< Conflict > normalised;
+                    for( auto [a, b] : wanted )
+                    {
+                        if( b < a )
+                        {
+                            std::swap( a, b );
+                        }
+                        normalised.emplace( a, b );
+                    }
+                    EXPECT_EQ( found, normalised );
+                }
+            }
+        }
+
+        TEST_F( ConflictFinderTest, CrossingTrianglesFormOneZoneOfTwoElements )
+        {
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            surfaces.push_back(
+                triangles_surface( { { p( 0, 0, 0 ), p( 2, 0, 0 ), p( 0, 2, 0 ) } } ) );
+            surfaces.push_back( triangles_surface(
+                { { p( 0.3, 0.2, -1 ), p( 0.3, 0.2, 1 ), p( 0.7, 0.3, 0 ) } } ) );
+            const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
+            ASSERT_TRUE( graph.has_value() );
+            const auto& conflict_graph = **graph;
+            ASSERT_EQ( conflict_graph.graph().nb_vertices(), 2 );
+            EXPECT_EQ( conflict_graph.graph().nb_edges(), 1 );
+            const std::vector< index_t > vertices{ 0, 1 };
+            const auto zone = conflict_graph.component_elements( vertices );
+            EXPECT_EQ( zone.count(), 2 );
+            ASSERT_EQ( zone.surfaces.size(), 2 );
+            EXPECT_EQ( zone.surfaces.at( surfaces[1]->id() ), std::vector< index_t >{ 0 } );
+            for( const auto vertex : vertices )
+            {
+                EXPECT_EQ(
+                    conflict_graph.element_vertex( conflict_graph.element( vertex ) ), vertex );
+            }
+        }
+
+        TEST_F( ConflictFinderTest, CornersNearTrianglesAndEdges )
+        {
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            surfaces.push_back(
+                triangles_surface( { { p( 0, 0, 0 ), p( 2, 0, 0 ), p( 0, 2, 0 ) } } ) );
+            const auto curve =
+                test::curve( { p( 5, 0, 0 ), p( 6, 0, 0 ), p( 7, 0, 0 ) } );
+            // On a triangle vertex (no conflict), 1e-7 above the triangle's
+            // interior, 1e-7 beside the curve's first edge, far away.
+            const auto points = test::point_set( { p( 0, 0, 0 ), p( 0.5, 0.5, 1e-7 ),
+                p( 5.5, 1e-7, 0 ), p( 10, 10, 10 ) } );
+            auto meshes = meshes_of( surfaces );
+            meshes.curves.push_back( curve.get() );
+            meshes.point_sets.push_back( points.get() );
+            const auto graph = internal::find_conflicts( meshes );
+            ASSERT_TRUE( graph.has_value() );
+            const auto found = conflicts( **graph );
+            const ElementKey triangle{ "Surface", surfaces[0]->id(), 0 };
+            const ElementKey edge{ "Line", curve->id(), 0 };
+            const ElementKey above{ "Corner", points->id(), 1 };
+            const ElementKey beside{ "Corner", points->id(), 2 };
+            std::set< Conflict > expected;
+            expected.emplace( std::min( triangle, above ), std::max( triangle, above ) );
+            expected.emplace( std::min( edge, beside ), std::max( edge, beside ) );
+            EXPECT_EQ( found, expected );
+        }
+
+        TEST_F( ConflictFinderTest, CurveEdgesAgainstTrianglesAndEdges )
+        {
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            surfaces.push_back(
+                triangles_surface( { { p( 0, 0, 0 ), p( 2, 0, 0 ), p( 0, 2, 0 ) } } ) );
+            // Edge 0 pierces the triangle; edge 1 continues far from it.
+            const auto piercing = test::curve( { p( 0.5, 0.5, -1 ), p( 0.5, 0.5, 1 ), p( 0.5, 0.5, 5 ) } );
+            // Passes 1e-7 from the piercing curve's last edge, without shared
+            // vertex.
+            const auto passing = test::curve( { p( 0.5 + 1e-7, -1, 3 ), p( 0.5 + 1e-7, 1, 3 ) } );
+            auto meshes = meshes_of( surfaces );
+            meshes.curves.push_back( piercing.get() );
+            meshes.curves.push_back( passing.get() );
+            const auto graph = internal::find_conflicts( meshes );
+            ASSERT_TRUE( graph.has_value() );
+            const auto found = conflicts( **graph );
+            const ElementKey triangle{ "Surface", surfaces[0]->id(), 0 };
+            const ElementKey pierce{ "Line", piercing->id(), 0 };
+            const ElementKey last{ "Line", piercing->id(), 1 };
+            const ElementKey pass{ "Line", passing->id(), 0 };
+            std::set< Conflict > expected;
+            expected.emplace( std::min( triangle, pierce ), std::max( triangle, pierce ) );
+            expected.emplace( std::min( last, pass ), std::max( last, pass ) );
+            EXPECT_EQ( found, expected );
+        }
+
+        TEST_F( ConflictFinderTest, PolygonLostInTheMergeIsReportedWithoutZone )
+        {
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            surfaces.push_back( triangles_surface( { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 0, 1, 0 ) },
+                { p( 1, 0, 0 ), p( 1, 1e-8, 0 ), p( 3, 3, 3 ) } } ) );
+            const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
+            ASSERT_TRUE( graph.has_value() );
+            EXPECT_EQ( ( *graph )->graph().nb_vertices(), 0 );
+        }
+
+        /// Brute force: two elements conflict when an edge of one comes
+        /// within 1e-6 of the other triangle (an exact meeting is at 0).
+        double triangle_triangle_distance( const Triangle< 3 >& a, const Triangle< 3 >& b )
+        {
+            double distance = std::numeric_limits< double >::max();
+            for( const auto* pair : { &a, &b } )
+            {
+                const auto& from = *pair;
+                const auto& to = pair == &a ? b : a;
+                for( const auto e : { 0, 1, 2 } )
+                {
+                    const Segment< 3 > segment{ from.vertices()[e],
+                        from.vertices()[( e + 1 ) % 3] };
+                    distance = std::min(
+                        distance, std::get< 0 >( segment_triangle_distance( segment, to ) ) );
+                }
+            }
+            return distance;
+        }
+
+        TEST_F( ConflictFinderTest, RandomTrianglesMatchBruteForce )
+        {
+            std::mt19937 generator{ 24 };
+            std::uniform_real_distribution< double > coordinate{ 0., 1. };
+            for( int run = 0; run < 5; run++ )
+            {
+                SCOPED_TRACE( run );
+                std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+                std::vector< std::pair< ElementKey, Triangle< 3 > > > all;
+                for( int s = 0; s < 3; s++ )
+                {
+                    std::vector< TriangleCorners > triangles;
+                    for( int t = 0; t < 8; t++ )
+                    {
+                        const auto centre = p( coordinate( generator ),
+                            coordinate( generator ), coordinate( generator ) );
+                        TriangleCorners corners;
+                        for( auto& corner : corners )
+                        {
+                            corner = centre
+                                     + Vector< 3 >{ { 0.3 * ( coordinate( generator ) - 0.5 ),
+                                         0.3 * ( coordinate( generator ) - 0.5 ),
+                                         0.3 * ( coordinate( generator ) - 0.5 ) } };
+                        }
+                        triangles.push_back( corners );
+                    }
+                    surfaces.push_back( triangles_surface( triangles ) );
+                    for( index_t t = 0; t < surfaces.back()->nb_polygons(); t++ )
+                    {
+                        all.emplace_back( ElementKey{ "Surface", surfaces.back()->id(), t },
+                            surfaces.back()->triangle( t ) );
+                    }
+                }
+                std::set< Conflict > expected;
+                for( std::size_t i = 0; i < all.size(); i++ )
+                {
+                    for( std::size_t j = i + 1; j < all.size(); j++ )
+                    {
+                        if( triangle_triangle_distance( all[i].second, all[j].second )
+                            <= GLOBAL_EPSILON )
+                        {
+                            expected.emplace( std::min( all[i].first, all[j].first ),
+                                std::max( all[i].first, all[j].first ) );
+                        }
+                    }
+                }
+                const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
+                ASSERT_EQ( graph.has_value(), !expected.empty() );
+                if( graph )
+                {
+                    EXPECT_EQ( conflicts( **graph ), expected );
+                }
+            }
+        }
+    } // namespace
+} // namespace orvane
