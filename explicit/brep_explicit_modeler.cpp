@@ -122,17 +122,16 @@ namespace
 
     /// Rekeys an element mapping from current element indices to the
     /// indices of the meshes as they were added.
-    template < typename Mesh >
-    void rekey_element_mapping( ElementsMapping& mapping,
-        const std::vector< Mesh* >& meshes,
-        AttributeManager& ( Mesh::*manager )() const )
+    template < typename Mesh, typename Manager >
+    void rekey_element_mapping(
+        ElementsMapping& mapping, const std::vector< Mesh* >& meshes, const Manager& manager )
     {
         absl::flat_hash_map< uuid, std::shared_ptr< ReadOnlyAttribute< Origins > > >
             origins;
         for( const auto* mesh : meshes )
         {
             origins.emplace(
-                mesh->id(), ( mesh->*manager )().template find_attribute< Origins >(
+                mesh->id(), manager( *mesh ).template find_attribute< Origins >(
                                 ORIGIN_ATTRIBUTE ) );
         }
         ElementsMapping rekeyed;
@@ -275,9 +274,14 @@ namespace orvane
             auto result = detail::build_brep_from_meshes( corners, lines, surfaces );
             auto& mappings = std::get< 1 >( result );
             rekey_element_mapping( mappings.mesh_elements_mapping.lines, meshes.curves,
-                &EdgedCurve< 3 >::edge_attribute_manager );
+                []( const EdgedCurve< 3 >& curve ) -> AttributeManager& {
+                    return curve.edge_attribute_manager();
+                } );
             rekey_element_mapping( mappings.mesh_elements_mapping.surfaces,
-                meshes.surfaces, &TriangulatedSurface< 3 >::polygon_attribute_manager );
+                meshes.surfaces,
+                []( const TriangulatedSurface< 3 >& surface ) -> AttributeManager& {
+                    return surface.polygon_attribute_manager();
+                } );
             return result;
         }
 

@@ -241,8 +241,10 @@ namespace orvane
             // Edge 0 pierces the triangle; edge 1 continues far from it.
             const auto piercing = test::curve( { p( 0.5, 0.5, -1 ), p( 0.5, 0.5, 1 ), p( 0.5, 0.5, 5 ) } );
             // Passes 1e-7 from the piercing curve's last edge, without shared
-            // vertex.
-            const auto passing = test::curve( { p( 0.5 + 1e-7, -1, 3 ), p( 0.5 + 1e-7, 1, 3 ) } );
+            // vertex, askew so that the edge boxes overlap.
+            const double shift = 1e-7 * std::sqrt( 2. );
+            const auto passing =
+                test::curve( { p( 0.4, 0.6 + shift, 3 ), p( 0.6, 0.4 + shift, 3 ) } );
             auto meshes = meshes_of( surfaces );
             meshes.curves.push_back( piercing.get() );
             meshes.curves.push_back( passing.get() );

@@ -129,7 +129,7 @@ namespace
             orvane::Vector< 3 >{ { 0., 1., 0. } }, 2 );
         soup.triangles.push_back( { soup.point( Point< 3 >{ { 1., 1., 0. } } ),
             soup.point( Point< 3 >{ { 1., 0., 0. } } ),
-            soup.point( Point< 3 >{ { 1. + 1e-8, 0.5, 0. } } ) } );
+            soup.point( Point< 3 >{ { 1. + 1e-8, 0., 0. } } ) } );
         mesher->add_surface( *soup.mesh() );
         const orvane_tamsel::MesherOptions options{ 0.3 };
         const auto first = message_of( *mesher, options );
@@ -157,11 +157,17 @@ namespace
 
     TEST_F( MesherTest, OneShortLineWarnsOnceAndGradesTheMetric )
     {
-        // A square and a thin strip sharing a border of length 0.1: the
-        // only line shorter than the metric.
+        // A square and a fan-shaped quadrangle sharing a border of length
+        // 0.1, the only line shorter than the metric.
         orvane_tamsel::Mesher mesher{ box() };
         mesher.add_surface( *orvane::test::rectangle( 0, 0, 1, 1, 0, 10 ) );
-        mesher.add_surface( *orvane::test::rectangle( 1, 0, 2, 0.1, 0, 1 ) );
+        orvane::test::TriangleSoup fan;
+        const auto a = fan.point( Point< 3 >{ { 1., 0., 0. } } );
+        const auto b = fan.point( Point< 3 >{ { 2., -0.5, 0. } } );
+        const auto c = fan.point( Point< 3 >{ { 2., 0.6, 0. } } );
+        const auto d = fan.point( Point< 3 >{ { 1., 0.1, 0. } } );
+        fan.triangles = { { a, b, c }, { a, c, d } };
+        mesher.add_surface( *fan.mesh() );
         const LoggerCapture capture;
         message_of( mesher, orvane_tamsel::MesherOptions{ 0.5 } );
         EXPECT_EQ( capture.count( Logger::Level::warn, SHORT_LINE_WARNING ), 1 );
