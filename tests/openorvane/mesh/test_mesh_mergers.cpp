@@ -246,6 +246,8 @@ namespace orvane
 
     TEST( SurfaceMeshMerger, NoInputGivesAnEmptySurface )
     {
+        // No input surface creates the meshes that would start the library.
+        test::initialize_surface_meshes();
         const auto merger = merger_of( {} );
         const auto merged = merger.merge();
         EXPECT_EQ( merged->nb_vertices(), 0 );
