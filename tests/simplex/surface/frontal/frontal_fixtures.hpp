@@ -57,7 +57,9 @@ namespace orvane::test
         explicit FrontalFixture( EditableSurface< dimension > editable,
             std::vector< index_t > fixed_vertices = {},
             double size = 1. )
-            : surface( std::move( editable ) ),
+            // The remesher creates meshes through the factories: start the
+            // mesh library first, even when the surface was built directly.
+            : surface( ( initialize_surface_meshes(), std::move( editable ) ) ),
               metric( size ),
               fixed( std::move( fixed_vertices ) ),
               remesher( std::make_unique< Remesher >(
