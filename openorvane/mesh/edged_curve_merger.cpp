@@ -35,17 +35,8 @@ namespace orvane
                 }
                 vertex_offsets_ = merge_offsets( nb_vertices, "vertices" );
                 edge_offsets_ = merge_offsets( nb_edges, "edges" );
-                std::vector< Point< 3 > > points;
-                points.reserve( vertex_offsets_.back() );
-                for( const auto* curve : curves )
-                {
-                    for( index_t v = 0; v < curve->nb_vertices(); v++ )
-                    {
-                        points.push_back( curve->point( v ) );
-                    }
-                }
-                auto merged = merge_points(
-                    std::move( points ), vertex_offsets_, tolerance, CALLER );
+                auto merged = merge_mesh_vertices(
+                    curves, vertex_offsets_, tolerance, CALLER );
                 vertex_in_merged_ = std::move( merged.merged_of );
                 merged_points_ = std::move( merged.merged_points );
                 vertex_origins_.build(
@@ -84,14 +75,14 @@ namespace orvane
 
             index_t vertex_in_merged( index_t mesh_index, index_t vertex_id ) const
             {
-                return vertex_in_merged_[input_number(
-                    vertex_offsets_, mesh_index, vertex_id, "Vertex" )];
+                return vertex_in_merged_[merge_input_number(
+                    vertex_offsets_, mesh_index, vertex_id, CALLER, "Vertex" )];
             }
 
             index_t edge_in_merged( index_t mesh_index, index_t edge_id ) const
             {
-                return edge_in_merged_[input_number(
-                    edge_offsets_, mesh_index, edge_id, "Edge" )];
+                return edge_in_merged_[merge_input_number(
+                    edge_offsets_, mesh_index, edge_id, CALLER, "Edge" )];
             }
 
             absl::Span< const MergeOrigin > vertex_origins( index_t vertex_id ) const
@@ -109,19 +100,6 @@ namespace orvane
             }
 
         private:
-            index_t input_number( const std::vector< index_t >& offsets,
-                index_t mesh_index,
-                index_t element,
-                std::string_view what ) const
-            {
-                check_merge_index( mesh_index,
-                    static_cast< index_t >( offsets.size() ) - 1, CALLER,
-                    "Input mesh" );
-                check_merge_index( element,
-                    offsets[mesh_index + 1] - offsets[mesh_index], CALLER, what );
-                return offsets[mesh_index] + element;
-            }
-
             void merge_edges(
                 absl::Span< const EdgedCurve< dimension >* const > curves )
             {

@@ -113,5 +113,19 @@ namespace orvane
             ORVANE_EXCEPTION( index < size, "[", caller, "] ", what, " ", index,
                 " does not exist (there are ", size, ")" );
         }
+
+        index_t merge_input_number( absl::Span< const index_t > offsets,
+            index_t mesh_index,
+            index_t element,
+            std::string_view caller,
+            std::string_view what )
+        {
+            check_merge_index( mesh_index,
+                static_cast< index_t >( offsets.size() ) - 1, caller,
+                "Input mesh" );
+            check_merge_index( element,
+                offsets[mesh_index + 1] - offsets[mesh_index], caller, what );
+            return offsets[mesh_index] + element;
+        }
     } // namespace detail
 } // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <absl/types/span.h>
@@ -84,5 +85,36 @@ namespace orvane
             index_t size,
             std::string_view caller,
             std::string_view what );
+
+        /// The number of element `element` of input mesh `mesh_index`
+        /// (offsets from merge_offsets). Throws OpenOrvaneException, naming
+        /// `caller` and `what` the element is, when the mesh or the element
+        /// does not exist.
+        index_t merge_input_number( absl::Span< const index_t > offsets,
+            index_t mesh_index,
+            index_t element,
+            std::string_view caller,
+            std::string_view what );
+
+        /// merge_points over the vertices of the meshes, taken mesh after
+        /// mesh (`offsets` numbers them as by merge_offsets).
+        template < typename Mesh >
+        MergedVertices merge_mesh_vertices(
+            absl::Span< const Mesh* const > meshes,
+            absl::Span< const index_t > offsets,
+            double tolerance,
+            std::string_view caller )
+        {
+            std::vector< Point< 3 > > points;
+            points.reserve( offsets.back() );
+            for( const auto* mesh : meshes )
+            {
+                for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+                {
+                    points.push_back( mesh->point( v ) );
+                }
+            }
+            return merge_points( std::move( points ), offsets, tolerance, caller );
+        }
     } // namespace detail
 } // namespace orvane

@@ -116,15 +116,15 @@ namespace orvane
 
             index_t vertex_in_merged( index_t mesh_index, index_t vertex_id ) const
             {
-                return vertex_in_merged_[input_number(
-                    vertex_offsets_, mesh_index, vertex_id, "Vertex" )];
+                return vertex_in_merged_[merge_input_number(
+                    vertex_offsets_, mesh_index, vertex_id, CALLER, "Vertex" )];
             }
 
             index_t polygon_in_merged(
                 index_t mesh_index, index_t polygon_id ) const
             {
-                return polygon_in_merged_[input_number(
-                    polygon_offsets_, mesh_index, polygon_id, "Polygon" )];
+                return polygon_in_merged_[merge_input_number(
+                    polygon_offsets_, mesh_index, polygon_id, CALLER, "Polygon" )];
             }
 
             absl::Span< const MergeOrigin > vertex_origins( index_t vertex_id ) const
@@ -143,34 +143,12 @@ namespace orvane
             }
 
         private:
-            index_t input_number( const std::vector< index_t >& offsets,
-                index_t mesh_index,
-                index_t element,
-                std::string_view what ) const
-            {
-                check_merge_index( mesh_index,
-                    static_cast< index_t >( offsets.size() ) - 1, CALLER,
-                    "Input mesh" );
-                check_merge_index( element,
-                    offsets[mesh_index + 1] - offsets[mesh_index], CALLER, what );
-                return offsets[mesh_index] + element;
-            }
-
             void merge_vertices(
                 absl::Span< const SurfaceMesh< dimension >* const > surfaces,
                 double tolerance )
             {
-                std::vector< Point< 3 > > points;
-                points.reserve( vertex_offsets_.back() );
-                for( const auto* surface : surfaces )
-                {
-                    for( index_t v = 0; v < surface->nb_vertices(); v++ )
-                    {
-                        points.push_back( surface->point( v ) );
-                    }
-                }
-                auto merged = merge_points(
-                    std::move( points ), vertex_offsets_, tolerance, CALLER );
+                auto merged = merge_mesh_vertices(
+                    surfaces, vertex_offsets_, tolerance, CALLER );
                 vertex_in_merged_ = std::move( merged.merged_of );
                 merged_points_ = std::move( merged.merged_points );
                 vertex_origins_.build(
