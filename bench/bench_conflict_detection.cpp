@@ -22,6 +22,7 @@
 #include <explicit/explicit_brep_library.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 namespace
 {
@@ -30,37 +31,6 @@ namespace
     // 500 x 500 cells of two triangles each, per surface.
     constexpr index_t N = 500;
     constexpr int NB_DIMPLES = 100;
-
-    double status_kb( const std::string& key )
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while( std::getline( status, line ) )
-        {
-            if( line.rfind( key + ":", 0 ) == 0 )
-            {
-                return std::stod( line.substr( key.size() + 1 ) );
-            }
-        }
-        return 0;
-    }
-
-    double process_cpu_seconds()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        const auto seconds = []( const timeval& time ) {
-            return static_cast< double >( time.tv_sec )
-                   + 1e-6 * static_cast< double >( time.tv_usec );
-        };
-        return seconds( usage.ru_utime ) + seconds( usage.ru_stime );
-    }
-
-    void reset_peak_rss()
-    {
-        std::ofstream clear_refs{ "/proc/self/clear_refs" };
-        clear_refs << "5";
-    }
 
     template < typename Height >
     std::unique_ptr< TriangulatedSurface< 3 > > grid( const Height& height )
@@ -125,24 +95,24 @@ namespace
         double nb_elements{ 0 };
         double nb_conflicts{ 0 };
         double peak_growth_kb{ 0 };
-        const auto cpu_before = process_cpu_seconds();
+        const auto cpu_before = bench::process_cpu_seconds();
         for( auto _ : state )
         {
-            reset_peak_rss();
-            const auto before = status_kb( "VmRSS" );
+            bench::reset_peak_rss();
+            const auto before = bench::status_kb( "VmRSS" );
             const auto graph = internal::find_conflicts( meshes );
-            peak_growth_kb = std::max( peak_growth_kb, status_kb( "VmHWM" ) - before );
+            peak_growth_kb = std::max( peak_growth_kb, bench::status_kb( "VmHWM" ) - before );
             nb_elements = graph ? ( *graph )->graph().nb_vertices() : 0;
             nb_conflicts = graph ? ( *graph )->graph().nb_edges() : 0;
         }
-        state.counters["all_threads_cpu_ms"] = 1e3 * ( process_cpu_seconds() - cpu_before )
+        state.counters["all_threads_cpu_ms"] = 1e3 * ( bench::process_cpu_seconds() - cpu_before )
                                                / static_cast< double >( state.iterations() );
         state.counters["triangles"] = nb_triangles;
         state.counters["threads"] = static_cast< double >( state.range( 0 ) );
         state.counters["conflicting_elements"] = nb_elements;
         state.counters["conflicts"] = nb_conflicts;
         state.counters["peak_rss_growth_MB"] = peak_growth_kb / 1024.;
-        state.counters["peak_rss_MB"] = status_kb( "VmHWM" ) / 1024.;
+        state.counters["peak_rss_MB"] = bench::status_kb( "VmHWM" ) / 1024.;
     }
     BENCHMARK( conflict_search )
         ->Arg( 1 )

@@ -14,6 +14,7 @@
 #include <openorvane/geometry/nn_search.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 namespace
 {
@@ -93,14 +94,6 @@ namespace
         return points;
     }
 
-    /// Process peak resident memory so far, in megabytes.
-    double peak_rss_mb()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        return static_cast< double >( usage.ru_maxrss ) / 1024.;
-    }
-
     /// Runs the body on an arena of state.range( 0 ) threads and records the
     /// thread count and the peak memory.
     template < typename Body >
@@ -109,7 +102,7 @@ namespace
         tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
         arena.execute( body );
         state.counters["threads"] = static_cast< double >( state.range( 0 ) );
-        state.counters["peak_rss_MB"] = peak_rss_mb();
+        state.counters["peak_rss_MB"] = orvane::bench::peak_rss_mib();
     }
 
     void build_tree( benchmark::State& state )

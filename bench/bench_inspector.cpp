@@ -19,6 +19,7 @@
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 namespace
 {
@@ -28,39 +29,6 @@ namespace
     constexpr index_t NX = 1000;
     constexpr index_t NY = 500;
     constexpr int NB_NEEDLES = 120;
-
-    /// A "Vm..." figure of /proc/self/status, in kB.
-    double status_kb( const std::string& key )
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while( std::getline( status, line ) )
-        {
-            if( line.rfind( key + ":", 0 ) == 0 )
-            {
-                return std::stod( line.substr( key.size() + 1 ) );
-            }
-        }
-        return 0;
-    }
-
-    /// CPU seconds used by every thread of the process so far.
-    double process_cpu_seconds()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        const auto seconds = []( const timeval& time ) {
-            return static_cast< double >( time.tv_sec ) + 1e-6 * static_cast< double >( time.tv_usec );
-        };
-        return seconds( usage.ru_utime ) + seconds( usage.ru_stime );
-    }
-
-    /// Restarts the peak resident-set figure (VmHWM) from the current size.
-    void reset_peak_rss()
-    {
-        std::ofstream clear_refs{ "/proc/self/clear_refs" };
-        clear_refs << "5";
-    }
 
     const TriangulatedSurface< 3 >& crossed_surface()
     {
@@ -104,20 +72,20 @@ namespace
             static_cast< std::size_t >( state.range( 0 ) ) };
         double nb_pairs{ 0 };
         double peak_growth_kb{ 0 };
-        const auto cpu_before = process_cpu_seconds();
+        const auto cpu_before = bench::process_cpu_seconds();
         for( auto _ : state )
         {
-            reset_peak_rss();
-            const auto before = status_kb( "VmRSS" );
+            bench::reset_peak_rss();
+            const auto before = bench::status_kb( "VmRSS" );
             const TriangulatedSurfaceIntersections< 3 > inspector{ surface };
             const auto pairs = inspector.intersecting_elements();
-            peak_growth_kb = std::max( peak_growth_kb, status_kb( "VmHWM" ) - before );
+            peak_growth_kb = std::max( peak_growth_kb, bench::status_kb( "VmHWM" ) - before );
             nb_pairs = static_cast< double >( pairs.size() );
             benchmark::DoNotOptimize( pairs.data() );
         }
         // Work of all threads, which a loaded machine does not hide.
         state.counters["all_threads_cpu_ms"] =
-            1e3 * ( process_cpu_seconds() - cpu_before ) / static_cast< double >( state.iterations() );
+            1e3 * ( bench::process_cpu_seconds() - cpu_before ) / static_cast< double >( state.iterations() );
         state.counters["triangles"] = surface.nb_polygons();
         state.counters["threads"] = static_cast< double >( state.range( 0 ) );
         state.counters["intersecting_pairs"] = nb_pairs;

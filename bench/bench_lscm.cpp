@@ -19,6 +19,7 @@
 #include <numerics/numerics_surface_library.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 namespace
 {
@@ -27,28 +28,6 @@ namespace
     // 250 x 200 cells of two triangles each.
     constexpr index_t NX = 250;
     constexpr index_t NY = 200;
-
-    /// A "Vm..." figure of /proc/self/status, in kB.
-    double status_kb( const std::string& key )
-    {
-        std::ifstream status{ "/proc/self/status" };
-        std::string line;
-        while( std::getline( status, line ) )
-        {
-            if( line.rfind( key + ":", 0 ) == 0 )
-            {
-                return std::stod( line.substr( key.size() + 1 ) );
-            }
-        }
-        return 0;
-    }
-
-    /// Restarts the peak resident-set figure (VmHWM) from the current size.
-    void reset_peak_rss()
-    {
-        std::ofstream clear_refs{ "/proc/self/clear_refs" };
-        clear_refs << "5";
-    }
 
     const TriangulatedSurface< 3 >& bumpy_patch()
     {
@@ -81,8 +60,8 @@ namespace
         double peak_growth_kb{ 0 };
         for( auto _ : state )
         {
-            reset_peak_rss();
-            const auto before = status_kb( "VmRSS" );
+            bench::reset_peak_rss();
+            const auto before = bench::status_kb( "VmRSS" );
             auto parameters = surface.vertex_attribute_manager()
                                   .find_or_create_attribute< VariableAttribute, Point< 2 > >(
                                       "lscm", Point< 2 >{} );
@@ -92,7 +71,7 @@ namespace
                 lscm.compute();
             }
             const auto flat = internal::create_parameterized_surface( surface, "lscm" );
-            peak_growth_kb = std::max( peak_growth_kb, status_kb( "VmHWM" ) - before );
+            peak_growth_kb = std::max( peak_growth_kb, bench::status_kb( "VmHWM" ) - before );
             benchmark::DoNotOptimize( flat.get() );
             surface.vertex_attribute_manager().delete_attribute( "lscm" );
         }

@@ -15,6 +15,7 @@
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 namespace
 {
@@ -41,13 +42,6 @@ namespace
         return surface;
     }
 
-    double peak_rss_mib()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        return static_cast< double >( usage.ru_maxrss ) / 1024.;
-    }
-
     void BM_MergeTwoSurfaces( benchmark::State& state )
     {
         const auto left = grid_surface( 0. );
@@ -68,7 +62,7 @@ namespace
         state.counters["threads"] = static_cast< double >( state.range( 0 ) );
         state.counters["triangles"] = 4. * N * N;
         state.counters["heap_MiB"] = heap_mib;
-        state.counters["peak_rss_MiB"] = peak_rss_mib();
+        state.counters["peak_rss_MiB"] = bench::peak_rss_mib();
     }
     BENCHMARK( BM_MergeTwoSurfaces )
         ->Arg( 1 )

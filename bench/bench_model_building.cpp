@@ -12,6 +12,7 @@
 #include <oneapi/tbb/task_arena.h>
 
 #include "bench_meshes.hpp"
+#include "bench_process.hpp"
 
 #include <conversion/conversion_model_library.hpp>
 #include <conversion/feature_angle_split.hpp>
@@ -52,13 +53,6 @@ namespace orvane
             return meshes;
         }
 
-        double peak_rss_megabytes()
-        {
-            rusage usage{};
-            getrusage( RUSAGE_SELF, &usage );
-            return static_cast< double >( usage.ru_maxrss ) / 1024.;
-        }
-
         void build_from_meshes( benchmark::State& state )
         {
             const auto meshes = sheets();
@@ -79,7 +73,7 @@ namespace orvane
                 } );
             }
             state.counters["result_heap_MB"] = heap / 1048576.;
-            state.counters["peak_rss_MB"] = peak_rss_megabytes();
+            state.counters["peak_rss_MB"] = bench::peak_rss_mib();
             state.counters["triangles"] = static_cast< double >( NB_SURFACES * CELLS * CELLS * 2 );
         }
         BENCHMARK( build_from_meshes )
@@ -109,7 +103,7 @@ namespace orvane
                 } );
             }
             state.counters["surfaces_out"] = nb_surfaces;
-            state.counters["peak_rss_MB"] = peak_rss_megabytes();
+            state.counters["peak_rss_MB"] = bench::peak_rss_mib();
         }
         BENCHMARK( split_by_feature_angle )
             ->Arg( 1 )

@@ -20,6 +20,7 @@
 #include <simplex/simplex_brep_library.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 // Whole-model remeshing stages. Run with the argument 1 and 8: the pool is
 // limited to that many threads for the timed stage.
@@ -27,13 +28,6 @@
 namespace
 {
     using namespace orvane;
-
-    double peak_resident_megabytes()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        return static_cast< double >( usage.ru_maxrss ) / 1024.;
-    }
 
     /// Adds a grid of n x n unit squares (two triangles each) in the plane
     /// z = height, with its own unique vertices.
@@ -137,7 +131,7 @@ namespace
             state.ResumeTiming();
         }
         state.counters["heap_growth_MB"] = growth / 1e6;
-        state.counters["peak_rss_MB"] = peak_resident_megabytes();
+        state.counters["peak_rss_MB"] = bench::peak_rss_mib();
     }
     BENCHMARK( prepare_remeshing_1m_triangles )
         ->Arg( 1 )
@@ -175,7 +169,7 @@ namespace
         }
         state.SetItemsProcessed( state.iterations() * 10000 );
         state.counters["heap_growth_MB"] = growth / 1e6;
-        state.counters["peak_rss_MB"] = peak_resident_megabytes();
+        state.counters["peak_rss_MB"] = bench::peak_rss_mib();
     }
     BENCHMARK( remesh_10000_lines )
         ->Arg( 1 )

@@ -19,6 +19,7 @@
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 #include <tests/common/cutter/surface_path_walker.hpp>
 
 // Straight cuts between random vertices of a wavy 100,352-triangle grid:
@@ -120,13 +121,6 @@ namespace
         return cuts.size();
     }
 
-    double peak_rss_megabytes()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        return static_cast< double >( usage.ru_maxrss ) / 1024.;
-    }
-
     /// Cuts (or only walks, at range(1) = 0) between vertices at most
     /// range(0) squares apart, one after the other on one surface.
     void surface_cuts( benchmark::State& state )
@@ -147,7 +141,7 @@ namespace
         state.counters["heap_bytes_per_path"] =
             benchmark::Counter( bench::heap_growth_since( heap_before ),
                 benchmark::Counter::kAvgIterations );
-        state.counters["peak_rss_MB"] = peak_rss_megabytes();
+        state.counters["peak_rss_MB"] = bench::peak_rss_mib();
     }
     BENCHMARK( surface_cuts )
         ->ArgNames( { "span", "cut" } )
@@ -191,7 +185,7 @@ namespace
             } );
         }
         state.SetItemsProcessed( state.iterations() * NB_SURFACES * NB_CUTS );
-        state.counters["peak_rss_MB"] = peak_rss_megabytes();
+        state.counters["peak_rss_MB"] = bench::peak_rss_mib();
     }
     BENCHMARK( surface_cuts_on_threads )
         ->ArgName( "threads" )

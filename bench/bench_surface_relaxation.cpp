@@ -19,6 +19,7 @@
 #include <simplex/surface/surface_stages.hpp>
 
 #include <bench/bench_meshes.hpp>
+#include <bench/bench_process.hpp>
 
 // Relaxation of one wavy surface of 2 x 317 x 317 = 200,978 triangles whose
 // inner vertices are jittered by up to 0.35 cell, under a metric of one cell.
@@ -31,13 +32,6 @@ namespace
     using namespace orvane;
 
     constexpr index_t CELLS = 317;
-
-    double peak_resident_megabytes()
-    {
-        rusage usage{};
-        getrusage( RUSAGE_SELF, &usage );
-        return static_cast< double >( usage.ru_maxrss ) / 1024.;
-    }
 
     BRep jittered_wavy_surface()
     {
@@ -99,7 +93,7 @@ namespace
         state.counters["threads"] = static_cast< double >( state.range( 0 ) );
         state.counters["triangles_before"] = 2. * CELLS * CELLS;
         state.counters["triangles_after"] = static_cast< double >( triangles_after );
-        state.counters["peak_rss_mb"] = peak_resident_megabytes();
+        state.counters["peak_rss_mb"] = bench::peak_rss_mib();
     }
 } // namespace
 

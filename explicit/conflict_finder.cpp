@@ -287,86 +287,103 @@ namespace
             return box;
         }
 
-        void find_corners_close_to_polygons(
-            ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        /// The first element whose box meets `box` and that `accept`s, if
+        /// any: the search stops at it.
+        template < typename Accept >
+        static std::optional< index_t > first_accepted(
+            const AABBTree< 3 >& tree, const BoundingBox< 3 >& box, const Accept& accept )
         {
-            const auto& surface = *merged_surface_;
+            std::optional< index_t > hit;
+            tree.visit_boxes_intersecting_box( box, [&]( index_t element ) {
+                if( !accept( element ) )
+                {
+                    return false;
+                }
+                hit = element;
+                return true;
+            } );
+            return hit;
+        }
+
+        /// Whether `point` lies within GLOBAL_EPSILON of `simplex` without
+        /// being at one of its vertices (a corner on a vertex is shared, not
+        /// in conflict).
+        template < typename Simplex, typename Distance >
+        static bool close_away_from_vertices(
+            const Point< 3 >& point, const Simplex& simplex, const Distance& distance )
+        {
+            for( const auto& vertex : simplex.vertices() )
+            {
+                if( point_point_distance( point, vertex ) <= GLOBAL_EPSILON )
+                {
+                    return false;
+                }
+            }
+            return std::get< 0 >( distance( point, simplex ) ) <= GLOBAL_EPSILON;
+        }
+
+        /// For each corner vertex, hands the first element of `tree` it is
+        /// close to (as `close` tells) and the corner to `origins`, which
+        /// records the conflicts.
+        template < typename Close, typename Origins >
+        void find_corners_close_to(
+            const AABBTree< 3 >& tree, const Close& close, const Origins& origins ) const
+        {
             for( const auto* points : meshes_.point_sets )
             {
                 for( index_t vertex = 0; vertex < points->nb_vertices(); vertex++ )
                 {
                     const auto& point = points->point( vertex );
-                    std::optional< index_t > hit;
-                    tree.visit_boxes_intersecting_box(
-                        point_box( point ), [&]( index_t polygon ) {
-                            const auto triangle = surface.triangle( polygon );
-                            for( const auto& corner : triangle.vertices() )
-                            {
-                                if( point_point_distance( point, corner )
-                                    <= GLOBAL_EPSILON )
-                                {
-                                    return false;
-                                }
-                            }
-                            if( std::get< 0 >( point_triangle_distance( point, triangle ) )
-                                > GLOBAL_EPSILON )
-                            {
-                                return false;
-                            }
-                            hit = polygon;
-                            return true;
-                        } );
+                    const auto hit = first_accepted( tree, point_box( point ),
+                        [&]( index_t element ) { return close( point, element ); } );
                     if( !hit )
                     {
                         continue;
                     }
-                    for( const auto& origin : surface_merger_.polygon_origins( *hit ) )
-                    {
-                        graph.add_conflict( surface_element( origin ),
-                            { ComponentID{ CORNER, points->id() }, vertex } );
-                    }
+                    origins( *hit, ComponentMeshElement{
+                                       ComponentID{ CORNER, points->id() }, vertex } );
                 }
             }
+        }
+
+        void find_corners_close_to_polygons(
+            ConflictGraph& graph, const AABBTree< 3 >& tree ) const
+        {
+            const auto& surface = *merged_surface_;
+            find_corners_close_to(
+                tree,
+                [&]( const Point< 3 >& point, index_t polygon ) {
+                    return close_away_from_vertices( point, surface.triangle( polygon ),
+                        []( const Point< 3 >& p, const Triangle< 3 >& triangle ) {
+                            return point_triangle_distance( p, triangle );
+                        } );
+                },
+                [&]( index_t polygon, const ComponentMeshElement& corner ) {
+                    for( const auto& origin : surface_merger_.polygon_origins( polygon ) )
+                    {
+                        graph.add_conflict( surface_element( origin ), corner );
+                    }
+                } );
         }
 
         void find_corners_close_to_edges(
             ConflictGraph& graph, const AABBTree< 3 >& tree ) const
         {
             const auto& curve = *merged_curve_;
-            for( const auto* points : meshes_.point_sets )
-            {
-                for( index_t vertex = 0; vertex < points->nb_vertices(); vertex++ )
-                {
-                    const auto& point = points->point( vertex );
-                    std::optional< index_t > hit;
-                    tree.visit_boxes_intersecting_box( point_box( point ), [&]( index_t edge ) {
-                        const auto segment = curve.segment( edge );
-                        for( const auto& end : segment.vertices() )
-                        {
-                            if( point_point_distance( point, end ) <= GLOBAL_EPSILON )
-                            {
-                                return false;
-                            }
-                        }
-                        if( std::get< 0 >( point_segment_distance( point, segment ) )
-                            > GLOBAL_EPSILON )
-                        {
-                            return false;
-                        }
-                        hit = edge;
-                        return true;
-                    } );
-                    if( !hit )
+            find_corners_close_to(
+                tree,
+                [&]( const Point< 3 >& point, index_t edge ) {
+                    return close_away_from_vertices( point, curve.segment( edge ),
+                        []( const Point< 3 >& p, const Segment< 3 >& segment ) {
+                            return point_segment_distance( p, segment );
+                        } );
+                },
+                [&]( index_t edge, const ComponentMeshElement& corner ) {
+                    for( const auto& origin : curve_merger_.edge_origins( edge ) )
                     {
-                        continue;
+                        graph.add_conflict( line_element( origin ), corner );
                     }
-                    for( const auto& origin : curve_merger_.edge_origins( *hit ) )
-                    {
-                        graph.add_conflict( line_element( origin ),
-                            { ComponentID{ CORNER, points->id() }, vertex } );
-                    }
-                }
-            }
+                } );
         }
 
         void find_edges_close_to_polygons(
@@ -384,16 +401,10 @@ namespace
                         box.add_point( end );
                     }
                     box.extends( GLOBAL_EPSILON );
-                    std::optional< index_t > hit;
-                    tree.visit_boxes_intersecting_box( box, [&]( index_t polygon ) {
-                        if( std::get< 0 >( segment_triangle_distance(
-                                segment, surface.triangle( polygon ) ) )
-                            > GLOBAL_EPSILON )
-                        {
-                            return false;
-                        }
-                        hit = polygon;
-                        return true;
+                    const auto hit = first_accepted( tree, box, [&]( index_t polygon ) {
+                        return std::get< 0 >( segment_triangle_distance(
+                                   segment, surface.triangle( polygon ) ) )
+                               <= GLOBAL_EPSILON;
                     } );
                     if( !hit )
                     {
