@@ -18,22 +18,21 @@ namespace orvane
     /// readers while no one modifies the metric. Degenerate arguments (a
     /// flat triangle or tetrahedron, a zero-length segment) are valid.
     template < index_t dimension >
-    class Metric;
-
-    template <>
-    class Metric< 3 >
+    class Metric
     {
     public:
         virtual ~Metric() = default;
 
         /// Target edge length at a point.
-        virtual double point_metric( const Point< 3 >& point ) const = 0;
+        virtual double point_metric( const Point< dimension >& point ) const = 0;
 
         /// Target edge length over a triangle.
-        virtual double triangle_metric( const Triangle< 3 >& triangle ) const = 0;
+        virtual double triangle_metric(
+            const Triangle< dimension >& triangle ) const = 0;
 
         /// Target edge length along a segment.
-        virtual double segment_metric( const Segment< 3 >& segment ) const = 0;
+        virtual double segment_metric(
+            const Segment< dimension >& segment ) const = 0;
 
         /// Mean target length over the metric's support.
         virtual double mean_metric() const = 0;
@@ -41,34 +40,8 @@ namespace orvane
         /// Median target length over the metric's support.
         virtual double median_metric() const = 0;
 
-        /// Target edge length over a tetrahedron.
-        virtual double tetrahedron_metric(
-            const Tetrahedron& tetrahedron ) const = 0;
-
-    protected:
-        Metric() = default;
-        Metric( const Metric& ) = default;
-        Metric& operator=( const Metric& ) = default;
-    };
-
-    /// The same interface in the plane. The tetrahedron query keeps its
-    /// place so that both dimensions share one layout.
-    template <>
-    class Metric< 2 >
-    {
-    public:
-        virtual ~Metric() = default;
-
-        virtual double point_metric( const Point< 2 >& point ) const = 0;
-
-        virtual double triangle_metric( const Triangle< 2 >& triangle ) const = 0;
-
-        virtual double segment_metric( const Segment< 2 >& segment ) const = 0;
-
-        virtual double mean_metric() const = 0;
-
-        virtual double median_metric() const = 0;
-
+        /// Target edge length over a tetrahedron. The query keeps its place
+        /// in the plane too, so that both dimensions share one layout.
         virtual double tetrahedron_metric(
             const Tetrahedron& tetrahedron ) const = 0;
 
