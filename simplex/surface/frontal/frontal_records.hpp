@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -129,6 +130,28 @@ namespace orvane::internal
         bool forward{ true };
 
         bool operator==( const MacroEdgeStep& ) const = default;
+    };
+
+    /// How one side of a new output triangle lies on the macro surface.
+    struct MacroEdgeInfo
+    {
+        /// The side has no element yet: one is created with id `element`
+        /// when the triangle is accepted.
+        bool new_element{ false };
+        /// The id reserved for the new element, or the open element that the
+        /// side closes.
+        index_t element{ NO_ID };
+        /// Start macro vertex of the side.
+        index_t v0{ NO_ID };
+        /// End macro vertex of the side.
+        index_t v1{ NO_ID };
+        /// Polygon edges along the side.
+        std::vector< PolygonEdge > path_edges;
+        /// Polygon edges along the side that lie on the border.
+        std::vector< PolygonEdge > border_edges;
+        /// A macro vertex proposed as apex instead of the current one; when
+        /// set, the other fields carry nothing.
+        std::optional< index_t > apex_vertex;
     };
 
     /// The macro vertex at which the step arrives.

@@ -157,7 +157,25 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
+    FrontalRemesher< dimension >::FrontalRemesher(
+        const TriangulatedSurface< dimension >& macro,
+        TriangulatedSurfaceBuilder< dimension >& builder,
+        TriangulatedSurfaceEpsilonModifier< dimension >& modifier,
+        const Metric< dimension >& metric,
+        absl::Span< const index_t > fixed_macro_vertices )
+        : FrontalRemesher( macro, builder, metric, fixed_macro_vertices )
+    {
+        impl_->modifier = &modifier;
+    }
+
+    template < index_t dimension >
     FrontalRemesher< dimension >::~FrontalRemesher() = default;
+
+    template < index_t dimension >
+    void FrontalRemesher< dimension >::remesh( FrontalResult< dimension >& result )
+    {
+        impl_->remesh( result );
+    }
 
     template < index_t dimension >
     FrontalResult< dimension > FrontalRemesher< dimension >::release_output()

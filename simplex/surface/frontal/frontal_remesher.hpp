@@ -21,6 +21,8 @@ namespace orvane
     class TriangulatedSurface;
     template < index_t dimension >
     class TriangulatedSurfaceBuilder;
+    template < index_t dimension >
+    class TriangulatedSurfaceEpsilonModifier;
 } // namespace orvane
 
 namespace orvane::internal
@@ -94,6 +96,16 @@ namespace orvane::internal
             TriangulatedSurfaceBuilder< dimension >& builder,
             const Metric< dimension >& metric,
             absl::Span< const index_t > fixed_macro_vertices );
+
+        /// The same on a macro surface that the caller edits through its own
+        /// snapping modifier (not owned; it must outlive the remesher). Such
+        /// a modifier only exists on surfaces whose vertices each join one
+        /// fan, so the preparation splits nothing.
+        FrontalRemesher( const TriangulatedSurface< dimension >& macro,
+            TriangulatedSurfaceBuilder< dimension >& builder,
+            TriangulatedSurfaceEpsilonModifier< dimension >& modifier,
+            const Metric< dimension >& metric,
+            absl::Span< const index_t > fixed_macro_vertices );
         FrontalRemesher( const FrontalRemesher& ) = delete;
         FrontalRemesher& operator=( const FrontalRemesher& ) = delete;
         virtual ~FrontalRemesher();
@@ -148,6 +160,14 @@ namespace orvane::internal
         /// Moves the output surface and its vertex pairs into a result with
         /// no hole; the output builder stays.
         [[nodiscard]] FrontalResult< dimension > release_output();
+
+        /// Runs the whole remesh once: prepares the macro surface, builds the
+        /// first front, lays triangles until the front is empty and moves the
+        /// output surface and the hole pieces of what stayed open into
+        /// `result`. The macro surface keeps its cuts. Throws
+        /// OpenOrvaneException (or a typed child) when the bookkeeping breaks
+        /// or an edit fails; the edits made so far stay.
+        void remesh( FrontalResult< dimension >& result );
 
     private:
         std::unique_ptr< Impl > impl_;

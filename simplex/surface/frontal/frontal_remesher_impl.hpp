@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <queue>
@@ -23,6 +24,35 @@
 
 namespace orvane::internal
 {
+    /// The midpoint of the element being processed and the distance from it
+    /// of the last apex proposed: shared by every attempt for one element so
+    /// that successive proposals come ever closer to the midpoint.
+    template < index_t dimension >
+    struct FrontEdgeMidpoint
+    {
+        Point< dimension > point;
+        double nearest{ std::numeric_limits< double >::max() };
+    };
+
+    /// The cuts of a side along its macro path, and the indices of those
+    /// that stray from the straight side by the tolerance or more.
+    template < index_t dimension >
+    struct MacroEdgeCutPlan
+    {
+        std::vector< SurfaceCut< dimension > > cuts;
+        std::vector< index_t > off_segment;
+    };
+
+    /// One boundary edge of the region a new triangle covers: the polygon
+    /// edge whose polygon lies inside the triangle (outside when
+    /// `no_inner_polygon`), keyed by its two vertices sorted.
+    struct FrontalBoundaryRecord
+    {
+        bool no_inner_polygon{ false };
+        PolygonEdge edge;
+        std::pair< index_t, index_t > vertices;
+    };
+
     /// Names of the working attributes of the frontal remesher on the macro
     /// surface.
     inline constexpr const char* FRONTAL_VERTEX_INFO = "vertex info";
@@ -162,6 +192,167 @@ namespace orvane::internal
         [[nodiscard]] std::vector< MacroEdgeStep > macro_edge_path(
             index_t a, index_t b, index_t element );
 
+        // Front initialisation and element bookkeeping
+
+        /// The first front: one border element (kind 0) per stretch of the
+        /// macro border between two vertices with output vertices, each
+        /// listed on every polygon edge of its stretch; without any, three
+        /// elements around a seed triangle copied from the first active
+        /// polygon. Throws "[Frontal::initialize_queue] macro edge too long"
+        /// on a stretch of more than 10000 edges.
+        void initialize_queue();
+
+        /// Makes the output vertices of v0 and v1, pushes the entry on the
+        /// front and appends the element to the database; answers its id.
+        index_t add_queue_element(
+            index_t v0, index_t v1, index_t first_triangle, index_t kind );
+
+        /// Records the new output triangle on the side start -> end (the
+        /// triangle on its right): creates the side's new element, or closes
+        /// the existing element it names and links the triangles.
+        void update_macro_edge_info( const MacroEdgeInfo& info,
+            index_t triangle,
+            index_t start,
+            index_t end );
+
+        /// Makes the new triangle and the element's first triangle adjacent
+        /// across the output edge a-b; answers the first triangle (NO_ID for
+        /// a border element, which links nothing).
+        index_t set_element_adjacency(
+            index_t a, index_t b, index_t triangle, index_t element );
+
+        /// The ids listed on the polygon edges starting or ending at the
+        /// vertex, around its fan (repeats kept).
+        [[nodiscard]] std::vector< index_t > elements_around_vertex(
+            index_t vertex ) const;
+
+        /// The first id around b that is also around a.
+        [[nodiscard]] std::optional< index_t > common_element(
+            index_t a, index_t b ) const;
+
+        /// The element running from a to b, judged on common_element only.
+        [[nodiscard]] std::optional< index_t > find_element( index_t a, index_t b );
+
+        void add_edge_element( const PolygonEdge& edge, index_t element );
+        void add_element_to_edges(
+            absl::Span< const PolygonEdge > edges, index_t element );
+        /// Appends the ids of `from` to `to`; nothing when `from` is the
+        /// unset edge or `to` itself.
+        void copy_edge_elements( const PolygonEdge& to, const PolygonEdge& from );
+        /// Removes the first occurrence of the side's element from each
+        /// polygon edge of its macro path.
+        void remove_macro_edge_element( const MacroEdgeInfo& info );
+
+        // Side of a new triangle
+
+        /// Settles the side a -> b of a new triangle: closes an open element
+        /// running from b to a, cuts a new side into the macro surface under
+        /// the reserved id, proposes a better apex among the cuts straying
+        /// from a-b by `tolerance` or more, or answers nothing.
+        std::optional< MacroEdgeInfo > process_macro_edge( index_t a,
+            index_t b,
+            index_t reserved_id,
+            double tolerance,
+            FrontEdgeMidpoint< dimension >& midpoint,
+            const FrontalQueueElement< dimension >& element );
+
+        /// The cuts of a-b along the path and the straying ones; nothing
+        /// when the side touches a vertex other than a and b that has an
+        /// output vertex.
+        std::optional< MacroEdgeCutPlan< dimension > > macro_edge_cuts( index_t a,
+            index_t b,
+            absl::Span< const SurfacePathCrossing > path,
+            double tolerance );
+
+        /// The side a -> b closing the open element running from b to a.
+        [[nodiscard]] MacroEdgeInfo existing_macro_edge_info(
+            index_t a, index_t b, index_t element );
+
+        /// The side cut into the macro surface: carries the output vertices
+        /// over to the vertices of the cut and gathers its edges.
+        MacroEdgeInfo new_macro_edge_info( index_t a,
+            index_t b,
+            index_t reserved_id,
+            const SurfaceCutAlongPathResult& cut );
+
+        /// (border edges, path edges) of a cut; passes the element lists of
+        /// the replaced edges on to the new ones.
+        std::pair< std::vector< PolygonEdge >, std::vector< PolygonEdge > >
+            collect_cut_edges( const SurfaceCutAlongPathResult& cut );
+
+        // Laying a triangle
+
+        /// Chooses the apex of the triangle over the element: first the
+        /// front vertices near the candidate, then a vertex made at the
+        /// candidate point. Answers whether a triangle was built.
+        bool process_candidate( FrontalQueueElement< dimension >& element,
+            const FrontalCandidate< dimension >& candidate );
+
+        /// Front vertices the new vertex should snap to, with their
+        /// distances, nearest first.
+        [[nodiscard]] std::vector< std::pair< index_t, double > >
+            nearby_front_vertices( const FrontalQueueElement< dimension >& element,
+                const FrontalCandidate< dimension >& candidate );
+
+        /// Builds the triangle (v0, v1, apex) on the left of the element, or
+        /// retries with the apex a side or the covered region proposes.
+        bool process_macro_triangle( FrontalQueueElement< dimension >& element,
+            double tolerance,
+            FrontEdgeMidpoint< dimension >& midpoint );
+
+        /// The macro polygons bounded by the two sides and the element.
+        std::vector< index_t > init_stack( const MacroEdgeInfo& first,
+            const MacroEdgeInfo& second,
+            const FrontalQueueElement< dimension >& element );
+
+        /// Adds the boundary records of the element's macro path from a to
+        /// b; a vertex pair met twice drops out.
+        void add_path_boundary( index_t a,
+            index_t b,
+            index_t element,
+            absl::flat_hash_map< std::pair< index_t, index_t >,
+                FrontalBoundaryRecord >& boundary );
+
+        /// The vertices of the covered polygons that have an output vertex,
+        /// other than v0, v1 and the apex, in increasing order.
+        [[nodiscard]] std::vector< index_t > inner_front_vertices(
+            absl::Span< const index_t > covered,
+            const FrontalQueueElement< dimension >& element ) const;
+
+        /// Whether the covered region reaches the element's macro path.
+        [[nodiscard]] bool touches_element(
+            absl::Span< const index_t > covered, index_t element ) const;
+
+        // Leftover cycles and hole pieces
+
+        /// The output and one hole piece per region left open.
+        [[nodiscard]] FrontalResult< dimension > finish();
+
+        /// The open elements as closed cycles, each in walking order.
+        [[nodiscard]] absl::InlinedVector< std::vector< index_t >, 1 >
+            macro_edges_cycles();
+
+        /// The uncovered macro polygons bounded by the cycle, copied into a
+        /// stand-alone surface with its collar; nothing when the cycle bounds
+        /// no polygon left.
+        [[nodiscard]] std::optional< FrontalHolePiece< dimension > >
+            make_hole_piece( absl::Span< const index_t > cycle );
+
+        // Front loop
+
+        /// Runs the remesh and fills `result` (see FrontalRemesher::remesh).
+        void remesh( FrontalResult< dimension >& result );
+
+        /// Takes the front's elements one by one, shortest border elements
+        /// first, dropping those closed since they were queued, until the
+        /// front is empty.
+        void advance_front();
+
+        /// Builds the triangle over the element, retrying once from the
+        /// start of the candidate search in a narrow gap between two border
+        /// elements. Answers whether a triangle was built.
+        bool process_queue_element( FrontalQueueElement< dimension >& element );
+
         [[nodiscard]] bool edge_info_holds(
             const PolygonEdge& edge, index_t element ) const;
 
@@ -183,10 +374,19 @@ namespace orvane::internal
         FrontalRemesher< dimension >* owner;
         const TriangulatedSurface< dimension >& macro;
         TriangulatedSurfaceBuilder< dimension >& builder;
-        /// Made by prepare_macro_surface; owned because it may only be made
-        /// once no vertex joins several fans.
-        std::unique_ptr< TriangulatedSurfaceEpsilonModifier< dimension > > modifier;
+        /// The macro modifier: the caller's, or one made by
+        /// prepare_macro_surface once no vertex joins several fans.
+        TriangulatedSurfaceEpsilonModifier< dimension >* modifier{ nullptr };
+        std::unique_ptr< TriangulatedSurfaceEpsilonModifier< dimension > >
+            owned_modifier;
         Queue front;
+        /// Nesting of the triangle attempts made for the element being
+        /// processed, and their number: apex retries are cut off beyond
+        /// these bounds and the element is left to the hole pieces.
+        index_t apex_retry_depth{ 0 };
+        index_t apex_attempts{ 0 };
+        static constexpr index_t MAX_APEX_RETRY_DEPTH = 16;
+        static constexpr index_t MAX_APEX_ATTEMPTS = 64;
         std::shared_ptr< VariableAttribute< index_t > > vertex_info;
         std::shared_ptr< VariableAttribute< index_t > > triangle_info;
         std::shared_ptr< VariableAttribute< FrontalEdgeInfo > > edge_info;

@@ -102,8 +102,12 @@ namespace orvane::internal
     void FrontalRemesher< dimension >::Impl::prepare_macro_surface()
     {
         const auto splits = cut_surface_by_lines();
-        modifier = std::make_unique< TriangulatedSurfaceEpsilonModifier< dimension > >(
-            macro, builder );
+        if( modifier == nullptr )
+        {
+            owned_modifier = std::make_unique<
+                TriangulatedSurfaceEpsilonModifier< dimension > >( macro, builder );
+            modifier = owned_modifier.get();
+        }
         bool changed{ true };
         while( changed )
         {

@@ -1,0 +1,489 @@
+#include <algorithm>
+#include <limits>
+
+#include <absl/container/flat_hash_set.h>
+
+#include <openorvane/basic/exception.hpp>
+#include <openorvane/geometry/distance.hpp>
+
+#include <simplex/surface/frontal/frontal_remesher_impl.hpp>
+
+namespace
+{
+    /// The new vertex snaps to a front vertex closer to a new side than this
+    /// share of the side's length (1 / 2.82).
+    constexpr double SIDE_SNAP_FACTOR = 0.3546099290780142;
+
+    /// Share of the target size within which straying cuts do not count.
+    constexpr double TOLERANCE_FACTOR = 0.05;
+
+    template < orvane::index_t dimension >
+    bool same_point(
+        const orvane::Point< dimension >& p, const orvane::Point< dimension >& q )
+    {
+        double squared{ 0 };
+        for( orvane::local_index_t c = 0; c < dimension; c++ )
+        {
+            const auto delta = p.value( c ) - q.value( c );
+            squared += delta * delta;
+        }
+        return squared <= orvane::GLOBAL_EPSILON2;
+    }
+
+    /// Counts one nested triangle attempt for as long as it lives.
+    class AttemptScope
+    {
+    public:
+        explicit AttemptScope( orvane::index_t& depth ) : depth_( depth )
+        {
+            depth_++;
+        }
+        AttemptScope( const AttemptScope& ) = delete;
+        AttemptScope& operator=( const AttemptScope& ) = delete;
+        ~AttemptScope()
+        {
+            depth_--;
+        }
+
+    private:
+        orvane::index_t& depth_;
+    };
+} // namespace
+
+namespace orvane::internal
+{
+    template < index_t dimension >
+    bool FrontalRemesher< dimension >::Impl::process_candidate(
+        FrontalQueueElement< dimension >& element,
+        const FrontalCandidate< dimension >& candidate )
+    {
+        apex_retry_depth = 0;
+        apex_attempts = 0;
+        const auto remap = [this]( index_t vertex ) {
+            return updated_vertex( vertex );
+        };
+        const auto nearby = nearby_front_vertices( element, candidate );
+        FrontEdgeMidpoint< dimension > midpoint{ ( element.p0 + element.p1 ) / 2.,
+            std::numeric_limits< double >::max() };
+        if( nearby.empty() )
+        {
+            element.apex = macro_vertex_at_point( candidate );
+            element.remap_vertices( remap );
+            return process_macro_triangle(
+                element, TOLERANCE_FACTOR * element.size, midpoint );
+        }
+        for( const auto& [vertex, distance] : nearby )
+        {
+            const auto on_border =
+                macro.is_vertex_on_border( vertex )
+                && ( macro.is_vertex_on_border( element.v0 )
+                     || macro.is_vertex_on_border( element.v1 ) );
+            const auto base = on_border ? candidate.distance : element.size;
+            element.apex = vertex;
+            if( owner->is_well_oriented( element, candidate.point, vertex )
+                && process_macro_triangle( element, TOLERANCE_FACTOR * base, midpoint ) )
+            {
+                return true;
+            }
+        }
+        if( modifier->is_polygon_active( candidate.polygon ) && !candidate.on_vertex )
+        {
+            element.apex = macro_vertex_at_point( candidate );
+            element.remap_vertices( remap );
+            return process_macro_triangle(
+                element, TOLERANCE_FACTOR * element.size, midpoint );
+        }
+        return false;
+    }
+
+    template < index_t dimension >
+    std::vector< std::pair< index_t, double > >
+        FrontalRemesher< dimension >::Impl::nearby_front_vertices(
+            const FrontalQueueElement< dimension >& element,
+            const FrontalCandidate< dimension >& candidate )
+    {
+        const auto& point = candidate.point;
+        const Segment< dimension > side0{ point, element.p0 };
+        const Segment< dimension > side1{ point, element.p1 };
+        const auto limit0 = SIDE_SNAP_FACTOR * side0.length();
+        const auto limit1 = SIDE_SNAP_FACTOR * side1.length();
+        const auto half_height = 0.5 * element.height;
+        std::vector< std::pair< index_t, double > > nearby;
+        const auto qualifies = [&]( index_t vertex ) {
+            if( vertex_info->value( vertex ) == NO_ID )
+            {
+                return false;
+            }
+            const auto& position = macro.point( vertex );
+            return !same_point( position, element.p0 )
+                   && !same_point( position, element.p1 );
+        };
+        const auto add_end = [&]( index_t vertex ) {
+            if( qualifies( vertex ) )
+            {
+                nearby.emplace_back(
+                    vertex, point_point_distance( point, macro.point( vertex ) ) );
+            }
+        };
+
+        absl::flat_hash_set< index_t > examined;
+        absl::flat_hash_set< index_t > visited;
+        std::vector< index_t > stack{ candidate.polygon };
+        visited.insert( candidate.polygon );
+        while( !stack.empty() )
+        {
+            const auto polygon = stack.back();
+            stack.pop_back();
+            for( const auto vertex : macro.polygon_vertices( polygon ) )
+            {
+                if( !examined.insert( vertex ).second || !qualifies( vertex ) )
+                {
+                    continue;
+                }
+                const auto& position = macro.point( vertex );
+                const auto to_point = point_point_distance( point, position );
+                if( to_point < half_height )
+                {
+                    nearby.emplace_back( vertex, to_point );
+                }
+                const auto to_side0 =
+                    std::get< 0 >( point_segment_distance( position, side0 ) );
+                if( to_side0 < limit0 )
+                {
+                    nearby.emplace_back( vertex, to_side0 );
+                }
+                const auto to_side1 =
+                    std::get< 0 >( point_segment_distance( position, side1 ) );
+                if( to_side1 < limit1 )
+                {
+                    nearby.emplace_back( vertex, to_side1 );
+                }
+            }
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const PolygonEdge edge{ polygon, e };
+                const auto on_edge = element_on_polygon_edge( edge );
+                if( on_edge == NO_ID || on_edge == element.id )
+                {
+                    if( edge_info_holds( edge, element.id )
+                        || macro.is_edge_on_border( edge ) )
+                    {
+                        continue;
+                    }
+                    const auto across = macro.polygon_adjacent( edge );
+                    if( !across || !visited.insert( *across ).second
+                        || is_covered( *across ) )
+                    {
+                        continue;
+                    }
+                    const auto segment = macro.segment( edge );
+                    if( std::get< 0 >( point_segment_distance( point, segment ) )
+                            < half_height
+                        || std::get< 0 >( segment_segment_distance( side0, segment ) )
+                               < limit0
+                        || std::get< 0 >( segment_segment_distance( side1, segment ) )
+                               < limit1 )
+                    {
+                        stack.push_back( *across );
+                    }
+                    continue;
+                }
+                const auto ends = element_vertices( on_edge );
+                const Segment< dimension > other{ macro.point( ends.first ),
+                    macro.point( ends.second ) };
+                if( std::get< 0 >( point_segment_distance( point, other ) )
+                    <= half_height )
+                {
+                    add_end( ends.first );
+                    add_end( ends.second );
+                }
+            }
+        }
+        if( candidate.on_vertex && candidate.element != NO_ID )
+        {
+            const auto ends = element_vertices( candidate.element );
+            add_end( ends.first );
+            add_end( ends.second );
+        }
+        std::sort( nearby.begin(), nearby.end(),
+            []( const auto& lhs, const auto& rhs ) {
+                if( lhs.second != rhs.second )
+                {
+                    return lhs.second < rhs.second;
+                }
+                return lhs.first < rhs.first;
+            } );
+        nearby.erase( std::unique( nearby.begin(), nearby.end(),
+                          []( const auto& lhs, const auto& rhs ) {
+                              return lhs.first == rhs.first;
+                          } ),
+            nearby.end() );
+        return nearby;
+    }
+
+    template < index_t dimension >
+    bool FrontalRemesher< dimension >::Impl::process_macro_triangle(
+        FrontalQueueElement< dimension >& element,
+        double tolerance,
+        FrontEdgeMidpoint< dimension >& midpoint )
+    {
+        // Every retry below may find new proposals or inner vertices again;
+        // beyond these bounds the element is given up and left open, for the
+        // hole pieces.
+        if( apex_retry_depth >= MAX_APEX_RETRY_DEPTH
+            || apex_attempts >= MAX_APEX_ATTEMPTS )
+        {
+            return false;
+        }
+        apex_attempts++;
+        const AttemptScope scope{ apex_retry_depth };
+        const auto remap = [this]( index_t vertex ) {
+            return updated_vertex( vertex );
+        };
+        const auto retry_tolerance = TOLERANCE_FACTOR * element.size;
+
+        const auto next_id = static_cast< index_t >( element_vertices_.size() );
+        auto first = process_macro_edge(
+            element.v0, element.apex, next_id, tolerance, midpoint, element );
+        element.remap_vertices( remap );
+        if( !first )
+        {
+            return false;
+        }
+        if( first->apex_vertex )
+        {
+            element.apex = *first->apex_vertex;
+            return process_macro_triangle( element, retry_tolerance, midpoint );
+        }
+        auto second = process_macro_edge( element.apex, element.v1,
+            first->new_element ? next_id + 1 : next_id, tolerance, midpoint,
+            element );
+        element.remap_vertices( remap );
+        first->v0 = updated_vertex( first->v0 );
+        first->v1 = updated_vertex( first->v1 );
+        if( !second )
+        {
+            if( first->new_element )
+            {
+                remove_macro_edge_element( *first );
+            }
+            return false;
+        }
+        if( second->apex_vertex )
+        {
+            if( first->new_element )
+            {
+                remove_macro_edge_element( *first );
+            }
+            element.apex = *second->apex_vertex;
+            return process_macro_triangle( element, retry_tolerance, midpoint );
+        }
+        const auto unregister = [&] {
+            if( first->new_element )
+            {
+                remove_macro_edge_element( *first );
+            }
+            if( second->new_element )
+            {
+                remove_macro_edge_element( *second );
+            }
+        };
+        const auto covered = init_stack( *first, *second, element );
+        if( !touches_element( covered, element.id ) )
+        {
+            unregister();
+            return false;
+        }
+        const auto inner = inner_front_vertices( covered, element );
+        if( !inner.empty() )
+        {
+            unregister();
+            for( const auto vertex : inner )
+            {
+                if( point_point_distance(
+                        macro.point( element.apex ), macro.point( vertex ) )
+                    >= 2 * element.size )
+                {
+                    throw OpenOrvaneException{
+                        "[Frontal::process_macro_triangle] Corner too far away"
+                    };
+                }
+                element.apex = vertex;
+                if( process_macro_triangle( element, tolerance, midpoint ) )
+                {
+                    return true;
+                }
+            }
+            return false;
+        }
+
+        const auto apex_output = output_vertex( element.apex, false );
+        const auto triangle = output().builder->create_triangle(
+            { vertex_info->value( element.v0 ), vertex_info->value( element.v1 ),
+                apex_output } );
+        element_triangles.at( element.id ).second = triangle;
+        set_element_adjacency( element.v1, element.v0, triangle, element.id );
+        for( const auto polygon : covered )
+        {
+            triangle_info->set_value( polygon, triangle );
+        }
+        update_macro_edge_info( *first, triangle, element.v0, element.apex );
+        update_macro_edge_info( *second, triangle, element.apex, element.v1 );
+        return true;
+    }
+
+    template < index_t dimension >
+    void FrontalRemesher< dimension >::Impl::add_path_boundary( index_t a,
+        index_t b,
+        index_t element,
+        absl::flat_hash_map< std::pair< index_t, index_t >, FrontalBoundaryRecord >&
+            boundary )
+    {
+        for( const auto& step : macro_edge_path( a, b, element ) )
+        {
+            const auto ends = macro.polygon_edge_vertices( step.edge );
+            FrontalBoundaryRecord record;
+            record.edge = step.edge;
+            record.vertices = std::minmax( ends[0], ends[1] );
+            if( step.forward )
+            {
+                // The edge's own polygon lies left of the walk, outside the
+                // triangle; its twin lies inside.
+                if( const auto twin = macro.polygon_adjacent_edge( step.edge ) )
+                {
+                    record.edge = *twin;
+                }
+                else
+                {
+                    record.no_inner_polygon = true;
+                }
+            }
+            const auto found = boundary.find( record.vertices );
+            if( found != boundary.end() )
+            {
+                boundary.erase( found );
+            }
+            else
+            {
+                boundary.emplace( record.vertices, record );
+            }
+        }
+    }
+
+    template < index_t dimension >
+    std::vector< index_t > FrontalRemesher< dimension >::Impl::init_stack(
+        const MacroEdgeInfo& first,
+        const MacroEdgeInfo& second,
+        const FrontalQueueElement< dimension >& element )
+    {
+        absl::flat_hash_map< std::pair< index_t, index_t >, FrontalBoundaryRecord >
+            boundary;
+        add_path_boundary( first.v0, first.v1, first.element, boundary );
+        add_path_boundary( second.v0, second.v1, second.element, boundary );
+        add_path_boundary( element.v1, element.v0, element.id, boundary );
+
+        // Seeds in the order of their vertex pairs, so that the covered list
+        // does not depend on hashing.
+        std::vector< std::pair< index_t, index_t > > keys;
+        keys.reserve( boundary.size() );
+        for( const auto& entry : boundary )
+        {
+            keys.push_back( entry.first );
+        }
+        std::sort( keys.begin(), keys.end() );
+
+        absl::flat_hash_set< index_t > visited;
+        std::vector< index_t > stack;
+        std::vector< index_t > covered;
+        for( const auto& key : keys )
+        {
+            const auto& record = boundary.at( key );
+            const auto polygon = record.edge.polygon_id;
+            if( !modifier->is_polygon_active( polygon ) )
+            {
+                throw OpenOrvaneException{
+                    "[Frontal::init_stack] Polygon should be active"
+                };
+            }
+            if( record.no_inner_polygon )
+            {
+                visited.insert( polygon );
+                continue;
+            }
+            if( const auto across = macro.polygon_adjacent( record.edge ) )
+            {
+                visited.insert( *across );
+            }
+            if( visited.insert( polygon ).second )
+            {
+                covered.push_back( polygon );
+                stack.push_back( polygon );
+            }
+        }
+        while( !stack.empty() )
+        {
+            const auto polygon = stack.back();
+            stack.pop_back();
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const PolygonEdge edge{ polygon, e };
+                const auto across = macro.polygon_adjacent( edge );
+                if( !across || is_covered( *across )
+                    || element_on_polygon_edge( edge ) != NO_ID )
+                {
+                    continue;
+                }
+                if( visited.insert( *across ).second )
+                {
+                    stack.push_back( *across );
+                    covered.push_back( *across );
+                }
+            }
+        }
+        return covered;
+    }
+
+    template < index_t dimension >
+    std::vector< index_t > FrontalRemesher< dimension >::Impl::inner_front_vertices(
+        absl::Span< const index_t > covered,
+        const FrontalQueueElement< dimension >& element ) const
+    {
+        std::vector< index_t > inner;
+        for( const auto polygon : covered )
+        {
+            for( const auto vertex : macro.polygon_vertices( polygon ) )
+            {
+                if( vertex != element.v0 && vertex != element.v1
+                    && vertex != element.apex && vertex_info->value( vertex ) != NO_ID )
+                {
+                    inner.push_back( vertex );
+                }
+            }
+        }
+        std::sort( inner.begin(), inner.end() );
+        inner.erase( std::unique( inner.begin(), inner.end() ), inner.end() );
+        return inner;
+    }
+
+    template < index_t dimension >
+    bool FrontalRemesher< dimension >::Impl::touches_element(
+        absl::Span< const index_t > covered, index_t element ) const
+    {
+        for( const auto polygon : covered )
+        {
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                const PolygonEdge edge{ polygon, e };
+                const auto twin = macro.polygon_adjacent_edge( edge );
+                if( edge_info_holds( twin ? *twin : edge, element ) )
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    template class FrontalRemesher< 2 >::Impl;
+    template class FrontalRemesher< 3 >::Impl;
+} // namespace orvane::internal
