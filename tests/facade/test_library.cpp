@@ -12,6 +12,9 @@
 
 #include <openorvane/basic/logger.hpp>
 #include <openorvane/basic/singleton.hpp>
+#include <openorvane/mesh/mesh_factory.hpp>
+
+#include <common/modifier/mesh_modifier_factory.hpp>
 
 #include <tests/support/fresh_process.hpp>
 #include <tests/support/initialized_libraries.hpp>
@@ -84,6 +87,38 @@ namespace
                 != 0 )
             {
                 return std::string{ "a factory key was registered twice" };
+            }
+            return std::string{};
+        } );
+    }
+
+    TEST( OrvaneTamselLibrary, registers_every_editable_mesh_in_the_factories )
+    {
+        orvane::test::expect_in_fresh_process( [] {
+            orvane_tamsel::OrvaneTamselLibrary::initialize();
+            std::vector< std::string > modifier_keys;
+            for( const auto& key : orvane::MeshModifierFactory::list_creators() )
+            {
+                modifier_keys.push_back( key.get() );
+            }
+            std::sort( modifier_keys.begin(), modifier_keys.end() );
+            const std::vector< std::string > expected{ "BackgroundSolid",
+                "OpenOrvaneEdgedCurve2D", "OpenOrvaneEdgedCurve3D",
+                "OpenOrvaneTetrahedralSolid3D",
+                "OpenOrvaneTriangulatedSurface2D",
+                "OpenOrvaneTriangulatedSurface3D" };
+            if( modifier_keys != expected )
+            {
+                return absl::StrCat( "modifier keys: ",
+                    orvane::test::joined( modifier_keys ) );
+            }
+            const orvane::MeshImpl background{ "BackgroundSolid" };
+            if( !orvane::MeshFactory::has_creator( background )
+                || !orvane::MeshBuilderFactory::has_creator( background ) )
+            {
+                return std::string{
+                    "the background solid has no mesh or builder creator"
+                };
             }
             return std::string{};
         } );
