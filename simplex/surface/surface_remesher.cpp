@@ -90,7 +90,11 @@ namespace orvane::internal
         auto& list = result.unique_vertices;
         if( list.size() <= output_vertex )
         {
-            list.reserve( std::max< std::size_t >( 2 * list.capacity(), output_vertex + 1 ) );
+            if( list.capacity() <= output_vertex )
+            {
+                list.reserve(
+                    std::max< std::size_t >( 2 * list.capacity(), output_vertex + 1 ) );
+            }
             list.resize( output_vertex + 1, NO_ID );
         }
         list[output_vertex] = unique_vertex;

@@ -11,6 +11,8 @@
 #include <numerics/lscm.hpp>
 
 #include <simplex/metric/constant_metric.hpp>
+#include <simplex/surface/frontal/frontal_remesher_2d.hpp>
+#include <simplex/surface/frontal/frontal_remesher_3d.hpp>
 #include <simplex/metric/metric.hpp>
 #include <simplex/remeshing_data.hpp>
 
@@ -229,26 +231,25 @@ namespace orvane::internal
 
 namespace orvane::internal
 {
-    // The front loop of the frontal remesher is not part of this build yet:
-    // both runs fail loudly instead of handing back an empty surface.
-
-    FrontalResult< 3 > run_frontal_remesher_3d( const TriangulatedSurface< 3 >& /*macro*/,
-        TriangulatedSurfaceBuilder< 3 >& /*builder*/,
-        const Metric< 3 >& /*metric*/,
-        absl::Span< const index_t > /*fixed_macro_vertices*/ )
+    FrontalResult< 3 > run_frontal_remesher_3d( const TriangulatedSurface< 3 >& macro,
+        TriangulatedSurfaceBuilder< 3 >& builder,
+        const Metric< 3 >& metric,
+        absl::Span< const index_t > fixed_macro_vertices )
     {
-        throw OpenOrvaneException{
-            "[run_frontal_remesher_3d] The frontal remesher is not available in this build"
-        };
+        FrontalResult< 3 > result;
+        FrontalRemesher3D remesher{ macro, builder, metric, fixed_macro_vertices };
+        remesher.remesh( result );
+        return result;
     }
 
-    FrontalResult< 2 > run_frontal_remesher_2d( const TriangulatedSurface< 2 >& /*macro*/,
-        TriangulatedSurfaceBuilder< 2 >& /*builder*/,
-        const Metric< 2 >& /*metric*/,
-        absl::Span< const index_t > /*fixed_macro_vertices*/ )
+    FrontalResult< 2 > run_frontal_remesher_2d( const TriangulatedSurface< 2 >& macro,
+        TriangulatedSurfaceBuilder< 2 >& builder,
+        const Metric< 2 >& metric,
+        absl::Span< const index_t > fixed_macro_vertices )
     {
-        throw OpenOrvaneException{
-            "[run_frontal_remesher_2d] The frontal remesher is not available in this build"
-        };
+        FrontalResult< 2 > result;
+        FrontalRemesher2D remesher{ macro, builder, metric, fixed_macro_vertices };
+        remesher.remesh( result );
+        return result;
     }
 } // namespace orvane::internal

@@ -1,10 +1,14 @@
 #include <tests/simplex/remeshing_fixtures.hpp>
 
 #include <algorithm>
+#include <cmath>
 
 #include <gtest/gtest.h>
 
+#include <openorvane/inspector/triangulated_surface_intersections.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
+#include <openorvane/mesh/surface_mesh_merger.hpp>
+#include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/point_set.hpp>
 #include <openorvane/model/model_library.hpp>
 
@@ -116,5 +120,104 @@ namespace orvane::test
         options.check_surface_borders = false;
         options.check_block_boundaries = false;
         EXPECT_TRUE( is_valid_brep( output, options ) );
+    }
+} // namespace orvane::test
+
+namespace orvane::test
+{
+    InputSurfaceShapes input_surface_shapes( const BRep& input )
+    {
+        InputSurfaceShapes shapes;
+        const auto box = input.bounding_box();
+        shapes.model_size = Vector< 3 >{ box.min(), box.max() }.length();
+        for( const auto& surface : input.surfaces() )
+        {
+            const auto& mesh = dynamic_cast< const TriangulatedSurface< 3 >& >( surface.mesh() );
+            std::optional< Vector< 3 > > normal;
+            bool planar{ mesh.nb_polygons() > 0 };
+            for( index_t p = 0; p < mesh.nb_polygons() && planar; p++ )
+            {
+                const auto triangle_normal = mesh.triangle( p ).normal();
+                if( !triangle_normal )
+                {
+                    continue;
+                }
+                if( !normal )
+                {
+                    normal = triangle_normal;
+                }
+                planar = triangle_normal->dot( *normal ) > 1. - 1e-12;
+            }
+            shapes.plane_normals.emplace( surface.id(), planar ? normal : std::nullopt );
+            if( mesh.nb_vertices() > 0 )
+            {
+                shapes.plane_points.emplace( surface.id(), mesh.point( 0 ) );
+            }
+        }
+        return shapes;
+    }
+
+    double expect_remeshed_surfaces( const BRep& output,
+        const ModelMapping< BijectiveMapping< uuid, uuid > >& mapping,
+        const InputSurfaceShapes& input,
+        double metric,
+        double min_share )
+    {
+        EXPECT_TRUE( is_valid_brep( output ) );
+        std::vector< const SurfaceMesh< 3 >* > meshes;
+        index_t nb_edges{ 0 };
+        index_t nb_within{ 0 };
+        const auto& surface_mapping = mapping.at( Surface< 3 >::component_type_static() );
+        for( const auto& surface : output.surfaces() )
+        {
+            SCOPED_TRACE( surface.id().string() );
+            const auto& mesh = dynamic_cast< const TriangulatedSurface< 3 >& >( surface.mesh() );
+            EXPECT_GT( mesh.nb_polygons(), 0u );
+            meshes.push_back( &mesh );
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                for( const local_index_t e : { 0, 1, 2 } )
+                {
+                    const auto adjacent = mesh.polygon_adjacent( { p, e } );
+                    if( adjacent && *adjacent < p )
+                    {
+                        continue;
+                    }
+                    const auto length = mesh.edge_length( { p, e } );
+                    nb_edges++;
+                    if( length >= metric / std::sqrt( 2. ) && length <= metric * std::sqrt( 2. ) )
+                    {
+                        nb_within++;
+                    }
+                }
+            }
+            const auto& input_id = surface_mapping.out2in( surface.id() );
+            const auto& normal = input.plane_normals.at( input_id );
+            if( !normal )
+            {
+                continue;
+            }
+            const auto& origin = input.plane_points.at( input_id );
+            for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+            {
+                EXPECT_LE( std::abs( Vector< 3 >{ origin, mesh.point( v ) }.dot( *normal ) ),
+                    1e-9 * input.model_size )
+                    << "vertex " << v << " off the input plane";
+            }
+            for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+            {
+                const auto triangle_normal = mesh.triangle( p ).normal();
+                EXPECT_TRUE( triangle_normal && triangle_normal->dot( *normal ) > 0 )
+                    << "triangle " << p << " turned against the input";
+            }
+        }
+        const detail::SurfaceMeshMerger< 3 > merger{ meshes, 1e-6 };
+        const auto merged = merger.merge();
+        const TriangulatedSurfaceIntersections< 3 > finder{ *merged };
+        const auto crossings = finder.intersecting_elements();
+        EXPECT_TRUE( crossings.empty() ) << crossings.size() << " crossing triangle pairs";
+        const auto share = nb_edges == 0 ? 0. : static_cast< double >( nb_within ) / nb_edges;
+        EXPECT_GT( share, min_share ) << nb_within << " of " << nb_edges << " edges near " << metric;
+        return share;
     }
 } // namespace orvane::test

@@ -4,6 +4,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <optional>
+
+#include <absl/container/flat_hash_map.h>
+
+#include <openorvane/basic/mapping.hpp>
 #include <vector>
 
 #include <openorvane/basic/logger.hpp>
@@ -128,4 +133,31 @@ namespace orvane::test
     /// a quarter and 1.5 times the metric; the model passes the shared
     /// checks but those of surface borders and block boundaries.
     void expect_conformal_corners_and_lines( const BRep& output, double metric );
+
+    /// What the surfaces of an input model look like before remeshing: per
+    /// input surface uuid, its unit normal when all its triangles lie in one
+    /// plane facing one way (empty otherwise), and the model size (bounding
+    /// box diagonal).
+    struct InputSurfaceShapes
+    {
+        absl::flat_hash_map< uuid, std::optional< Vector< 3 > > > plane_normals;
+        absl::flat_hash_map< uuid, Point< 3 > > plane_points;
+        double model_size{ 0 };
+    };
+
+    [[nodiscard]] InputSurfaceShapes input_surface_shapes( const BRep& input );
+
+    /// Checks the surfaces of a model remeshed to a constant metric against
+    /// its input: the model is conformal (shared checks, manifold and
+    /// consistently oriented surfaces without degenerate triangle); no two
+    /// output triangles cross once all surfaces are merged at 1e-6; every
+    /// output surface of a planar input surface lies in its plane within
+    /// 1e-9 of the model size with no triangle turned against the input;
+    /// more than `min_share` of the edges lie within [L / sqrt 2, L sqrt 2].
+    /// Returns that share.
+    double expect_remeshed_surfaces( const BRep& output,
+        const ModelMapping< BijectiveMapping< uuid, uuid > >& mapping,
+        const InputSurfaceShapes& input,
+        double metric,
+        double min_share );
 } // namespace orvane::test
