@@ -209,8 +209,12 @@ namespace orvane
             }
         }
 
-        // Glue the outer neighbours of each removed tetrahedron to each other.
-        std::vector< index_t > recompute;
+        // Glue the outer neighbours of each removed tetrahedron to each other:
+        // once both ends become the new vertex, the facets of a removed
+        // tetrahedron opposite the two ends hold the same vertices, facing
+        // each other. Every other adjacency around the collapse is already
+        // right (the modified tetrahedra keep their neighbours), so the glue
+        // is the whole adjacency update of a valid collapse.
         for( const auto& record : star )
         {
             const auto& a0 = record.outer[0];
@@ -233,13 +237,6 @@ namespace orvane
             }
             deactivate_polyhedron( record.tetrahedron );
             info.removed_tetrahedra.push_back( record.tetrahedron );
-            for( const auto& outer : record.outer )
-            {
-                if( outer && !in_star( outer->polyhedron_id ) )
-                {
-                    recompute.push_back( outer->polyhedron_id );
-                }
-            }
         }
         if( facets_enabled )
         {
@@ -250,13 +247,6 @@ namespace orvane
                     deactivate_facet( polyhedron_facet_index( { record.tetrahedron, f } ) );
                 }
             }
-        }
-        std::sort( recompute.begin(), recompute.end() );
-        recompute.erase(
-            std::unique( recompute.begin(), recompute.end() ), recompute.end() );
-        if( !recompute.empty() )
-        {
-            builder_.compute_polyhedron_adjacencies( recompute );
         }
         // A ring vertex whose recorded tetrahedron was removed and that no
         // modified tetrahedron took over has no live tetrahedron left around

@@ -232,40 +232,9 @@ namespace orvane
     PolyhedraAroundEdgeVertices polyhedra_around_edge_vertices(
         const TetrahedralSolid< 3 >& solid, const EdgeVertices& edge_vertices )
     {
-        PolyhedraAroundEdgeVertices result;
-        for( const auto& polyhedron_vertex :
-            solid.polyhedra_around_vertex( edge_vertices[0] ) )
-        {
-            result.push_back( polyhedron_vertex );
-        }
-        absl::InlinedVector< bool, 20 > removed( result.size(), false );
-        for( const auto& polyhedron_vertex :
-            solid.polyhedra_around_vertex( edge_vertices[1] ) )
-        {
-            bool shared{ false };
-            for( const auto i : std::views::iota( std::size_t{ 0 }, removed.size() ) )
-            {
-                if( result[i].polyhedron_id == polyhedron_vertex.polyhedron_id )
-                {
-                    removed[i] = true;
-                    shared = true;
-                }
-            }
-            if( !shared )
-            {
-                result.push_back( polyhedron_vertex );
-                removed.push_back( false );
-            }
-        }
-        PolyhedraAroundEdgeVertices kept;
-        for( const auto i : std::views::iota( std::size_t{ 0 }, result.size() ) )
-        {
-            if( !removed[i] )
-            {
-                kept.push_back( result[i] );
-            }
-        }
-        return kept;
+        return detail::polyhedra_around_edge_vertices(
+            { solid.polyhedra_around_vertex( edge_vertices[0] ),
+                solid.polyhedra_around_vertex( edge_vertices[1] ) } );
     }
 
     TetrahedronPreviews tetrahedra_with_moved_vertices(
@@ -581,6 +550,29 @@ namespace orvane
             std::sort( segments.begin(), segments.end() );
             std::sort( filled.begin(), filled.end() );
             return segments == filled;
+        }
+
+        PolyhedraAroundEdgeVertices polyhedra_around_edge_vertices(
+            const std::array< PolyhedraAroundVertex, 2 >& around )
+        {
+            PolyhedraAroundEdgeVertices result;
+            for( const auto end : { 0, 1 } )
+            {
+                const auto& other = around[1 - end];
+                for( const auto& polyhedron_vertex : around[end] )
+                {
+                    const auto shared = std::any_of( other.begin(), other.end(),
+                        [&]( const PolyhedronVertex& candidate ) {
+                            return candidate.polyhedron_id
+                                   == polyhedron_vertex.polyhedron_id;
+                        } );
+                    if( !shared )
+                    {
+                        result.push_back( polyhedron_vertex );
+                    }
+                }
+            }
+            return result;
         }
 
         std::vector< index_t > common_adjacent_vertices(

@@ -213,6 +213,11 @@ namespace orvane
             const PolyhedraAroundEdge& polyhedra,
             const VerticesAroundEdge& ring );
 
+        /// polyhedra_around_edge_vertices from the polyhedra around each end
+        /// (polyhedra_around_vertex of edge_vertices[0] and [1]).
+        [[nodiscard]] PolyhedraAroundEdgeVertices polyhedra_around_edge_vertices(
+            const std::array< PolyhedraAroundVertex, 2 >& around );
+
         /// The vertices around b (in vertices_around_vertex order) that are
         /// also around a.
         [[nodiscard]] std::vector< index_t > common_adjacent_vertices(
