@@ -192,9 +192,19 @@ namespace orvane
         return first;
     }
 
+    void GraphBuilder::check_edge_vertex(
+        const EdgeVertex& edge_vertex, const char* function ) const
+    {
+        const auto nb_edges = graph_.nb_edges();
+        ORVANE_EXCEPTION( edge_vertex.edge_id < nb_edges && edge_vertex.vertex_id < 2,
+            "[GraphBuilder::", function, "] Edge end ", edge_vertex.string(),
+            " does not exist (the graph has ", nb_edges, " edges)" );
+    }
+
     void GraphBuilder::set_edge_vertex( const EdgeVertex& edge_vertex, index_t vertex_id )
     {
         auto& impl = *graph_.impl_;
+        check_edge_vertex( edge_vertex, "set_edge_vertex" );
         ORVANE_EXCEPTION( vertex_id < graph_.nb_vertices(),
             "[GraphBuilder::set_edge_vertex] Vertex ", vertex_id, " does not exist" );
         disassociate_edge_vertex_to_vertex( edge_vertex );
@@ -205,6 +215,7 @@ namespace orvane
     void GraphBuilder::disassociate_edge_vertex_to_vertex( const EdgeVertex& edge_vertex )
     {
         auto& impl = *graph_.impl_;
+        check_edge_vertex( edge_vertex, "disassociate_edge_vertex_to_vertex" );
         const auto vertex = impl.vertex( edge_vertex );
         if( vertex == NO_ID || vertex >= graph_.nb_vertices() )
         {

@@ -123,11 +123,14 @@ namespace orvane
         index_t create_edges( index_t nb );
 
         /// Moves the edge end to `vertex_id`: the entry leaves the former
-        /// vertex's list and goes to the end of the new vertex's list.
+        /// vertex's list and goes to the end of the new vertex's list. Throws
+        /// OpenOrvaneException, the graph unchanged, when the edge end or the
+        /// vertex does not exist.
         void set_edge_vertex( const EdgeVertex& edge_vertex, index_t vertex_id );
 
         /// Removes the edge end from its vertex's list only; the edge still
-        /// names the vertex.
+        /// names the vertex. Throws OpenOrvaneException when the edge end does
+        /// not exist.
         void disassociate_edge_vertex_to_vertex( const EdgeVertex& edge_vertex );
 
         /// Deletes the flagged edges (one flag per edge); the kept edges keep
@@ -144,6 +147,12 @@ namespace orvane
 
     protected:
         explicit GraphBuilder( Graph& mesh );
+
+    private:
+        /// Throws OpenOrvaneException naming `function` when the edge end
+        /// does not exist.
+        void check_edge_vertex(
+            const EdgeVertex& edge_vertex, const char* function ) const;
 
     private:
         Graph& graph_;

@@ -42,6 +42,41 @@ namespace orvane
         EXPECT_THROW( builder->create_edge( 0, 9 ), OpenOrvaneException );
     }
 
+    TEST( CurveGraph, EdgeEndWritesCheckTheirIndices )
+    {
+        // Edges 0: 0->1, 1: 1->2, 2: 2->3.
+        const auto curve = test::polyline< 3 >( 3 );
+        auto builder = EdgedCurveBuilder< 3 >::create( *curve );
+        struct Case
+        {
+            const char* name;
+            EdgeVertex end;
+            index_t vertex;
+        };
+        const Case cases[]{
+            { "end of a missing edge", { 3, 0 }, 1 },
+            { "end of an edge far past the end", { NO_ID, 0 }, 1 },
+            { "local end 2", { 1, 2 }, 0 },
+            { "missing vertex", { 1, 0 }, 4 },
+        };
+        for( const auto& test_case : cases )
+        {
+            SCOPED_TRACE( test_case.name );
+            EXPECT_THROW( builder->set_edge_vertex( test_case.end, test_case.vertex ),
+                OpenOrvaneException );
+            EXPECT_EQ( curve->nb_edges(), 3 );
+            EXPECT_EQ( curve->edge_vertices( 1 ), ( EdgeVertices{ 1, 2 } ) );
+            EXPECT_EQ( curve->edges_around_vertex( 1 ),
+                ( EdgesAroundVertex{ { 0, 1 }, { 1, 0 } } ) );
+            EXPECT_TRUE( test::is_valid_graph( *curve ) );
+        }
+        EXPECT_THROW( builder->disassociate_edge_vertex_to_vertex( { 3, 1 } ),
+            OpenOrvaneException );
+        EXPECT_THROW( builder->disassociate_edge_vertex_to_vertex( { 0, 2 } ),
+            OpenOrvaneException );
+        EXPECT_TRUE( test::is_valid_graph( *curve ) );
+    }
+
     TEST( CurveGraph, EdgeFromVerticesIsUndirected )
     {
         const auto curve = test::polyline< 2 >( 3 );
