@@ -1,3 +1,4 @@
+#include <array>
 #include <typeinfo>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <common/modifier/mesh_modifier_factory.hpp>
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
+#include <tests/support/surface_fixtures.hpp>
 #include <tests/support/surface_modifier_checks.hpp>
 
 namespace
@@ -82,6 +84,49 @@ namespace
         // on 3; in triangle 0 the value would be +5e-5.
         EXPECT_NEAR( height->value( 0 ), -5e-5, 1e-9 );
         EXPECT_TRUE( is_valid_surface( *surface.mesh ) );
+    }
+
+    /// Moves the centre of a flat closed fan of six triangles to each target
+    /// and checks that the interpolated height reproduces a linear field
+    /// there, the target inside the fan, on its border or far outside it.
+    template < index_t dimension >
+    void check_linear_field_after_moves( const Point< dimension >& offset )
+    {
+        const auto linear = [&]( const Point< dimension >& p ) {
+            double value = 1. + 2. * p.value( 0 ) - 3. * p.value( 1 );
+            if constexpr( dimension == 3 )
+            {
+                value += 0.5 * p.value( 2 );
+            }
+            return value;
+        };
+        for( const auto [x, y] : { std::array< double, 2 >{ 0.3, -0.2 },
+                 { 1., 0. }, { 2.5, -1.7 }, { -40., 13. } } )
+        {
+            auto mesh = test::triangle_fan< dimension >( 6, true );
+            auto builder = TriangulatedSurfaceBuilder< dimension >::create( *mesh );
+            // The fan moved off the origin (and off z = 0 in 3D).
+            for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+            {
+                builder->set_point( v, mesh->point( v ) + offset );
+            }
+            auto height = height_attribute( *mesh );
+            for( index_t v = 0; v < mesh->nb_vertices(); v++ )
+            {
+                height->set_value( v, linear( mesh->point( v ) ) );
+            }
+            TriangulatedSurfaceModifier< dimension > modifier{ *mesh, *builder };
+            auto target = test::planar_point< dimension >( x, y ) + offset;
+            SCOPED_TRACE( target.string() );
+            modifier.move_vertex( 0, target );
+            EXPECT_NEAR( height->value( 0 ), linear( target ), 1e-12 );
+        }
+    }
+
+    TEST( SurfaceModifierMove, linear_field_follows_a_move_out_of_the_fan )
+    {
+        check_linear_field_after_moves< 2 >( Point< 2 >{ { 0.25, -3. } } );
+        check_linear_field_after_moves< 3 >( Point< 3 >{ { 0.25, -3., 7. } } );
     }
 
     TEST( SurfaceModifierClean, right_after_construction_keeps_everything )

@@ -849,6 +849,24 @@ TEST( TetrahedralSolidModifierMove, vertex_interpolates_in_its_nearest_tetrahedr
     EXPECT_EQ( height->value( isolated ), 42. );
 }
 
+TEST( TetrahedralSolidModifierMove, linear_field_follows_a_move_out_of_the_star )
+{
+    // The inner vertex of a 2x2x2 block moved inside, onto the star's border
+    // and beyond it: the barycentric weights extend outside the nearest
+    // tetrahedron, so a linear field is still reproduced.
+    for( const auto& target : { point( 1.2, 0.9, 1.1 ), point( 0.5, 1., 1. ),
+             point( 2.7, -0.4, 1.9 ), point( -3., 5., 0.25 ) } )
+    {
+        SCOPED_TRACE( target.string() );
+        EditedSolid edited{ test::grid_tetrahedral_solid( 2, 2, 2 ) };
+        auto height = edited.add_height();
+        const index_t centre{ 13 };
+        ASSERT_EQ( edited.solid->point( centre ), point( 1, 1, 1 ) );
+        edited.modifier->move_vertex( centre, target );
+        EXPECT_NEAR( height->value( centre ), EditedSolid::linear( target ), 1e-12 );
+    }
+}
+
 TEST( TetrahedralSolidModifierClean, compacts_every_kind )
 {
     EditedSolid edited{ test::grid_tetrahedral_solid( 3, 3, 3 ), true };
