@@ -103,7 +103,9 @@ namespace orvane
         /// orientation of the boundary seen along the triangle's normal.
         /// Throws OpenOrvaneException when the boundary closes no cycle,
         /// when the triangle has no normal, or when the boundary's
-        /// orientation cannot be found.
+        /// orientation cannot be found. The cutter keeps references to the
+        /// solid, the modifier, the triangle and the boundary edges: they
+        /// must outlive it.
         FindAndCutAlongPatchImpl( const TetrahedralSolid< 3 >& solid,
             TetrahedralSolidModifier& modifier,
             const Triangle< 3 >& triangle,

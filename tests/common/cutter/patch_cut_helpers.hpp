@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,11 +12,16 @@
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/distance.hpp>
+#include <openorvane/geometry/intersection.hpp>
+#include <openorvane/geometry/intersection_detection.hpp>
+#include <openorvane/geometry/position.hpp>
+#include <openorvane/geometry/predicates.hpp>
 #include <openorvane/geometry/mensuration.hpp>
 #include <openorvane/mesh/tetrahedral_solid.hpp>
 
 #include <common/cutter/find_and_cut_along_patch.hpp>
 #include <common/modifier/tetrahedral_solid_modifier.hpp>
+#include <common/modifier/tetrahedron_preview.hpp>
 
 namespace orvane::test
 {
@@ -34,6 +41,177 @@ namespace orvane::test
         }
         return boundary;
     }
+
+    /// Puts points and straight segments into a solid with the modifier's
+    /// splits, so that a triangle's corners are solid vertices and its sides
+    /// chains of solid edges. Returns nothing when a split would make a
+    /// non-positive tetrahedron or the walk along a segment gets lost.
+    class PatchBoundaryInserter
+    {
+    public:
+        PatchBoundaryInserter(
+            const TetrahedralSolid< 3 >& solid, TetrahedralSolidModifier& modifier )
+            : solid_( solid ), modifier_( modifier )
+        {
+        }
+
+        std::optional< index_t > insert_point( const Point< 3 >& point )
+        {
+            for( index_t t = 0; t < solid_.nb_polyhedra(); t++ )
+            {
+                if( !modifier_.is_polyhedron_active( t ) )
+                {
+                    continue;
+                }
+                for( const auto v : solid_.polyhedron_vertices( t ) )
+                {
+                    if( solid_.point( v ).inexact_equal( point ) )
+                    {
+                        return v;
+                    }
+                }
+                std::array< SIDE, 4 > sides;
+                bool outside{ false };
+                for( const local_index_t f : { 0, 1, 2, 3 } )
+                {
+                    const auto facet = solid_.polyhedron_facet_vertices( { t, f } );
+                    sides[f] = tetrahedron_volume_sign(
+                        Tetrahedron{ solid_.point( facet[0] ), solid_.point( facet[1] ),
+                            solid_.point( facet[2] ), point } );
+                    outside = outside || sides[f] == SIDE::negative;
+                }
+                if( outside )
+                {
+                    continue;
+                }
+                const auto nb_zero = std::count( sides.begin(), sides.end(), SIDE::zero );
+                if( nb_zero == 0 )
+                {
+                    return modifier_.split_tetrahedron( t, point ).new_vertex;
+                }
+                if( nb_zero == 1 )
+                {
+                    const PolyhedronFacet facet{ t,
+                        static_cast< local_index_t >(
+                            std::find( sides.begin(), sides.end(), SIDE::zero )
+                            - sides.begin() ) };
+                    if( !detail::are_tetrahedra_positive(
+                            tetrahedra_after_split_facet( solid_, facet, point ) ) )
+                    {
+                        return std::nullopt;
+                    }
+                    return modifier_.split_facet( facet, point ).new_vertex;
+                }
+                // On an edge: it joins the vertices whose opposite facets do
+                // not hold the point.
+                absl::InlinedVector< index_t, 2 > ends;
+                for( const local_index_t f : { 0, 1, 2, 3 } )
+                {
+                    if( sides[f] != SIDE::zero )
+                    {
+                        ends.push_back( solid_.polyhedron_vertex( { t, f } ) );
+                    }
+                }
+                if( ends.size() != 2 )
+                {
+                    return std::nullopt;
+                }
+                const auto edge =
+                    solid_.polyhedron_facet_edge_from_vertices( { ends[0], ends[1] } );
+                if( !edge || !is_split_edge_valid( solid_, *edge, point ) )
+                {
+                    return std::nullopt;
+                }
+                return modifier_.split_edge( *edge, point ).new_vertex;
+            }
+            return std::nullopt;
+        }
+
+        /// The chain of solid vertices from `from` to `to` along the straight
+        /// segment, splitting the facets and edges it crosses; the new
+        /// vertices are put on the segment.
+        std::optional< std::vector< index_t > > insert_segment(
+            index_t from, index_t to )
+        {
+            std::vector< index_t > chain{ from };
+            const Segment< 3 > segment{ solid_.point( from ), solid_.point( to ) };
+            auto current = from;
+            for( index_t step = 0; step < 1000 && current != to; step++ )
+            {
+                if( solid_.edges().edge_from_vertices( { current, to } ) )
+                {
+                    chain.push_back( to );
+                    return chain;
+                }
+                const auto next = next_vertex( current, to, segment );
+                if( !next || std::find( chain.begin(), chain.end(), *next ) != chain.end() )
+                {
+                    return std::nullopt;
+                }
+                chain.push_back( *next );
+                current = *next;
+            }
+            return std::nullopt;
+        }
+
+    private:
+        std::optional< index_t > next_vertex(
+            index_t current, index_t to, const Segment< 3 >& segment )
+        {
+            const Segment< 3 > rest{ solid_.point( current ), solid_.point( to ) };
+            for( const auto& corner : solid_.polyhedra_around_vertex( current ) )
+            {
+                const PolyhedronFacet facet{ corner.polyhedron_id, corner.vertex_id };
+                const auto triangle = solid_.triangle( facet );
+                const auto [on_segment, on_triangle] =
+                    segment_triangle_intersection_detection( rest, triangle );
+                if( on_triangle == POSITION::outside || on_triangle == POSITION::parallel
+                    || on_segment == POSITION::vertex0 )
+                {
+                    continue;
+                }
+                if( detail::is_vertex_position( on_triangle ) )
+                {
+                    return solid_.polyhedron_facet_vertex(
+                        { facet, detail::position_to_index( on_triangle ) } );
+                }
+                const auto crossing = segment_triangle_intersection( rest, triangle );
+                if( !crossing.result )
+                {
+                    return std::nullopt;
+                }
+                const auto point =
+                    std::get< 1 >( point_segment_distance( *crossing.result, segment ) );
+                for( const auto v : solid_.polyhedron_facet_vertices( facet ) )
+                {
+                    if( solid_.point( v ).inexact_equal( point ) )
+                    {
+                        return v;
+                    }
+                }
+                if( on_triangle == POSITION::inside )
+                {
+                    if( !detail::are_tetrahedra_positive(
+                            tetrahedra_after_split_facet( solid_, facet, point ) ) )
+                    {
+                        return std::nullopt;
+                    }
+                    return modifier_.split_facet( facet, point ).new_vertex;
+                }
+                const PolyhedronFacetEdge edge{ facet,
+                    detail::position_to_index( on_triangle ) };
+                if( !is_split_edge_valid( solid_, edge, point ) )
+                {
+                    return std::nullopt;
+                }
+                return modifier_.split_edge( edge, point ).new_vertex;
+            }
+            return std::nullopt;
+        }
+
+        const TetrahedralSolid< 3 >& solid_;
+        TetrahedralSolidModifier& modifier_;
+    };
 
     /// What is wrong with the patch of a cut: each patch facet must be a
     /// live facet lying within 1e-6 of the triangle, each listed once, and

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <random>
 
 #include <openorvane/mesh/tetrahedral_solid.hpp>
@@ -328,5 +329,337 @@ namespace
                 }
             }
         }
+    }
+} // namespace
+
+namespace
+{
+    /// A random triangle of one of the kinds that stress the cutter.
+    std::array< Point< 3 >, 3 > random_triangle( const TetrahedralSolid< 3 >& solid,
+        index_t n,
+        index_t kind,
+        std::mt19937& random )
+    {
+        std::uniform_real_distribution< double > inside{ 0.15, n - 0.15 };
+        std::uniform_real_distribution< double > unit{ -1., 1. };
+        const auto random_point = [&] {
+            return Point< 3 >{ { inside( random ), inside( random ), inside( random ) } };
+        };
+        const auto near = [&]( const Point< 3 >& point, double size ) {
+            auto moved = point;
+            for( const local_index_t c : { 0, 1, 2 } )
+            {
+                moved.set_value( c, std::clamp( point.value( c ) + size * unit( random ),
+                                        0.05, n - 0.05 ) );
+            }
+            return moved;
+        };
+        // A solid vertex, the middle of a solid edge, the centre of a facet.
+        const auto on_solid = [&]( index_t dimension ) {
+            std::uniform_int_distribution< index_t > pick{ 0, solid.nb_polyhedra() - 1 };
+            const auto vertices = solid.polyhedron_vertices( pick( random ) );
+            Point< 3 > sum;
+            for( index_t v = 0; v <= dimension; v++ )
+            {
+                sum = sum + solid.point( vertices[v] );
+            }
+            return sum / static_cast< double >( dimension + 1 );
+        };
+        switch( kind )
+        {
+        case 0: // large
+            return { random_point(), random_point(), random_point() };
+        case 1: { // small
+            const auto centre = random_point();
+            return { near( centre, 0.3 ), near( centre, 0.3 ), near( centre, 0.3 ) };
+        }
+        case 2: { // nearly flat: the third corner close to the first side
+            const auto a = random_point();
+            const auto b = random_point();
+            return { a, b, near( ( a + b ) / 2., 0.01 ) };
+        }
+        case 3: { // nearly parallel to the facets z = k
+            const auto k = static_cast< double >( 1 + random() % ( n - 1 ) );
+            auto a = random_point(), b = random_point(), c = random_point();
+            a.set_value( 2, k + 1e-4 * unit( random ) );
+            b.set_value( 2, k + 1e-4 * unit( random ) );
+            c.set_value( 2, k + 1e-4 * unit( random ) );
+            return { a, b, c };
+        }
+        default: // corners on a solid vertex, an edge and a facet
+            return { on_solid( 0 ), on_solid( 1 ), on_solid( 2 ) };
+        }
+    }
+
+    TEST_F( PatchCutTest, RandomTrianglesInAJitteredGrid )
+    {
+        constexpr index_t n = 4;
+        index_t nb_cuts{ 0 };
+        index_t nb_made{ 0 };
+        for( std::uint32_t seed = 1; seed <= 4; seed++ )
+        {
+            std::mt19937 random{ seed };
+            auto grid = test::grid_tetrahedral_solid( n, n, n );
+            {
+                auto builder = TetrahedralSolidBuilder< 3 >::create( *grid );
+                std::uniform_real_distribution< double > shift{ -0.2, 0.2 };
+                for( index_t v = 0; v < grid->nb_vertices(); v++ )
+                {
+                    auto point = grid->point( v );
+                    for( const local_index_t c : { 0, 1, 2 } )
+                    {
+                        if( point.value( c ) > 0 && point.value( c ) < n )
+                        {
+                            point.set_value( c, point.value( c ) + shift( random ) );
+                        }
+                    }
+                    builder->set_point( v, point );
+                }
+            }
+            EditedSolid edited{ std::move( grid ) };
+            ASSERT_TRUE( test::is_valid_modified_solid( *edited.solid ) ) << "seed " << seed;
+            const auto volume = test::live_volume( *edited.solid );
+            for( index_t kind = 0; kind < 5; kind++ )
+            {
+                const auto corners =
+                    random_triangle( *edited.solid, n, kind, random );
+                const Triangle< 3 > triangle{ corners[0], corners[1], corners[2] };
+                if( !triangle.normal() )
+                {
+                    continue;
+                }
+                test::PatchBoundaryInserter inserter{ *edited.solid, edited.modifier };
+                std::vector< index_t > vertices;
+                for( const auto& corner : corners )
+                {
+                    if( const auto vertex = inserter.insert_point( corner ) )
+                    {
+                        vertices.push_back( *vertex );
+                    }
+                }
+                if( vertices.size() < 3 || vertices[0] == vertices[1]
+                    || vertices[1] == vertices[2] || vertices[0] == vertices[2] )
+                {
+                    continue;
+                }
+                std::vector< index_t > chain;
+                for( const local_index_t k : { 0, 1, 2 } )
+                {
+                    const auto side =
+                        inserter.insert_segment( vertices[k], vertices[( k + 1 ) % 3] );
+                    if( !side )
+                    {
+                        chain.clear();
+                        break;
+                    }
+                    chain.insert( chain.end(), side->begin(), side->end() - 1 );
+                }
+                ASSERT_TRUE( test::is_valid_modified_solid( *edited.solid ) )
+                    << "seed " << seed << " kind " << kind;
+                if( chain.empty() )
+                {
+                    continue;
+                }
+                // The triangle the chains actually bound.
+                const Triangle< 3 > inserted{ edited.solid->point( vertices[0] ),
+                    edited.solid->point( vertices[1] ), edited.solid->point( vertices[2] ) };
+                nb_cuts++;
+                try
+                {
+                    const auto result = cut(
+                        edited, inserted, test::boundary_of( *edited.solid, chain ) );
+                    nb_made++;
+                    EXPECT_EQ( test::patch_problems(
+                                   *edited.solid, edited.modifier, inserted, result ),
+                        std::vector< std::string >{} )
+                        << "seed " << seed << " kind " << kind;
+                }
+                catch( const CutPatchException& error )
+                {
+                    // A refused cut leaves the edits made so far, and a valid
+                    // solid, for the caller to repair.
+                    EXPECT_TRUE( error.front_blocked || !error.postponed_cuts.empty() );
+                    for( const auto vertex : error.split_vertices )
+                    {
+                        EXPECT_LE( std::get< 0 >( point_triangle_distance(
+                                       edited.solid->point(
+                                           edited.modifier.updated_vertex( vertex ) ),
+                                       inserted ) ),
+                            1e-6 );
+                    }
+                }
+                ASSERT_TRUE( test::is_valid_modified_solid( *edited.solid ) )
+                    << "seed " << seed << " kind " << kind;
+                EXPECT_NEAR( test::live_volume( *edited.solid ), volume, 1e-9 )
+                    << "seed " << seed << " kind " << kind;
+            }
+        }
+        std::cout << nb_made << " of " << nb_cuts << " random patch cuts made\n";
+        EXPECT_GE( 2 * nb_made, nb_cuts );
+    }
+} // namespace
+
+namespace
+{
+    /// Three tetrahedra around the edge T-D, which crosses the triangle
+    /// A, B, C at z = 0. T lies `offset` away from the plane through C, A
+    /// and D, so the tetrahedron (C, A, T, D) is a sliver.
+    std::unique_ptr< TetrahedralSolid< 3 > > three_around_crossing_edge(
+        double offset, double t )
+    {
+        const std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } },
+            Point< 3 >{ { 2, 2.2, 0 } }, Point< 3 >{ { -3, 3, 0 } },
+            Point< 3 >{ { -3 * t + offset, 3 * t, 1 } },
+            Point< 3 >{ { -3.9 * t, 3.9 * t, -1.7 - t } } };
+        std::vector< std::array< index_t, 4 > > tetrahedra{ { 0, 1, 3, 4 },
+            { 1, 2, 3, 4 }, { 2, 0, 3, 4 } };
+        for( auto& tetrahedron : tetrahedra )
+        {
+            if( tetrahedron_volume_sign( Tetrahedron{ points[tetrahedron[0]],
+                    points[tetrahedron[1]], points[tetrahedron[2]],
+                    points[tetrahedron[3]] } )
+                != SIDE::positive )
+            {
+                std::swap( tetrahedron[2], tetrahedron[3] );
+            }
+        }
+        return test::create_tetrahedral_solid( points, tetrahedra );
+    }
+
+    TEST_F( PatchCutTest, RefusedSplitIsReportedWithItsCut )
+    {
+        // The crossing point of T-D, rounded, falls on the wrong side of
+        // the sliver: its split is refused and the cut fails with it.
+        EditedSolid edited{ three_around_crossing_edge( 1.6e-16, 0.6224 ) };
+        ASSERT_TRUE( test::is_valid_modified_solid( *edited.solid ) );
+        const auto triangle = edited.triangle( 0, 1, 2 );
+        const auto boundary = test::boundary_of( *edited.solid, { 0, 1, 2 } );
+        FindAndCutAlongPatchImpl cutter{ *edited.solid, edited.modifier, triangle,
+            boundary };
+        try
+        {
+            cutter.prepare();
+            FAIL() << "the split should be refused";
+        }
+        catch( const CutPatchException& error )
+        {
+            EXPECT_STREQ( error.what(), "Invalid cut to do in cut_along_patch" );
+            EXPECT_FALSE( error.front_blocked );
+            EXPECT_TRUE( error.split_vertices.empty() );
+            ASSERT_EQ( error.postponed_cuts.size(), 1u );
+            const auto& postponed = error.postponed_cuts.front();
+            const auto ends = edited.solid->polyhedron_facet_edge_vertices( postponed.edge );
+            EXPECT_EQ( std::minmax( ends[0], ends[1] ), std::minmax( 3u, 4u ) );
+            EXPECT_LE( std::get< 0 >( point_triangle_distance( postponed.point, triangle ) ),
+                1e-6 );
+            EXPECT_TRUE( error.result.patch_facets.empty() );
+            EXPECT_TRUE( error.result.tetrahedra.empty() );
+        }
+        EXPECT_EQ( test::nb_live_tetrahedra( *edited.solid ), 3u );
+        EXPECT_TRUE( test::is_valid_modified_solid( *edited.solid ) );
+    }
+
+    /// A triangle A, B, C at z = 0 with the middle M of A-B, triangulated
+    /// in the plane by `nb_rings` nested copies of A, B, C shrunk towards
+    /// its centre G, and G itself; each planar triangle is the base of a
+    /// tetrahedron to an apex above G and of one to an apex below. Returns
+    /// the solid; vertices 0 to 3 are A, M, B, C.
+    std::unique_ptr< TetrahedralSolid< 3 > > double_cone_over_rings(
+        index_t nb_rings )
+    {
+        const Point< 3 > A{ { 0, 0, 0 } }, B{ { 10, 1, 0 } }, C{ { 3, 9, 0 } };
+        const auto G = ( A + B + C ) / 3.;
+        std::vector< Point< 3 > > points{ A, ( A + B ) / 2., B, C };
+        std::vector< std::array< index_t, 3 > > triangles;
+        const auto ring = [&]( index_t r ) {
+            const auto scale = 1. - static_cast< double >( r ) / ( nb_rings + 1 );
+            const auto first = static_cast< index_t >( points.size() );
+            for( const auto& corner : { A, B, C } )
+            {
+                points.push_back( G + ( corner - G ) * scale );
+            }
+            return std::array< index_t, 3 >{ first, first + 1, first + 2 };
+        };
+        auto inner = ring( 1 );
+        triangles.push_back( { 0, 1, inner[0] } );
+        triangles.push_back( { 1, inner[1], inner[0] } );
+        triangles.push_back( { 1, 2, inner[1] } );
+        triangles.push_back( { 2, 3, inner[2] } );
+        triangles.push_back( { 2, inner[2], inner[1] } );
+        triangles.push_back( { 3, 0, inner[0] } );
+        triangles.push_back( { 3, inner[0], inner[2] } );
+        for( index_t r = 2; r <= nb_rings; r++ )
+        {
+            const auto next = ring( r );
+            for( const local_index_t k : { 0, 1, 2 } )
+            {
+                const local_index_t l = ( k + 1 ) % 3;
+                triangles.push_back( { inner[k], inner[l], next[l] } );
+                triangles.push_back( { inner[k], next[l], next[k] } );
+            }
+            inner = next;
+        }
+        const auto centre = static_cast< index_t >( points.size() );
+        points.push_back( G );
+        for( const local_index_t k : { 0, 1, 2 } )
+        {
+            triangles.push_back( { inner[k], inner[( k + 1 ) % 3], centre } );
+        }
+        const auto top = static_cast< index_t >( points.size() );
+        points.push_back( G + Point< 3 >{ { 0, 0, 5 } } );
+        points.push_back( G + Point< 3 >{ { 0, 0, -5 } } );
+        std::vector< std::array< index_t, 4 > > tetrahedra;
+        for( const auto& triangle : triangles )
+        {
+            // Counter-clockwise seen from above: the apex above makes a
+            // positive tetrahedron, the one below needs the swap.
+            tetrahedra.push_back( { triangle[0], triangle[1], triangle[2], top } );
+            tetrahedra.push_back( { triangle[0], triangle[2], triangle[1], top + 1 } );
+        }
+        return test::create_tetrahedral_solid( points, tetrahedra );
+    }
+
+    TEST_F( PatchCutTest, FrontThatClosesAtTheStepLimitSucceeds )
+    {
+        // 66 rings and the centre: 199 inner vertices and 400 facets under
+        // the triangle, one step each; with its 4 boundary edges the front
+        // may take 400 steps, and it closes on the last one.
+        EditedSolid edited{ double_cone_over_rings( 66 ) };
+        ASSERT_TRUE( test::is_valid_modified_solid( *edited.solid ) );
+        const auto triangle = edited.triangle( 0, 2, 3 );
+        const auto boundary = test::boundary_of( *edited.solid, { 0, 1, 2, 3 } );
+        FindAndCutAlongPatchImpl cutter{ *edited.solid, edited.modifier, triangle,
+            boundary };
+        EXPECT_EQ( cutter.prepare(), 0u );
+        cutter.process();
+        EXPECT_EQ( cutter.patch_surface().mesh().nb_polygons(), 400u );
+        const auto result = cutter.take_result();
+        EXPECT_EQ( result.patch_facets.size(), 400u );
+        // Every inner vertex is an apex, once.
+        absl::flat_hash_set< index_t > apexes;
+        for( const auto& entry : result.cut_vertices )
+        {
+            EXPECT_TRUE( apexes.insert( entry.element ).second );
+        }
+        for( index_t v = 4; v < 4 + 199; v++ )
+        {
+            EXPECT_TRUE( apexes.contains( v ) ) << v;
+        }
+        EXPECT_EQ(
+            test::patch_problems( *edited.solid, edited.modifier, triangle, result ),
+            std::vector< std::string >{} );
+
+        // One ring more needs 406 steps: over the limit.
+        EditedSolid larger{ double_cone_over_rings( 67 ) };
+        const auto larger_triangle = larger.triangle( 0, 2, 3 );
+        const auto larger_boundary = test::boundary_of( *larger.solid, { 0, 1, 2, 3 } );
+        FindAndCutAlongPatchImpl over{ *larger.solid, larger.modifier, larger_triangle,
+            larger_boundary };
+        over.prepare();
+        const auto message = message_of( [&] { over.process(); } );
+        EXPECT_TRUE( message.starts_with( "[FindAndCutAlongPatchImpl::process] Too "
+                                          "many steps while cutting along patch. (" ) )
+            << message;
+        EXPECT_TRUE( message.ends_with( ")" ) ) << message;
     }
 } // namespace
