@@ -4,7 +4,6 @@
 #include <atomic>
 #include <tuple>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
 #include <openorvane/basic/logger.hpp>
@@ -29,7 +28,7 @@ namespace
     /// Numbers the failure dumps of the process.
     std::atomic< index_t > dump_counter{ 0 };
 
-    void append_origins( std::vector< PatchElementEntry >& entries,
+    void append_origins( std::vector< ElementEntry >& entries,
         absl::Span< const ElementOrigin > origins )
     {
         for( const auto& origin : origins )
@@ -39,89 +38,11 @@ namespace
     }
 
     template < typename Origins >
-    void append_origins_of( std::vector< PatchElementEntry >& entries,
+    void append_origins_of( std::vector< ElementEntry >& entries,
         const Origins& origins )
     {
         append_origins( entries,
             absl::Span< const ElementOrigin >{ origins.data(), origins.size() } );
-    }
-
-    /// Leaves one entry per element, whose origins are the elements of the
-    /// uncut solid reached by following origins through the other entries:
-    /// an element made and then replaced by the same cut ends with the
-    /// elements it came from, and the intermediate elements leave the list.
-    /// Entries keep the order of their first appearance.
-    void merge_entries( std::vector< PatchElementEntry >& entries )
-    {
-        using Origins = absl::InlinedVector< index_t, 4 >;
-        absl::flat_hash_map< index_t, Origins > map;
-        map.reserve( entries.size() );
-        for( const auto& entry : entries )
-        {
-            map.try_emplace( entry.element, entry.origins );
-        }
-        absl::flat_hash_set< index_t > consumed;
-        for( const auto& entry : entries )
-        {
-            std::vector< index_t > current{ entry.origins.begin(),
-                entry.origins.end() };
-            absl::flat_hash_set< index_t > expanded{ entry.element };
-            bool changed{ true };
-            while( changed )
-            {
-                changed = false;
-                std::vector< index_t > next;
-                for( const auto origin : current )
-                {
-                    if( origin == NO_ID )
-                    {
-                        changed = true;
-                        continue;
-                    }
-                    const auto found = map.find( origin );
-                    if( found == map.end() || expanded.contains( origin )
-                        || ( found->second.size() == 1
-                             && found->second.front() == origin ) )
-                    {
-                        next.push_back( origin );
-                        continue;
-                    }
-                    // Each key is expanded once per entry, so that origins
-                    // that loop back cannot grow the list forever.
-                    expanded.insert( origin );
-                    consumed.insert( origin );
-                    next.insert(
-                        next.end(), found->second.begin(), found->second.end() );
-                    changed = true;
-                }
-                current = std::move( next );
-            }
-            std::sort( current.begin(), current.end() );
-            current.erase(
-                std::unique( current.begin(), current.end() ), current.end() );
-            if( current.empty() )
-            {
-                current.push_back( NO_ID );
-            }
-            map[entry.element] = Origins{ current.begin(), current.end() };
-        }
-        std::vector< PatchElementEntry > merged;
-        merged.reserve( map.size() );
-        for( const auto& entry : entries )
-        {
-            if( consumed.contains( entry.element ) )
-            {
-                continue;
-            }
-            const auto found = map.find( entry.element );
-            if( found == map.end() )
-            {
-                continue;
-            }
-            merged.push_back( { entry.element, std::move( found->second ) } );
-            map.erase( found );
-        }
-        entries = std::move( merged );
     }
 
     bool is_near_segment( const Point< 3 >& point, const Segment< 3 >& segment )
@@ -821,7 +742,7 @@ namespace orvane
                 const auto collapse = modifier_.collapse_edge( *edge, point );
                 collapsed = true;
                 std::erase_if( result_.modified_edges,
-                    [&]( const PatchElementEntry& entry ) {
+                    [&]( const ElementEntry& entry ) {
                         return entry.element == *edge;
                     } );
                 for( auto& entry : result_.cut_vertices )
@@ -856,9 +777,9 @@ namespace orvane
         }
         finalised_ = true;
         collapse_short_edges();
-        merge_entries( result_.cut_vertices );
-        merge_entries( result_.modified_edges );
-        merge_entries( result_.modified_facets );
+        detail::merge_element_entries( result_.cut_vertices );
+        detail::merge_element_entries( result_.modified_edges );
+        detail::merge_element_entries( result_.modified_facets );
         std::erase_if( result_.tetrahedra, [this]( const ElementOrigin& origin ) {
             return !modifier_.is_polyhedron_active( origin.new_element );
         } );
@@ -889,7 +810,7 @@ namespace orvane
             }
         }
         absl::flat_hash_set< index_t > covered;
-        std::vector< PatchElementEntry > others;
+        std::vector< ElementEntry > others;
         for( auto& entry : result_.modified_facets )
         {
             if( !modifier_.is_facet_active( entry.element ) )

@@ -18,6 +18,7 @@
 #include <openorvane/mesh/mesh_records.hpp>
 
 #include <common/cutter/patch_surface.hpp>
+#include <common/cutter/solid_cut_along_path.hpp>
 #include <common/modifier/vertices_modifier.hpp>
 
 namespace orvane
@@ -26,28 +27,18 @@ namespace orvane
     class TetrahedralSolid;
     class TetrahedralSolidModifier;
 
-    /// A solid element (vertex, edge or facet) and the elements of the uncut
-    /// solid it comes from; the single NO_ID when it comes from none.
-    struct PatchElementEntry
-    {
-        index_t element{ NO_ID };
-        absl::InlinedVector< index_t, 4 > origins;
-
-        bool operator==( const PatchElementEntry& ) const = default;
-    };
-
     /// What cutting a solid along a triangle changed.
     struct CutAlongPatchResult
     {
         /// The solid vertices the front took as apexes, each with itself as
         /// origin, in the order they were taken.
-        std::vector< PatchElementEntry > cut_vertices;
+        std::vector< ElementEntry > cut_vertices;
         /// The solid facets that together cover the triangle.
-        std::vector< PatchElementEntry > patch_facets;
+        std::vector< ElementEntry > patch_facets;
         /// Other facets the cut created or changed.
-        std::vector< PatchElementEntry > modified_facets;
+        std::vector< ElementEntry > modified_facets;
         /// Edges the cut created or changed.
-        std::vector< PatchElementEntry > modified_edges;
+        std::vector< ElementEntry > modified_edges;
         /// The live tetrahedra the cut created, with those they replace.
         std::vector< ElementOrigin > tetrahedra;
         /// Edges shorter than 1e-6 that no collapse could remove.

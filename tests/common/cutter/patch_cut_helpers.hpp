@@ -12,14 +12,14 @@
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/distance.hpp>
-#include <openorvane/geometry/intersection.hpp>
-#include <openorvane/geometry/intersection_detection.hpp>
-#include <openorvane/geometry/position.hpp>
 #include <openorvane/geometry/predicates.hpp>
 #include <openorvane/geometry/mensuration.hpp>
 #include <openorvane/mesh/tetrahedral_solid.hpp>
 
 #include <common/cutter/find_and_cut_along_patch.hpp>
+#include <common/cutter/solid_cut_along_path.hpp>
+#include <common/cutter/solid_determine_cuts.hpp>
+#include <common/cutter/solid_path_finder.hpp>
 #include <common/modifier/tetrahedral_solid_modifier.hpp>
 #include <common/modifier/tetrahedron_preview.hpp>
 
@@ -42,10 +42,10 @@ namespace orvane::test
         return boundary;
     }
 
-    /// Puts points and straight segments into a solid with the modifier's
-    /// splits, so that a triangle's corners are solid vertices and its sides
-    /// chains of solid edges. Returns nothing when a split would make a
-    /// non-positive tetrahedron or the walk along a segment gets lost.
+    /// Puts a triangle's corners into a solid with the modifier's splits and
+    /// its sides with the solid path cutter, so that the corners are solid
+    /// vertices and the sides chains of solid edges. Returns nothing when a
+    /// split would make a non-positive tetrahedron or a side cannot be cut.
     class PatchBoundaryInserter
     {
     public:
@@ -127,88 +127,36 @@ namespace orvane::test
             return std::nullopt;
         }
 
-        /// The chain of solid vertices from `from` to `to` along the straight
-        /// segment, splitting the facets and edges it crosses; the new
-        /// vertices are put on the segment.
+        /// The chain of solid vertices from `from` to `to` made by the solid
+        /// path cutter along the straight segment; nothing when no path is
+        /// found or the cutter refuses a cut.
         std::optional< std::vector< index_t > > insert_segment(
             index_t from, index_t to )
         {
-            std::vector< index_t > chain{ from };
-            const Segment< 3 > segment{ solid_.point( from ), solid_.point( to ) };
-            auto current = from;
-            for( index_t step = 0; step < 1000 && current != to; step++ )
+            const auto path = SolidPathFinder{ solid_, from, to }.find_path();
+            if( !path )
             {
-                if( solid_.edges().edge_from_vertices( { current, to } ) )
-                {
-                    chain.push_back( to );
-                    return chain;
-                }
-                const auto next = next_vertex( current, to, segment );
-                if( !next || std::find( chain.begin(), chain.end(), *next ) != chain.end() )
-                {
-                    return std::nullopt;
-                }
-                chain.push_back( *next );
-                current = *next;
+                return std::nullopt;
             }
-            return std::nullopt;
+            const auto cuts = determine_segment_cuts( solid_, *path );
+            try
+            {
+                const auto result =
+                    CutAlongPath3D{ solid_, modifier_, cuts }.cut_along_path();
+                std::vector< index_t > chain;
+                for( const auto& entry : result.cut_vertices )
+                {
+                    chain.push_back( entry.element );
+                }
+                return chain;
+            }
+            catch( const CutPathException& )
+            {
+                return std::nullopt;
+            }
         }
 
     private:
-        std::optional< index_t > next_vertex(
-            index_t current, index_t to, const Segment< 3 >& segment )
-        {
-            const Segment< 3 > rest{ solid_.point( current ), solid_.point( to ) };
-            for( const auto& corner : solid_.polyhedra_around_vertex( current ) )
-            {
-                const PolyhedronFacet facet{ corner.polyhedron_id, corner.vertex_id };
-                const auto triangle = solid_.triangle( facet );
-                const auto [on_segment, on_triangle] =
-                    segment_triangle_intersection_detection( rest, triangle );
-                if( on_triangle == POSITION::outside || on_triangle == POSITION::parallel
-                    || on_segment == POSITION::vertex0 )
-                {
-                    continue;
-                }
-                if( detail::is_vertex_position( on_triangle ) )
-                {
-                    return solid_.polyhedron_facet_vertex(
-                        { facet, detail::position_to_index( on_triangle ) } );
-                }
-                const auto crossing = segment_triangle_intersection( rest, triangle );
-                if( !crossing.result )
-                {
-                    return std::nullopt;
-                }
-                const auto point =
-                    std::get< 1 >( point_segment_distance( *crossing.result, segment ) );
-                for( const auto v : solid_.polyhedron_facet_vertices( facet ) )
-                {
-                    if( solid_.point( v ).inexact_equal( point ) )
-                    {
-                        return v;
-                    }
-                }
-                if( on_triangle == POSITION::inside )
-                {
-                    if( !detail::are_tetrahedra_positive(
-                            tetrahedra_after_split_facet( solid_, facet, point ) ) )
-                    {
-                        return std::nullopt;
-                    }
-                    return modifier_.split_facet( facet, point ).new_vertex;
-                }
-                const PolyhedronFacetEdge edge{ facet,
-                    detail::position_to_index( on_triangle ) };
-                if( !is_split_edge_valid( solid_, edge, point ) )
-                {
-                    return std::nullopt;
-                }
-                return modifier_.split_edge( edge, point ).new_vertex;
-            }
-            return std::nullopt;
-        }
-
         const TetrahedralSolid< 3 >& solid_;
         TetrahedralSolidModifier& modifier_;
     };

@@ -97,8 +97,8 @@ namespace
 
         const auto facet = edited.solid->facets().facet_from_vertices( { 1, 2, 3 } ).value();
         EXPECT_EQ( result.patch_facets,
-            ( std::vector< PatchElementEntry >{ { facet, { facet } } } ) );
-        EXPECT_EQ( result.cut_vertices, ( std::vector< PatchElementEntry >{ { 3, { 3 } } } ) );
+            ( std::vector< ElementEntry >{ { facet, { facet } } } ) );
+        EXPECT_EQ( result.cut_vertices, ( std::vector< ElementEntry >{ { 3, { 3 } } } ) );
         EXPECT_TRUE( result.modified_facets.empty() );
         EXPECT_TRUE( result.modified_edges.empty() );
         EXPECT_TRUE( result.tetrahedra.empty() );
@@ -173,7 +173,7 @@ namespace
             edited, triangle, test::boundary_of( *edited.solid, { A, B, C } ), &splits );
         EXPECT_EQ( splits, 0u );
         EXPECT_EQ( result.patch_facets.size(), 3u );
-        EXPECT_EQ( result.cut_vertices, ( std::vector< PatchElementEntry >{
+        EXPECT_EQ( result.cut_vertices, ( std::vector< ElementEntry >{
                                             { P, { P } }, { C, { C } } } ) );
         EXPECT_EQ(
             test::patch_problems( *edited.solid, edited.modifier, triangle, result ),
