@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <absl/container/flat_hash_set.h>
-#include <absl/container/inlined_vector.h>
 #include <absl/types/span.h>
 
 #include <openorvane/basic/exception.hpp>

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <set>
 
 #include <openorvane/mesh/tetrahedral_solid.hpp>
 
@@ -661,5 +662,44 @@ namespace
                                           "many steps while cutting along patch. (" ) )
             << message;
         EXPECT_TRUE( message.ends_with( ")" ) ) << message;
+    }
+} // namespace
+
+namespace
+{
+    TEST_F( PatchCutTest, SplitNextToACornerLeavesNoShortEdge )
+    {
+        // T-D crosses the triangle less than 1e-6 from its corner A: the
+        // edge from A to the split vertex is collapsed afterwards (onto the
+        // point of the edge's vertex 0, whichever it is), and the patch is
+        // the one facet left on B, C and the merged vertex.
+        EditedSolid edited{ three_around_crossing_edge( 1e-7, 1e-7 ) };
+        ASSERT_TRUE( test::is_valid_modified_solid( *edited.solid ) );
+        const auto volume = test::live_volume( *edited.solid );
+        const auto triangle = edited.triangle( 0, 1, 2 );
+        index_t splits{ 0 };
+        const auto result = cut(
+            edited, triangle, test::boundary_of( *edited.solid, { 0, 1, 2 } ), &splits );
+        EXPECT_EQ( splits, 1u );
+        EXPECT_TRUE( result.short_edges.empty() );
+        ASSERT_EQ( result.patch_facets.size(), 1u );
+        const auto& facet = edited.solid->facets().facet_vertices(
+            result.patch_facets.front().element );
+        const auto corner = edited.modifier.updated_vertex( 0 );
+        EXPECT_NE( corner, 0u );
+        EXPECT_EQ( std::set< index_t >( facet.begin(), facet.end() ),
+            ( std::set< index_t >{ corner, 1, 2 } ) );
+        EXPECT_LE( point_point_distance( edited.solid->point( corner ), triangle.vertices()[0] ),
+            1e-6 );
+        EXPECT_TRUE( test::is_valid_modified_solid( *edited.solid ) );
+        EXPECT_NEAR( test::live_volume( *edited.solid ), volume, 1e-5 );
+        for( const auto& origin : result.tetrahedra )
+        {
+            EXPECT_TRUE( edited.modifier.is_polyhedron_active( origin.new_element ) );
+        }
+        for( const auto& entry : result.modified_facets )
+        {
+            EXPECT_TRUE( edited.modifier.is_facet_active( entry.element ) );
+        }
     }
 } // namespace
