@@ -212,13 +212,15 @@ namespace orvane::internal
         auto& vertices = macro.vertex_attribute_manager();
         vertices.reserve( 10 * vertices.nb_elements() );
         auto& polygons = macro.polygon_attribute_manager();
-        polygons.reserve( 10 * polygons.nb_elements() );
         triangle_info =
             polygons.template find_or_create_attribute< VariableAttribute, index_t >(
                 FRONTAL_TRIANGLE_INFO, NO_ID );
         FrontalEdgeInfo no_elements;
         edge_info = polygons.template find_or_create_attribute< VariableAttribute,
             FrontalEdgeInfo >( FRONTAL_EDGE_INFO, std::move( no_elements ) );
+        // After creating them, so that the two new attributes get the room
+        // too: the cuts multiply the polygons.
+        polygons.reserve( 10 * polygons.nb_elements() );
     }
 
     template < index_t dimension >

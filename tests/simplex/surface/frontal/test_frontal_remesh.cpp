@@ -532,3 +532,77 @@ namespace
         }
     }
 } // namespace
+
+namespace
+{
+    TEST( FrontalHoles, open_border_front_becomes_one_piece_seeded_from_the_border_polygons )
+    {
+        // A 2 x 2 grid with every border vertex fixed: eight one-edge border
+        // elements around the free centre 4, none of them closed.
+        test::FrontalFixture< 2 > fixture{ test::flat_grid< 2 >( 2, 2 ),
+            { 0, 1, 2, 5, 8, 7, 6, 3 } };
+        auto& state = fixture.state();
+        fixture.prepare();
+        state.initialize_queue();
+        ASSERT_EQ( state.element_vertices_.size(), 8u );
+        const auto cycles = state.macro_edges_cycles();
+        ASSERT_EQ( cycles.size(), 1u );
+        ASSERT_EQ( cycles[0].size(), 8u );
+        auto result = state.finish();
+        EXPECT_EQ( result.mesh->nb_polygons(), 0u );
+        ASSERT_EQ( result.holes.size(), 1u );
+        const auto& piece = result.holes[0];
+        EXPECT_EQ( piece.mesh->nb_polygons(), 8u );
+        EXPECT_TRUE( piece.collar_triangles.empty() );
+        EXPECT_TRUE( test::is_valid_triangulated_surface( *piece.mesh ) );
+        ASSERT_EQ( piece.macro_vertices.size(), 9u );
+        for( index_t v = 0; v < 9; v++ )
+        {
+            const auto macro_vertex = piece.macro_vertices[v];
+            EXPECT_EQ( piece.output_vertices[v] == NO_ID, macro_vertex == 4 )
+                << "piece vertex " << v;
+            EXPECT_EQ( test::coordinates( piece.mesh->point( v ) ),
+                test::coordinates( fixture.surface.mesh->point( macro_vertex ) ) );
+        }
+        // One chain per element of the cycle, from its v1 back to its v0.
+        ASSERT_EQ( piece.element_chains.size(), 8u );
+        for( std::size_t c = 0; c < 8; c++ )
+        {
+            const auto& chain = piece.element_chains[c];
+            ASSERT_EQ( chain.size(), 2u );
+            const auto [v0, v1] = state.element_vertices_[cycles[0][c]];
+            EXPECT_EQ( piece.macro_vertices[chain.front()], v1 );
+            EXPECT_EQ( piece.macro_vertices[chain.back()], v0 );
+        }
+        // The polygons are taken: the same cycle yields no second piece.
+        EXPECT_FALSE( state.make_hole_piece( cycles[0] ) );
+    }
+
+    TEST( FrontalHoles, apex_retries_beyond_the_bound_build_nothing )
+    {
+        const auto fixed = every_nth_border_vertex( 4, 1 );
+        test::FrontalFixture< 2 > fixture{ unit_square_grid< 2 >( 4, flat ), fixed,
+            0.25 };
+        auto& state = fixture.state();
+        fixture.prepare();
+        state.initialize_queue();
+        auto element = state.front.top();
+        const auto candidate =
+            fixture.remesher->candidate_point( element, ( element.p0 + element.p1 ) / 2. );
+        ASSERT_TRUE( candidate );
+        element.apex = state.macro_vertex_at_point( *candidate );
+        FrontEdgeMidpoint< 2 > midpoint{ ( element.p0 + element.p1 ) / 2. };
+        const auto nb_elements = state.element_vertices_.size();
+        state.apex_retry_depth = FrontalRemesher< 2 >::Impl::MAX_APEX_RETRY_DEPTH;
+        EXPECT_FALSE( state.process_macro_triangle( element, 0.01, midpoint ) );
+        state.apex_retry_depth = 0;
+        state.apex_attempts = FrontalRemesher< 2 >::Impl::MAX_APEX_ATTEMPTS;
+        EXPECT_FALSE( state.process_macro_triangle( element, 0.01, midpoint ) );
+        EXPECT_EQ( state.element_vertices_.size(), nb_elements );
+        EXPECT_EQ( fixture.remesher->output().mesh->nb_polygons(), 0u );
+        // Within the bounds the same attempt builds the triangle.
+        state.apex_attempts = 0;
+        EXPECT_TRUE( state.process_macro_triangle( element, 0.01, midpoint ) );
+        EXPECT_EQ( fixture.remesher->output().mesh->nb_polygons(), 1u );
+    }
+} // namespace
