@@ -253,7 +253,7 @@ namespace
 
     TEST( FrontalRemesh, closed_octahedron_starts_from_a_seed_triangle_and_ends_covered )
     {
-        test::FrontalFixture< 3 > fixture{ octahedron(), {}, 0.4 };
+        test::FrontalFixture< 3 > fixture{ octahedron(), {}, 0.5 };
         auto& state = fixture.state();
         fixture.prepare();
         state.initialize_queue();
@@ -453,9 +453,9 @@ namespace
 
     TEST( FrontalRemesh, two_runs_give_identical_output )
     {
-        const auto fixed = every_nth_border_vertex( 16, 2 );
+        const auto fixed = every_nth_border_vertex( 10, 1 );
         const auto remesh_once = [&] {
-            test::FrontalFixture< 3 > fixture{ unit_square_grid< 3 >( 16, wavy ),
+            test::FrontalFixture< 3 > fixture{ unit_square_grid< 3 >( 10, wavy ),
                 fixed, 0.12 };
             return run( fixture );
         };
@@ -485,9 +485,10 @@ namespace
 
     TEST( FrontalRemesh, wavy_surface_gives_a_manifold_surface_of_the_target_size )
     {
-        // 40 x 40 squares: 3200 input triangles.
-        constexpr index_t n = 40;
-        for( const index_t step : { 2u, 4u, 8u } )
+        // 30 x 30 squares, 1800 input triangles, to stay short under the
+        // sanitizers; the benchmark remeshes a finer one.
+        constexpr index_t n = 30;
+        for( const index_t step : { 2u, 3u, 5u } )
         {
             const auto target = double( step ) / n;
             SCOPED_TRACE( "target " + std::to_string( target ) );
@@ -523,11 +524,14 @@ namespace
                 "% of edges within [L/sqrt2, L sqrt2], min angle ",
                 quality.min_angle, " deg, mean 2r/R ", quality.mean_radius_ratio,
                 ", edges from ", quality.min_edge, " to ", quality.max_edge );
+            EXPECT_GT( quality.min_angle, 5. );
             if( step == 2 )
             {
-                // Several edges per wave: the front follows the size.
-                EXPECT_GT( quality.share_in_range, 0.9 );
-                EXPECT_GT( quality.mean_radius_ratio, 0.9 );
+                // Several edges per wave: the front follows the size. At the
+                // coarser sizes the sides bend with the waves and the apex
+                // moves onto them.
+                EXPECT_GT( quality.share_in_range, 0.8 );
+                EXPECT_GT( quality.mean_radius_ratio, 0.85 );
             }
         }
     }
