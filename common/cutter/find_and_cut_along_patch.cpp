@@ -393,7 +393,16 @@ namespace orvane
             }
             auto edge = crossing.front();
             crossing.pop_front();
+            // An edge keeps its vertices when the tetrahedron it was found
+            // in is replaced: drop the pairs met already before looking for
+            // a live tetrahedron holding it.
             const auto ends = solid_.polyhedron_facet_edge_vertices( edge );
+            if( met.contains( std::minmax( ends[0], ends[1] ) )
+                || patch_->patch_vertex( ends[0] )
+                || patch_->patch_vertex( ends[1] ) )
+            {
+                continue;
+            }
             if( !modifier_.is_polyhedron_active(
                     edge.polyhedron_facet.polyhedron_id ) )
             {
@@ -404,12 +413,7 @@ namespace orvane
                 }
                 edge = *live;
             }
-            if( !met.emplace( std::minmax( ends[0], ends[1] ) ).second
-                || patch_->patch_vertex( ends[0] )
-                || patch_->patch_vertex( ends[1] ) )
-            {
-                continue;
-            }
+            met.emplace( std::minmax( ends[0], ends[1] ) );
             const Segment< 3 > segment{ solid_.point( ends[0] ),
                 solid_.point( ends[1] ) };
             const auto point = cut_point( edge, segment );
