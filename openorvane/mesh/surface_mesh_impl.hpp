@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/mesh/coordinates.hpp>
 #include <openorvane/mesh/edges.hpp>
 #include <openorvane/mesh/surface_mesh.hpp>
@@ -133,13 +134,19 @@ namespace orvane
         }
 
         CoordinateArray< dimension > points;
+        // The per-polygon and per-vertex tables grow with every edit: large
+        // ones take huge pages, so that first touching their new part does
+        // not fault once per 4 KiB.
+        template < typename T >
+        using Table = std::vector< T, LargeArrayAllocator< T > >;
+
         /// Three vertex indices per polygon.
-        std::vector< index_t > polygon_vertices;
+        Table< index_t > polygon_vertices;
         /// Three entries per polygon: the polygon across each local edge, or
         /// NO_ID.
-        std::vector< index_t > polygon_adjacents;
+        Table< index_t > polygon_adjacents;
         /// One stored corner per vertex ({NO_ID, NO_LID} when isolated).
-        std::vector< PolygonVertex > polygon_around_vertex;
+        Table< PolygonVertex > polygon_around_vertex;
         AttributeManager polygon_attributes;
         /// The edge table, absent until enabled.
         std::unique_ptr< Edges > edges;
