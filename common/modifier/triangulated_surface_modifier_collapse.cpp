@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <ranges>
 
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
@@ -62,11 +63,13 @@ namespace orvane
             }
             std::sort( link.begin(), link.end() );
             link.erase( std::unique( link.begin(), link.end() ), link.end() );
-            // Every old edge of the end must be in the table: check it now,
-            // before the surface changes.
+            // Every old edge of the end must be in the table: look them up
+            // now, before the surface changes.
+            auto& link_edges = context.link_edges[end];
+            link_edges.reserve( link.size() );
             for( const auto vertex : link )
             {
-                static_cast< void >( table_edge( context.vertices[end], vertex,
+                link_edges.push_back( table_edge( context.vertices[end], vertex,
                     "[TriangulatedSurfaceModifier::collapse_edge]" ) );
             }
         }
@@ -177,15 +180,15 @@ namespace orvane
         {
             return;
         }
-        constexpr auto message = "[TriangulatedSurfaceModifier::collapse_edge]";
         const auto copy_attributes = has_assignable_edge_attributes();
         auto& manager = mesh_.edges().edge_attribute_manager();
         for( const auto end : { 0, 1 } )
         {
-            for( const auto vertex : context.links[end] )
+            const auto& links = context.links[end];
+            for( const auto i : std::views::iota( std::size_t{ 0 }, links.size() ) )
             {
-                const auto old_edge =
-                    table_edge( context.vertices[end], vertex, message );
+                const auto vertex = links[i];
+                const auto old_edge = context.link_edges[end][i];
                 set_edge_active( old_edge, false );
                 if( !copy_attributes )
                 {
@@ -280,12 +283,12 @@ namespace orvane
         info.edges.reserve( context.links[0].size() + context.links[1].size() );
         for( const auto end : { 0, 1 } )
         {
-            for( const auto vertex : context.links[end] )
+            const auto& links = context.links[end];
+            for( const auto i : std::views::iota( std::size_t{ 0 }, links.size() ) )
             {
-                const auto old_edge =
-                    table_edge( context.vertices[end], vertex, message );
+                const auto old_edge = context.link_edges[end][i];
                 const auto new_edge =
-                    edges.edge_from_vertices( { new_vertex, vertex } );
+                    edges.edge_from_vertices( { new_vertex, links[i] } );
                 if( !new_edge )
                 {
                     continue;

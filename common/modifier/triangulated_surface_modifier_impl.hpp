@@ -129,6 +129,10 @@ namespace orvane
             /// other end, sorted; filled only when the surface has an edge
             /// table.
             std::array< absl::InlinedVector< index_t, 10 >, 2 > links;
+            /// For each end, the table edge from the end to each link vertex
+            /// (same order as `links`), looked up once before the surface
+            /// changes.
+            std::array< absl::InlinedVector< index_t, 10 >, 2 > link_edges;
             CollapseSide side;
             std::optional< CollapseSide > adjacent_side;
         };
