@@ -81,6 +81,30 @@ namespace
         EXPECT_EQ( tetrahedron.solid->nb_polyhedra(), 1 );
     }
 
+    TEST( CutAlongPath3D, TwoVertexCutsFollowTheEdgeTableDirection )
+    {
+        // The edge table keeps the order in which an edge was first met,
+        // not the order of the vertex indices: the direction flag follows
+        // the table for every edge of the grid.
+        test::CuttableSolid grid{ test::grid_tetrahedral_solid( 1, 1, 2 ) };
+        const auto& edges = grid.solid->edges();
+        bool met_decreasing_edge{ false };
+        for( index_t edge = 0; edge < edges.nb_edges(); edge++ )
+        {
+            const auto vertices = edges.edge_vertices( edge );
+            const auto from = std::min( vertices[0], vertices[1] );
+            const auto to = std::max( vertices[0], vertices[1] );
+            met_decreasing_edge = met_decreasing_edge || vertices[0] > vertices[1];
+            const auto result = grid.cut( { test::vertex_cut( *grid.solid, from ),
+                test::vertex_cut( *grid.solid, to ) } );
+            ASSERT_EQ( result.path_edges.size(), 1 );
+            EXPECT_EQ( result.path_edges[0].same_direction, vertices[0] == from );
+            EXPECT_EQ( test::path_edge_chain( *grid.solid, result, from ),
+                ( std::vector< index_t >{ from, to } ) );
+        }
+        EXPECT_TRUE( met_decreasing_edge );
+    }
+
     TEST( CutAlongPath3D, TwoVertexCutsWithoutEdgeThrowTheRecoverableFailure )
     {
         // Corners 0 and 7 of the cube of five share no edge.
