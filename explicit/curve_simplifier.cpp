@@ -66,8 +66,9 @@ namespace orvane
             void clean( ExtractedCurve& curve, EdgedCurveModifier< 3 >& modifier )
             {
                 modifier.delete_inactive_edges();
-                curve.builder->delete_isolated_vertices();
+                const auto old2new = curve.builder->delete_isolated_vertices();
                 modifier.clear_vertex_map();
+                detail::renumber_vertex_map( curve.vertex_map, old2new );
             }
         } // namespace
 

@@ -11,6 +11,27 @@
 
 namespace orvane
 {
+    namespace detail
+    {
+        void renumber_vertex_map( absl::flat_hash_map< index_t, index_t >& map,
+            absl::Span< const index_t > old2new )
+        {
+            for( auto entry = map.begin(); entry != map.end(); )
+            {
+                const auto renumbered = entry->second < old2new.size()
+                                            ? old2new[entry->second]
+                                            : NO_ID;
+                if( renumbered == NO_ID )
+                {
+                    map.erase( entry++ );
+                    continue;
+                }
+                entry->second = renumbered;
+                ++entry;
+            }
+        }
+    } // namespace detail
+
     namespace internal
     {
         namespace

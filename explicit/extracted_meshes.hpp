@@ -24,6 +24,15 @@ namespace orvane
     template < index_t dimension >
     class TetrahedralSolid;
 
+    namespace detail
+    {
+        /// Follows a renumbering of the mesh's vertices (old-to-new, NO_ID
+        /// for a deleted vertex) in a map from background vertices: entries
+        /// of deleted vertices are erased.
+        void renumber_vertex_map( absl::flat_hash_map< index_t, index_t >& map,
+            absl::Span< const index_t > old2new );
+    } // namespace detail
+
     namespace internal
     {
         /// A mesh extracted from a background solid, with the provenance of

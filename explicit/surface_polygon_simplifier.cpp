@@ -14,12 +14,14 @@ namespace orvane
         namespace
         {
             /// Cleans the patch when the simplification leaves, normally or
-            /// by an exception, so that no inactive cell survives it.
+            /// by an exception, so that no inactive cell survives it, and
+            /// renumbers the patch's map from background vertices.
             class CleanOnExit
             {
             public:
-                explicit CleanOnExit( TriangulatedSurfaceModifier< 3 >& modifier )
-                    : modifier_( modifier )
+                CleanOnExit( TriangulatedSurfaceModifier< 3 >& modifier,
+                    ExtractedSurface& patch )
+                    : modifier_( modifier ), patch_( patch )
                 {
                 }
                 CleanOnExit( const CleanOnExit& ) = delete;
@@ -31,7 +33,7 @@ namespace orvane
                     {
                         try
                         {
-                            modifier_.clean();
+                            clean();
                         }
                         catch( ... )
                         {
@@ -39,11 +41,18 @@ namespace orvane
                         }
                         return;
                     }
-                    modifier_.clean();
+                    clean();
                 }
 
             private:
+                void clean()
+                {
+                    const auto info = modifier_.clean();
+                    detail::renumber_vertex_map( patch_.vertex_map, info.vertices );
+                }
+
                 TriangulatedSurfaceModifier< 3 >& modifier_;
+                ExtractedSurface& patch_;
                 int exceptions_{ std::uncaught_exceptions() };
             };
         } // namespace
@@ -54,7 +63,7 @@ namespace orvane
             index_t max_cycles )
         {
             TriangulatedSurfaceModifier< 3 > modifier{ *patch.mesh, *patch.builder };
-            CleanOnExit clean{ modifier };
+            CleanOnExit clean{ modifier, patch };
             SurfaceSimplifier simplifier{ provenance, patch, modifier };
             index_t cycle{ 0 };
             bool changed{ true };

@@ -107,11 +107,13 @@ namespace orvane
                 {
                     EXPECT_FALSE( mesh.is_vertex_isolated( v ) );
                     const auto& point = mesh.point( v );
-                    EXPECT_EQ( point, background.solid->point(
-                                          curve.vertex_origin->value( v ) ) );
+                    const auto origin = curve.vertex_origin->value( v );
+                    EXPECT_EQ( point, background.solid->point( origin ) );
+                    EXPECT_EQ( curve.vertex_map.at( origin ), v );
                     points.insert(
                         { point.value( 0 ), point.value( 1 ), point.value( 2 ) } );
                 }
+                EXPECT_EQ( curve.vertex_map.size(), mesh.nb_vertices() );
                 EXPECT_TRUE( points.contains( { 0., 0., 0. } ) );
                 EXPECT_TRUE( points.contains( { double( n ), 0., 0. } ) );
                 if( test_case.expected_edges == 2 )

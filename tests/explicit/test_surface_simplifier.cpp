@@ -10,7 +10,12 @@
 
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
+#include <openorvane/mesh/light_regular_grid.hpp>
+
+#include <simplex/metric/grid_metric.hpp>
+
 #include <explicit/background_provenance.hpp>
+#include <explicit/background_solid_splitter.hpp>
 #include <explicit/explicit_brep_library.hpp>
 #include <explicit/extracted_meshes.hpp>
 #include <explicit/surface_polygon_simplifier.hpp>
@@ -85,10 +90,12 @@ namespace orvane
             std::set< std::array< double, 3 > > points;
             for( index_t v = 0; v < mesh.nb_vertices(); ++v )
             {
-                EXPECT_EQ( mesh.point( v ),
-                    solid.point( patch.vertex_origin->value( v ) ) );
+                const auto origin = patch.vertex_origin->value( v );
+                EXPECT_EQ( mesh.point( v ), solid.point( origin ) );
+                EXPECT_EQ( patch.vertex_map.at( origin ), v );
                 points.insert( coordinates( mesh.point( v ) ) );
             }
+            EXPECT_EQ( patch.vertex_map.size(), mesh.nb_vertices() );
             for( const auto vertex : input.polygon_vertices( polygon ) )
             {
                 EXPECT_TRUE( points.contains( coordinates( input.point( vertex ) ) ) )
@@ -168,6 +175,72 @@ namespace orvane
             const auto& surface = *scene.surfaces[0];
             const auto& patches = meshes.surfaces.at( surface.id() );
             ASSERT_EQ( patches.size(), 2u );
+            for( const auto& [polygon, patch] : patches )
+            {
+                SCOPED_TRACE( polygon );
+                check_simplified_patch(
+                    patch, surface, polygon, *scene.background.solid );
+                EXPECT_EQ( patch.mesh->nb_polygons(), 1u );
+            }
+        }
+
+        /// The quad z = 0 over [0, 4]^2 (two triangles) laid on a background
+        /// solid of the cube [0, 4] x [0, 4] x [-2, 2] split towards a size of
+        /// 0.1 around (1, 1, 0): an irregular triangulation with small and
+        /// large, fat and thin triangles.
+        struct GradedQuad
+        {
+            GradedQuad()
+                : background( split_cube() )
+            {
+                surfaces.push_back( test::surface_of(
+                    { Point< 3 >{ { 0., 0., 0. } }, Point< 3 >{ { 4., 0., 0. } },
+                        Point< 3 >{ { 4., 4., 0. } }, Point< 3 >{ { 0., 4., 0. } } },
+                    { { 0, 1, 2 }, { 0, 2, 3 } } ) );
+                background.mark_planar_facets(
+                    surfaces[0]->id(), 2, 0., []( const Point< 3 >& c ) {
+                        return c.value( 0 ) > c.value( 1 ) ? index_t{ 0 }
+                                                           : index_t{ 1 };
+                    } );
+                background.mark_input_vertices( *surfaces[0] );
+            }
+
+            static std::unique_ptr< TetrahedralSolid< 3 > > split_cube()
+            {
+                const LightRegularGrid< 3 > grid{ Point< 3 >{ { 0., 0., -2. } },
+                    { 8, 8, 8 }, { 0.5, 0.5, 0.5 } };
+                GridMetric< 3 > metric{ grid, NO_SIZE_REQUESTED };
+                for( index_t c = 0; c < grid.nb_cells(); ++c )
+                {
+                    metric.lower_point_value(
+                        grid.cell_barycenter( grid.cell_indices( c ) ), 1. );
+                }
+                metric.lower_point_value( Point< 3 >{ { 1., 1., 0. } }, 0.1 );
+                metric.optimize( 2. );
+                BoundingBox< 3 > box;
+                box.add_point( Point< 3 >{ { 0., 0., -2. } } );
+                box.add_point( Point< 3 >{ { 4., 4., 2. } } );
+                return internal::create_split_background_solid( box, metric );
+            }
+
+            std::vector< std::unique_ptr< PointSet< 3 > > > point_sets;
+            std::vector< std::unique_ptr< EdgedCurve< 3 > > > curves;
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            test::ProvenanceSolid background;
+        };
+
+        TEST_F( SurfaceSimplifierTest, irregular_patches_simplify_to_their_polygon )
+        {
+            GradedQuad scene;
+            auto meshes = extract( scene );
+            const BackgroundProvenance provenance{ *scene.background.solid };
+            const auto& surface = *scene.surfaces[0];
+            auto& patches = meshes.surfaces.at( surface.id() );
+            ASSERT_EQ( patches.size(), 2u );
+            // The split made the patches finer than the 32 facets per
+            // triangle of the unsplit grid.
+            EXPECT_GT( patches.at( 0 ).mesh->nb_polygons(), 32u );
+            SurfacePolygonSimplifier::apply( provenance, meshes );
             for( const auto& [polygon, patch] : patches )
             {
                 SCOPED_TRACE( polygon );
