@@ -6,6 +6,7 @@
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/edges.hpp>
 #include <openorvane/mesh/facets.hpp>
+#include <openorvane/mesh/surface_mesh.hpp>
 #include <openorvane/mesh/grid_conversion.hpp>
 #include <openorvane/mesh/light_regular_grid.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
@@ -129,6 +130,49 @@ namespace orvane
             }
         }
 
+        void ProvenanceSolid::mark_input_edges( const SurfaceMesh< 3 >& surface )
+        {
+            surface.enable_edges();
+            const auto& input_edges = surface.edges();
+            const auto& edges = solid->edges();
+            // Exact tests: the scenes use coordinates that are sums of powers
+            // of two.
+            const auto on_segment = []( const Point< 3 >& point, const Point< 3 >& a,
+                                        const Point< 3 >& b ) {
+                const Vector< 3 > ab{ a, b };
+                const Vector< 3 > ap{ a, point };
+                const auto cross = ab.cross( ap );
+                if( cross.value( 0 ) != 0. || cross.value( 1 ) != 0.
+                    || cross.value( 2 ) != 0. )
+                {
+                    return false;
+                }
+                const auto along = ab.dot( ap );
+                return along >= 0. && along <= ab.dot( ab );
+            };
+            for( index_t e = 0; e < input_edges.nb_edges(); ++e )
+            {
+                const auto& ends = input_edges.edge_vertices( e );
+                const auto& a = surface.point( ends[0] );
+                const auto& b = surface.point( ends[1] );
+                for( index_t s = 0; s < edges.nb_edges(); ++s )
+                {
+                    const auto& vertices = edges.edge_vertices( s );
+                    if( on_segment( solid->point( vertices[0] ), a, b )
+                        && on_segment( solid->point( vertices[1] ), a, b ) )
+                    {
+                        add_edge_record( s, { surface.id(), e } );
+                    }
+                }
+            }
+        }
+
+        void ProvenanceSolid::mark_input( const SurfaceMesh< 3 >& surface )
+        {
+            mark_input_vertices( surface );
+            mark_input_edges( surface );
+        }
+
         std::unique_ptr< TetrahedralSolid< 3 > > grid_solid( const Point< 3 >& origin,
             const std::array< index_t, 3 >& cells,
             double length )
@@ -157,10 +201,10 @@ namespace orvane
         }
 
         CrossingQuads::CrossingQuads( double length, bool crossing )
-            : background( grid_solid( Point< 3 >{ { 0., 0., -3. } },
+            : background( grid_solid( Point< 3 >{ { 0., 0., -2. } },
                 { static_cast< index_t >( 4. / length ),
                     static_cast< index_t >( 4. / length ),
-                    static_cast< index_t >( 6. / length ) },
+                    static_cast< index_t >( 4. / length ) },
                 length ) )
         {
             surfaces.push_back( surface_of( { Point< 3 >{ { 0., 0., 0. } },
@@ -182,10 +226,10 @@ namespace orvane
             {
                 mark_vertical_quad();
             }
-            background.mark_input_vertices( *surfaces[0] );
+            background.mark_input( *surfaces[0] );
             if( crossing )
             {
-                background.mark_input_vertices( *surfaces[1] );
+                background.mark_input( *surfaces[1] );
             }
         }
 

@@ -44,6 +44,14 @@ namespace orvane
             /// Marks the solid vertices at the input surface's vertices.
             void mark_input_vertices( const SurfaceMesh< 3 >& surface );
 
+            /// Gives every solid edge lying on an edge of the input surface
+            /// (its edge table is enabled) the record of that edge, as the
+            /// insertion of the surface's edges does.
+            void mark_input_edges( const SurfaceMesh< 3 >& surface );
+
+            /// Both of the above.
+            void mark_input( const SurfaceMesh< 3 >& surface );
+
             std::unique_ptr< TetrahedralSolid< 3 > > solid;
             std::shared_ptr< VariableAttribute< std::vector< MeshVertex > > >
                 vertex_init_vertex;
@@ -67,7 +75,7 @@ namespace orvane
         /// leaves them: the horizontal quad z = 0 over [0, 4]^2 (triangles
         /// (0,0)-(4,0)-(4,4) and (0,0)-(4,4)-(0,4), normal +z) and the
         /// vertical quad x = 2 over y in [0, 4], z in [-2, 2] (normal +x),
-        /// laid on the facets of a grid solid of [0, 4]^2 x [-3, 3] with
+        /// laid on the facets of a grid solid of [0, 4]^2 x [-2, 2] with
         /// cells of `length` (which must divide 1 exactly).
         struct CrossingQuads
         {

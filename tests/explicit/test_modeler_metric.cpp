@@ -161,13 +161,13 @@ namespace orvane
         TEST_F( ModelerMetricTest, split_solid_fits_the_size_field )
         {
             // A dense row of points and a lone far point: the size field
-            // goes from 0.1 along the row to several units far from it.
+            // goes from 0.25 along the row to several units far from it.
             ModelerMetric metric;
-            for( index_t i = 0; i <= 10; ++i )
+            for( index_t i = 0; i <= 4; ++i )
             {
-                metric.add_point( Point< 3 >{ { 0.1 * i, 0., 0. } } );
+                metric.add_point( Point< 3 >{ { 0.25 * i, 0., 0. } } );
             }
-            metric.add_point( Point< 3 >{ { 5., 5., 5. } } );
+            metric.add_point( Point< 3 >{ { 3., 3., 3. } } );
             const auto& field = metric.build();
             const auto box = metric.grid()->grid_bounding_box();
             const auto solid = internal::create_split_background_solid( box, field );

@@ -166,6 +166,88 @@ namespace orvane
             EXPECT_DOUBLE_EQ( length, 4. );
         }
 
+        /// The quad z = 0 over [0, 4]^2 of CrossingQuads and a vertical square
+        /// x = 2, y in [0, 1.5], z in [-0.75, 0.75] whose crossing with it
+        /// ends at (2, 1.5, 0) inside the first triangle of the quad.
+        struct EndingCrossing
+        {
+            EndingCrossing()
+                : background( test::grid_solid( Point< 3 >{ { 0., 0., -1. } },
+                    { 16, 16, 8 }, 0.25 ) )
+            {
+                surfaces.push_back( test::surface_of(
+                    { Point< 3 >{ { 0., 0., 0. } }, Point< 3 >{ { 4., 0., 0. } },
+                        Point< 3 >{ { 4., 4., 0. } }, Point< 3 >{ { 0., 4., 0. } } },
+                    { { 0, 1, 2 }, { 0, 2, 3 } } ) );
+                surfaces.push_back( test::surface_of(
+                    { Point< 3 >{ { 2., 0., -0.75 } }, Point< 3 >{ { 2., 1.5, -0.75 } },
+                        Point< 3 >{ { 2., 1.5, 0.75 } }, Point< 3 >{ { 2., 0., 0.75 } } },
+                    { { 0, 1, 2 }, { 0, 2, 3 } } ) );
+                background.mark_planar_facets(
+                    surfaces[0]->id(), 2, 0., []( const Point< 3 >& c ) {
+                        return c.value( 0 ) > c.value( 1 ) ? index_t{ 0 }
+                                                           : index_t{ 1 };
+                    } );
+                background.mark_planar_facets(
+                    surfaces[1]->id(), 0, 2., []( const Point< 3 >& c ) {
+                        const auto y = c.value( 1 );
+                        const auto z = c.value( 2 );
+                        if( y > 1.5 || z < -0.75 || z > 0.75 )
+                        {
+                            return NO_ID;
+                        }
+                        return y > z + 0.75 ? index_t{ 0 } : index_t{ 1 };
+                    } );
+                background.mark_input( *surfaces[0] );
+                background.mark_input( *surfaces[1] );
+            }
+
+            std::vector< std::unique_ptr< PointSet< 3 > > > point_sets;
+            std::vector< std::unique_ptr< EdgedCurve< 3 > > > curves;
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            test::ProvenanceSolid background;
+        };
+
+        TEST_F( SurfaceSimplifierTest, crossing_ending_inside_a_polygon_keeps_its_end )
+        {
+            EndingCrossing scene;
+            auto meshes = extract( scene );
+            const BackgroundProvenance provenance{ *scene.background.solid };
+            SurfacePolygonSimplifier::apply( provenance, meshes );
+            const auto on_crossing = []( const Point< 3 >& point ) {
+                return point.value( 0 ) == 2. && point.value( 2 ) == 0.;
+            };
+            std::array< std::set< PointPair >, 2 > crossing;
+            for( const auto s : { 0u, 1u } )
+            {
+                const auto& surface = *scene.surfaces[s];
+                for( const auto& [polygon, patch] : meshes.surfaces.at( surface.id() ) )
+                {
+                    SCOPED_TRACE( ::testing::Message()
+                                  << "surface " << s << " polygon " << polygon );
+                    check_simplified_patch(
+                        patch, surface, polygon, *scene.background.solid );
+                    const auto on_line = edges_on( patch, on_crossing );
+                    crossing[s].insert( on_line.begin(), on_line.end() );
+                }
+            }
+            EXPECT_EQ( crossing[0], crossing[1] );
+            double length{ 0. };
+            for( const auto& [p0, p1] : crossing[0] )
+            {
+                length += std::abs( p1[1] - p0[1] );
+            }
+            EXPECT_DOUBLE_EQ( length, 1.5 );
+            // The slit from the border to an inner end: four triangles
+            // at least, and no more than a few besides.
+            const auto& cut = meshes.surfaces.at( scene.surfaces[0]->id() ).at( 0 );
+            EXPECT_GE( cut.mesh->nb_polygons(), 4u );
+            EXPECT_LE( cut.mesh->nb_polygons(), 6u );
+            EXPECT_EQ(
+                meshes.surfaces.at( scene.surfaces[0]->id() ).at( 1 ).mesh->nb_polygons(),
+                1u );
+        }
+
         TEST_F( SurfaceSimplifierTest, planar_patches_simplify_to_their_polygon )
         {
             test::CrossingQuads scene{ 0.25, false };
@@ -202,7 +284,7 @@ namespace orvane
                         return c.value( 0 ) > c.value( 1 ) ? index_t{ 0 }
                                                            : index_t{ 1 };
                     } );
-                background.mark_input_vertices( *surfaces[0] );
+                background.mark_input( *surfaces[0] );
             }
 
             static std::unique_ptr< TetrahedralSolid< 3 > > split_cube()
@@ -256,10 +338,10 @@ namespace orvane
         struct FoldedSquares
         {
             explicit FoldedSquares( double length )
-                : background( test::grid_solid( Point< 3 >{ { -1., -1., -1. } },
-                    { static_cast< index_t >( 4. / length ),
-                        static_cast< index_t >( 4. / length ),
-                        static_cast< index_t >( 4. / length ) },
+                : background( test::grid_solid( Point< 3 >{ { -0.5, -0.5, -0.5 } },
+                    { static_cast< index_t >( 3. / length ),
+                        static_cast< index_t >( 3. / length ),
+                        static_cast< index_t >( 3. / length ) },
                     length ) )
             {
                 surfaces.push_back( test::surface_of(
@@ -288,7 +370,7 @@ namespace orvane
                         }
                         return z > y ? index_t{ 2 } : index_t{ 3 };
                     } );
-                background.mark_input_vertices( *surfaces[0] );
+                background.mark_input( *surfaces[0] );
             }
 
             std::vector< std::unique_ptr< PointSet< 3 > > > point_sets;
