@@ -201,10 +201,11 @@ namespace orvane
         }
 
         CrossingQuads::CrossingQuads( double length, bool crossing )
-            : background( grid_solid( Point< 3 >{ { 0., 0., -2. } },
+            : background( grid_solid(
+                Point< 3 >{ { 0., 0., crossing ? -2. : -length } },
                 { static_cast< index_t >( 4. / length ),
                     static_cast< index_t >( 4. / length ),
-                    static_cast< index_t >( 4. / length ) },
+                    crossing ? static_cast< index_t >( 4. / length ) : 2 },
                 length ) )
         {
             surfaces.push_back( surface_of( { Point< 3 >{ { 0., 0., 0. } },

@@ -79,7 +79,8 @@ namespace orvane
         /// cells of `length` (which must divide 1 exactly).
         struct CrossingQuads
         {
-            /// Without the vertical quad's facets when `crossing` is false.
+            /// Without the vertical quad's facets when `crossing` is false;
+            /// the solid then spans one cell above and below the plane.
             explicit CrossingQuads( double length, bool crossing = true );
 
             std::vector< std::unique_ptr< PointSet< 3 > > > point_sets;

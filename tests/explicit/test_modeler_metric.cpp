@@ -71,7 +71,7 @@ namespace orvane
             }
         }
 
-        TEST_F( ModelerMetricTest, lone_or_coincident_points_leave_the_grid_unsplit )
+        TEST_F( ModelerMetricTest, lone_or_coincident_points_set_no_size )
         {
             for( const index_t nb : { 1u, 3u } )
             {
@@ -87,12 +87,22 @@ namespace orvane
                 const auto box = metric.grid()->grid_bounding_box();
                 EXPECT_NEAR( box.min().value( 0 ), 0., 1e-6 );
                 EXPECT_NEAR( box.max().value( 2 ), 4., 1e-6 );
-                const auto solid =
-                    internal::create_split_background_solid( box, field );
-                // The grid of the unset field has one cell: six tetrahedra.
-                EXPECT_EQ( solid->nb_polyhedra(), 6u );
-                expect_fills_box( *solid, box );
+                EXPECT_LE( metric.grid()->nb_cells(), ModelerMetric::MAX_NB_CELLS );
             }
+        }
+
+        TEST_F( ModelerMetricTest, field_without_size_leaves_the_grid_unsplit )
+        {
+            // What the size field of a lone point is: no cell set.
+            const LightRegularGrid< 3 > grid{ Point< 3 >{ { 0., 1., 2. } },
+                { 10, 10, 10 }, { 0.2, 0.2, 0.2 } };
+            GridMetric< 3 > field{ grid, NO_SIZE_REQUESTED };
+            field.optimize( ModelerMetric::GRADATION );
+            const auto box = grid.grid_bounding_box();
+            const auto solid = internal::create_split_background_solid( box, field );
+            // The target length is the unset size: one cell, six tetrahedra.
+            EXPECT_EQ( solid->nb_polyhedra(), 6u );
+            expect_fills_box( *solid, box );
         }
 
         /// Points on two parallel planes 0.5 apart, spaced 0.25 in x and y.
@@ -163,11 +173,11 @@ namespace orvane
             // A dense row of points and a lone far point: the size field
             // goes from 0.25 along the row to several units far from it.
             ModelerMetric metric;
-            for( index_t i = 0; i <= 4; ++i )
+            for( index_t i = 0; i <= 2; ++i )
             {
                 metric.add_point( Point< 3 >{ { 0.25 * i, 0., 0. } } );
             }
-            metric.add_point( Point< 3 >{ { 3., 3., 3. } } );
+            metric.add_point( Point< 3 >{ { 2., 2., 2. } } );
             const auto& field = metric.build();
             const auto box = metric.grid()->grid_bounding_box();
             const auto solid = internal::create_split_background_solid( box, field );

@@ -272,7 +272,9 @@ namespace orvane
         /// large, fat and thin triangles.
         struct GradedQuad
         {
-            GradedQuad()
+            /// With the vertical square x = 2, y in [0, 4], z in [-2, 2]
+            /// crossing the quad when `crossing` is set.
+            explicit GradedQuad( bool crossing = false )
                 : background( split_cube() )
             {
                 surfaces.push_back( test::surface_of(
@@ -285,6 +287,20 @@ namespace orvane
                                                            : index_t{ 1 };
                     } );
                 background.mark_input( *surfaces[0] );
+                if( !crossing )
+                {
+                    return;
+                }
+                surfaces.push_back( test::surface_of(
+                    { Point< 3 >{ { 2., 0., -2. } }, Point< 3 >{ { 2., 4., -2. } },
+                        Point< 3 >{ { 2., 4., 2. } }, Point< 3 >{ { 2., 0., 2. } } },
+                    { { 0, 1, 2 }, { 0, 2, 3 } } ) );
+                background.mark_planar_facets(
+                    surfaces[1]->id(), 0, 2., []( const Point< 3 >& c ) {
+                        return c.value( 1 ) > c.value( 2 ) + 2. ? index_t{ 0 }
+                                                                : index_t{ 1 };
+                    } );
+                background.mark_input( *surfaces[1] );
             }
 
             static std::unique_ptr< TetrahedralSolid< 3 > > split_cube()
@@ -330,6 +346,33 @@ namespace orvane
                     patch, surface, polygon, *scene.background.solid );
                 EXPECT_EQ( patch.mesh->nb_polygons(), 1u );
             }
+        }
+
+        TEST_F( SurfaceSimplifierTest, irregular_crossing_patches_meet_along_the_crossing )
+        {
+            GradedQuad scene{ true };
+            auto meshes = extract( scene );
+            const BackgroundProvenance provenance{ *scene.background.solid };
+            SurfacePolygonSimplifier::apply( provenance, meshes );
+            const auto on_crossing = []( const Point< 3 >& point ) {
+                return point.value( 0 ) == 2. && point.value( 2 ) == 0.;
+            };
+            std::array< std::set< PointPair >, 2 > crossing;
+            for( const auto s : { 0u, 1u } )
+            {
+                const auto& surface = *scene.surfaces[s];
+                for( const auto& [polygon, patch] : meshes.surfaces.at( surface.id() ) )
+                {
+                    SCOPED_TRACE( ::testing::Message()
+                                  << "surface " << s << " polygon " << polygon );
+                    check_simplified_patch(
+                        patch, surface, polygon, *scene.background.solid );
+                    EXPECT_LE( patch.mesh->nb_polygons(), 5u );
+                    const auto on_line = edges_on( patch, on_crossing );
+                    crossing[s].insert( on_line.begin(), on_line.end() );
+                }
+            }
+            EXPECT_EQ( crossing[0], crossing[1] );
         }
 
         /// An L-shaped surface folded along x = 2, z = 0: the square
