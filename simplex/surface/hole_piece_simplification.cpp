@@ -1,12 +1,17 @@
 #include <simplex/surface/hole_piece_simplification.hpp>
 
+#include <array>
+#include <optional>
 #include <vector>
 
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
 
+#include <openorvane/geometry/predicates.hpp>
+
 #include <common/modifier/triangle_preview.hpp>
+#include <common/modifier/triangulated_surface_modifier.hpp>
 
 namespace orvane::internal
 {
@@ -175,6 +180,98 @@ namespace orvane::internal
         }
     } // namespace
 
+    namespace
+    {
+        /// Whether moving the edge's end other than `kept_end` onto the kept
+        /// end turns none of the triangles that remain around it: in 3-D
+        /// against the polygon each replaces, in 2-D counter-clockwise.
+        template < index_t dimension >
+        bool collapse_keeps_orientation( const TriangulatedSurface< dimension >& mesh,
+            const std::array< index_t, 2 >& ends,
+            local_index_t kept_end )
+        {
+            for( const auto& preview :
+                triangles_after_collapse_onto_vertex( mesh, ends, kept_end ) )
+            {
+                if constexpr( dimension == 3 )
+                {
+                    if( detail::is_triangle_inverted_in_polygon(
+                            mesh, preview.triangle, preview.polygon ) )
+                    {
+                        return false;
+                    }
+                }
+                else
+                {
+                    const auto& corners = preview.triangle.vertices();
+                    if( detail::orient2d( corners[0], corners[1], corners[2] ) <= 0 )
+                    {
+                        return false;
+                    }
+                }
+            }
+            return true;
+        }
+
+        /// The border edge of the surface that ends at the vertex, if any.
+        template < index_t dimension >
+        std::optional< PolygonEdge > border_edge_into(
+            const TriangulatedSurface< dimension >& mesh, index_t vertex )
+        {
+            for( const auto& corner : mesh.polygons_around_vertex( vertex ) )
+            {
+                const auto edge = mesh.previous_polygon_edge( PolygonEdge{ corner } );
+                if( mesh.is_edge_on_border( edge ) )
+                {
+                    return edge;
+                }
+            }
+            return std::nullopt;
+        }
+
+        /// The border edge of the surface that starts at the vertex, if any.
+        template < index_t dimension >
+        std::optional< PolygonEdge > border_edge_out_of(
+            const TriangulatedSurface< dimension >& mesh, index_t vertex )
+        {
+            for( const auto& corner : mesh.polygons_around_vertex( vertex ) )
+            {
+                const PolygonEdge edge{ corner };
+                if( mesh.is_edge_on_border( edge ) )
+                {
+                    return edge;
+                }
+            }
+            return std::nullopt;
+        }
+
+        /// The border edge from b to c has the free end b, whose border
+        /// neighbours are c and, across the border edge a -> b, a. The free
+        /// end goes onto c unless that turns a triangle and going onto a
+        /// does not; when both turn one, it still goes onto c, so that no
+        /// free vertex stays on the border.
+        template < index_t dimension >
+        void collapse_free_border_start( HolePieceEditor< dimension >& editor,
+            const PolygonEdge& edge )
+        {
+            const auto& mesh = editor.mesh();
+            const auto [b, c] = mesh.polygon_edge_vertices( edge );
+            if( !collapse_keeps_orientation( mesh, { b, c }, 1 ) )
+            {
+                if( const auto into = border_edge_into( mesh, b ) )
+                {
+                    const auto a = mesh.polygon_edge_vertex( *into, 0 );
+                    if( a != c && collapse_keeps_orientation( mesh, { a, b }, 0 ) )
+                    {
+                        editor.collapse( *into, mesh.point( a ) );
+                        return;
+                    }
+                }
+            }
+            editor.collapse( edge, mesh.point( c ) );
+        }
+    } // namespace
+
     template < index_t dimension >
     void collapse_unlocked_edges( HolePieceEditor< dimension >& editor )
     {
@@ -223,11 +320,25 @@ namespace orvane::internal
                 const auto [b, c] = mesh.polygon_edge_vertices( edge );
                 if( !editor.is_locked( b ) )
                 {
-                    editor.collapse( edge, mesh.point( c ) );
+                    collapse_free_border_start( editor, edge );
                     break;
                 }
                 if( !editor.is_locked( c ) )
                 {
+                    // The free end c goes onto b, or onto its other border
+                    // neighbour when only that keeps the orientations.
+                    if( !collapse_keeps_orientation( mesh, { b, c }, 0 ) )
+                    {
+                        const auto out = border_edge_out_of( mesh, c );
+                        if( out && mesh.polygon_edge_vertex( *out, 1 ) != b
+                            && collapse_keeps_orientation(
+                                mesh, mesh.polygon_edge_vertices( *out ), 1 ) )
+                        {
+                            editor.collapse(
+                                *out, mesh.point( mesh.polygon_edge_vertex( *out, 1 ) ) );
+                            break;
+                        }
+                    }
                     editor.collapse( edge, mesh.point( b ) );
                     break;
                 }

@@ -100,10 +100,14 @@ namespace orvane::internal
     template < index_t dimension >
     void collapse_unlocked_edges( HolePieceEditor< dimension >& editor );
 
-    /// One pass over the border edges: an edge with a free end is collapsed
-    /// onto its other end without validity test (a free start first), one
-    /// collapse per polygon; then the modifier's clean-up removes the dead
-    /// elements.
+    /// One pass over the border edges, one collapse per polygon: a border
+    /// edge with a free end (its start first) has that end collapsed onto a
+    /// border neighbour, so that no free vertex stays on the border. The
+    /// neighbour is the edge's other end, unless that collapse turns a
+    /// remaining triangle (against the polygon it replaces in 3-D,
+    /// clockwise in 2-D) and the collapse onto the free end's other border
+    /// neighbour does not. No other validity test is made. The modifier's
+    /// clean-up then removes the dead elements.
     template < index_t dimension >
     void collapse_unlocked_border_edges( HolePieceEditor< dimension >& editor );
 } // namespace orvane::internal

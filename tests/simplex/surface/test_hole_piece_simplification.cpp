@@ -207,3 +207,62 @@ TEST( HolePieceSimplification, pinched_vertices_are_split_per_fan_with_their_loc
     EXPECT_EQ( editor.locks().value( mesh.polygon_vertex( { 1, 0 } ) ), 0u );
     EXPECT_EQ( mesh.point( 5 ), mesh.point( 0 ) );
 }
+
+namespace
+{
+    /// Free vertex 1 on the border 0 -> 1 -> 2 of a flat piece whose other
+    /// vertices are locked; moving 1 onto 2 would turn triangle (1, 3, 4),
+    /// moving it onto 0 turns nothing.
+    template < index_t dimension >
+    FrontalHolePiece< dimension > notch_piece()
+    {
+        SimplexBRepLibrary::initialize();
+        const std::vector< std::array< double, 2 > > coordinates{ { 0., 0. }, { 1., 0. },
+            { 2., 0. }, { 1.5, 0.5 }, { 1.5, 1. }, { 0., 1. }, { 2., 1. } };
+        std::vector< Point< dimension > > points;
+        for( const auto& [x, y] : coordinates )
+        {
+            Point< dimension > point;
+            point.set_value( 0, x );
+            point.set_value( 1, y );
+            points.push_back( point );
+        }
+        FrontalHolePiece< dimension > piece;
+        piece.mesh = test::create_triangulated_surface< dimension >( points,
+            { { 1, 2, 3 }, { 1, 3, 4 }, { 0, 1, 4 }, { 0, 4, 5 }, { 2, 6, 3 }, { 3, 6, 4 } } );
+        piece.output_vertices = { 10, NO_ID, 12, 13, 14, 15, 16 };
+        return piece;
+    }
+
+    template < index_t dimension >
+    void expect_border_pass_keeps_orientations()
+    {
+        auto piece = notch_piece< dimension >();
+        HolePieceEditor< dimension > editor{ piece };
+        collapse_unlocked_border_edges( editor );
+        const auto& mesh = editor.mesh();
+        ASSERT_EQ( mesh.nb_vertices(), 6u );
+        ASSERT_EQ( mesh.nb_polygons(), 5u );
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            EXPECT_TRUE( editor.is_locked( v ) ) << v;
+        }
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            const auto triangle = mesh.triangle( p );
+            const auto& corners = triangle.vertices();
+            EXPECT_GT( ( corners[1].value( 0 ) - corners[0].value( 0 ) )
+                               * ( corners[2].value( 1 ) - corners[0].value( 1 ) )
+                           - ( corners[1].value( 1 ) - corners[0].value( 1 ) )
+                                 * ( corners[2].value( 0 ) - corners[0].value( 0 ) ),
+                0. )
+                << p;
+        }
+    }
+} // namespace
+
+TEST( HolePieceSimplification, border_pass_moves_a_free_vertex_the_way_that_turns_nothing )
+{
+    expect_border_pass_keeps_orientations< 2 >();
+    expect_border_pass_keeps_orientations< 3 >();
+}
