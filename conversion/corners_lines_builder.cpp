@@ -203,16 +203,6 @@ namespace orvane
                 return found->second;
             }
 
-        private:
-            static std::array< index_t, 2 > sorted( const std::array< index_t, 2 >& pair )
-            {
-                if( pair[1] < pair[0] )
-                {
-                    return { pair[1], pair[0] };
-                }
-                return pair;
-            }
-
             index_t find_or_create_vertex( index_t unique_vertex, const Point< 3 >& point )
             {
                 const auto found = vertices_.find( unique_vertex );
@@ -224,6 +214,16 @@ namespace orvane
                 unique_vertex_->set_value( vertex, unique_vertex );
                 vertices_.emplace( unique_vertex, vertex );
                 return vertex;
+            }
+
+        private:
+            static std::array< index_t, 2 > sorted( const std::array< index_t, 2 >& pair )
+            {
+                if( pair[1] < pair[0] )
+                {
+                    return { pair[1], pair[0] };
+                }
+                return pair;
             }
 
             void take_edge( index_t edge, const uuid& line, index_t position )
@@ -330,6 +330,12 @@ namespace orvane
             const Point< 3 >& point1 )
         {
             return impl_->add_wireframe_edge( unique_vertices, point0, point1 );
+        }
+
+        index_t CornersLinesBuilder< BRep >::add_wireframe_vertex(
+            index_t unique_vertex, const Point< 3 >& point )
+        {
+            return impl_->find_or_create_vertex( unique_vertex, point );
         }
 
         index_t CornersLinesBuilder< BRep >::add_wireframe_corner(

@@ -51,6 +51,10 @@ namespace orvane
                 const Point< 3 >& point1 );
 
             /// The wireframe vertex of the unique vertex, created at the
+            /// point when missing, without corner.
+            index_t add_wireframe_vertex( index_t unique_vertex, const Point< 3 >& point );
+
+            /// The wireframe vertex of the unique vertex, created at the
             /// point when missing, with a corner on it. A vertex that already
             /// carries a corner keeps it: no second corner is made on one
             /// unique vertex.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
 #include <absl/strings/str_cat.h>
@@ -95,6 +96,7 @@ namespace orvane
                     nb_surface_polygons += surface->nb_polygons();
                 }
                 elements_.surfaces.reserve( nb_surface_polygons );
+                polygon_entries_.reserve( nb_surface_polygons );
                 vertices_.surfaces.reserve( nb_surface_vertices );
             }
 
@@ -105,7 +107,7 @@ namespace orvane
                 const auto& unique_of = colocated.colocated_mapping;
                 const auto nb_merged_vertices = merged_->nb_vertices();
                 add_border_edges( unique_of );
-                add_touching_vertices( unique_of );
+                const auto touching = add_touching_vertices( unique_of );
                 index_t offset = nb_merged_vertices;
                 for( const auto* corner : corners_ )
                 {
@@ -138,6 +140,7 @@ namespace orvane
                     }
                     offset += line->nb_vertices();
                 }
+                add_touching_corners( touching, unique_of );
                 for( index_t v = 0; v < nb_merged_vertices; v++ )
                 {
                     vertex_table_[v] = unique_of[v];
@@ -268,12 +271,91 @@ namespace orvane
                 }
             }
 
-            void add_touching_vertices( const std::vector< index_t >& unique_of )
+            /// The merged vertices away from the merged border where two or
+            /// more input vertices meet, in index order; each gets its
+            /// wireframe vertex. Whether it also gets a corner is decided
+            /// once the input line edges are known (add_touching_corners).
+            std::vector< index_t > add_touching_vertices( const std::vector< index_t >& unique_of )
             {
+                std::vector< index_t > touching;
                 for( index_t v = 0; v < merged_->nb_vertices(); v++ )
                 {
                     if( merger_.vertex_origins( v ).size() >= 2
                         && !merged_->is_vertex_on_border( v ) )
+                    {
+                        owner_.add_wireframe_vertex( unique_of[v], merged_->point( v ) );
+                        touching.push_back( v );
+                    }
+                }
+                return touching;
+            }
+
+            /// Makes a corner at each touching vertex, except where every
+            /// input surface meeting there runs along the wireframe through
+            /// it (has a polygon edge at the vertex on a wireframe edge).
+            /// Surfaces crossing along a shared polyline that an input line
+            /// follows thus do not get a corner at every vertex of it: those
+            /// vertices are left to is_corner like any other vertex of a
+            /// line. An isolated touching point, or a surface that meets a
+            /// line only at one of its vertices, keeps its corner.
+            void add_touching_corners(
+                const std::vector< index_t >& touching, const std::vector< index_t >& unique_of )
+            {
+                if( touching.empty() )
+                {
+                    return;
+                }
+                std::vector< index_t > candidate( merged_->nb_vertices(), NO_ID );
+                for( index_t c = 0; c < touching.size(); c++ )
+                {
+                    candidate[touching[c]] = c;
+                }
+                // The input meshes that run along the wireframe at each
+                // touching vertex.
+                std::vector< absl::InlinedVector< index_t, 2 > > along( touching.size() );
+                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
+                {
+                    const auto nb_vertices = merged_->nb_polygon_vertices( polygon );
+                    for( local_index_t e = 0; e < nb_vertices; e++ )
+                    {
+                        const auto ends = merged_->polygon_edge_vertices( { polygon, e } );
+                        if( candidate[ends[0]] == NO_ID && candidate[ends[1]] == NO_ID )
+                        {
+                            continue;
+                        }
+                        if( !owner_.find_wireframe_edge( { unique_of[ends[0]], unique_of[ends[1]] } ) )
+                        {
+                            continue;
+                        }
+                        for( const auto end : ends )
+                        {
+                            if( candidate[end] == NO_ID )
+                            {
+                                continue;
+                            }
+                            auto& meshes = along[candidate[end]];
+                            for( const auto& origin : merger_.polygon_origins( polygon ) )
+                            {
+                                if( std::find( meshes.begin(), meshes.end(), origin.mesh_index )
+                                    == meshes.end() )
+                                {
+                                    meshes.push_back( origin.mesh_index );
+                                }
+                            }
+                        }
+                    }
+                }
+                for( index_t c = 0; c < touching.size(); c++ )
+                {
+                    const auto v = touching[c];
+                    const auto& meshes = along[c];
+                    const auto origins = merger_.vertex_origins( v );
+                    const auto all_along =
+                        std::all_of( origins.begin(), origins.end(), [&meshes]( const auto& origin ) {
+                            return std::find( meshes.begin(), meshes.end(), origin.mesh_index )
+                                   != meshes.end();
+                        } );
+                    if( !all_along )
                     {
                         owner_.add_wireframe_corner( unique_of[v], merged_->point( v ) );
                     }
@@ -366,6 +448,8 @@ namespace orvane
                     }
                     relate_inner_corners( surface );
                 }
+                elements_.surfaces.map_all( polygon_entries_ );
+                decltype( polygon_entries_ ){}.swap( polygon_entries_ );
                 complete_surface_mappings();
                 complete_line_mappings();
                 complete_corner_mappings();
@@ -455,10 +539,12 @@ namespace orvane
                     }
                 }
                 const auto& mesh = surface.mesh();
+                auto& input_ids = surface_inputs_[surface.id()];
                 for( const auto input : inputs )
                 {
                     import_vertex_attributes( mesh, input, polygons, vertex_map );
                     import_polygon_attributes( surface, input, polygons, polygon_map );
+                    add_once( input_ids, surfaces_[input]->id() );
                 }
                 builder_.set_surface_name( surface.id(), name );
             }
@@ -504,8 +590,8 @@ namespace orvane
                             continue;
                         }
                         old2new[origin.element] = polygon_map[polygon];
-                        elements_.surfaces.map(
-                            { source.id(), origin.element }, { surface.id(), polygon_map[polygon] } );
+                        polygon_entries_.push_back( { { source.id(), origin.element },
+                            { surface.id(), polygon_map[polygon] } } );
                     }
                 }
                 surface.mesh().polygon_attribute_manager().import(
@@ -558,16 +644,31 @@ namespace orvane
             /// meshes were made.
             void complete_surface_mappings()
             {
+                std::vector< std::pair< MeshElement, MeshElement > > entries;
+                std::size_t nb_vertices{ 0 };
+                for( const auto* surface : surfaces_ )
+                {
+                    nb_vertices += surface->nb_vertices();
+                }
+                entries.reserve( nb_vertices );
                 for( index_t m = 0; m < surfaces_.size(); m++ )
                 {
                     const auto& surface = *surfaces_[m];
                     for( index_t v = 0; v < surface.nb_vertices(); v++ )
                     {
                         const auto unique = vertex_table_[merger_.vertex_in_merged( m, v )];
-                        map_to_component_vertices(
-                            vertices_.surfaces, { surface.id(), v }, unique, SURFACE );
+                        for( const auto& component_vertex :
+                            model_.component_mesh_vertices( unique ) )
+                        {
+                            if( component_vertex.component_id.type() == SURFACE )
+                            {
+                                entries.push_back(
+                                    { { surface.id(), v }, component_vertex.mesh_vertex() } );
+                            }
+                        }
                     }
                 }
+                vertices_.surfaces.map_all( entries );
             }
 
             void complete_line_mappings()
@@ -670,9 +771,22 @@ namespace orvane
                         []( const PointSet< 3 >& mesh ) { return mesh.nb_vertices(); } ) );
                 mapping.emplace( LINE, component_mapping( model_.lines(), elements_.lines,
                                            []( const EdgedCurve< 3 >& mesh ) { return mesh.nb_edges(); } ) );
-                mapping.emplace( SURFACE,
-                    component_mapping( model_.surfaces(), elements_.surfaces,
-                        []( const SurfaceMesh< 3 >& mesh ) { return mesh.nb_polygons(); } ) );
+                // The input meshes of a surface, in the order in which its
+                // polygons name them, were listed as its mesh was made.
+                GenericMapping< uuid, uuid > surfaces;
+                for( const auto& surface : model_.surfaces() )
+                {
+                    const auto found = surface_inputs_.find( surface.id() );
+                    if( found == surface_inputs_.end() )
+                    {
+                        continue;
+                    }
+                    for( const auto& input : found->second )
+                    {
+                        surfaces.map( input, surface.id() );
+                    }
+                }
+                mapping.emplace( SURFACE, std::move( surfaces ) );
                 return mapping;
             }
 
@@ -692,6 +806,12 @@ namespace orvane
             SurfaceIdentifier< 3 > identifier_;
             MeshElementsMapping vertices_;
             MeshElementsMapping elements_;
+            /// The surface polygon entries of the element mapping, gathered
+            /// while the surfaces are made and mapped all at once.
+            std::vector< std::pair< MeshElement, MeshElement > > polygon_entries_;
+            /// The input surface meshes behind each surface, in the order of
+            /// its polygons.
+            absl::flat_hash_map< uuid, std::vector< uuid > > surface_inputs_;
         };
 
         ModelBuilderFromMeshes< BRep >::ModelBuilderFromMeshes( BRep& model,

@@ -6,6 +6,7 @@
 #include <openorvane/geometry/aabb.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/distance.hpp>
+#include <openorvane/inspector/parallel_box_pairs.hpp>
 #include <openorvane/inspector/surface_curve_intersections.hpp>
 #include <openorvane/inspector/triangulated_surface_intersections.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
@@ -246,17 +247,14 @@ namespace
                                <= GLOBAL_EPSILON );
         }
 
+        /// The pairs of close polygons are found on the pool and recorded in
+        /// ascending order, so the graph does not depend on the number of
+        /// threads.
         void find_close_polygons(
             ConflictGraph& graph, const AABBTree< 3 >& tree ) const
         {
-            std::vector< std::pair< index_t, index_t > > pairs;
-            tree.visit_intersecting_box_pairs( [&]( index_t a, index_t b ) {
-                if( a != b && close_polygons( a, b ) )
-                {
-                    pairs.emplace_back( a, b );
-                }
-                return false;
-            } );
+            const auto pairs = internal::ParallelBoxPairs< 3 >{ tree }.accepted_pairs(
+                [this]( index_t a, index_t b ) { return close_polygons( a, b ); } );
             for( const auto& [a, b] : pairs )
             {
                 add_polygon_pair( graph, a, b );
@@ -265,14 +263,8 @@ namespace
 
         void find_close_edges( ConflictGraph& graph, const AABBTree< 3 >& tree ) const
         {
-            std::vector< std::pair< index_t, index_t > > pairs;
-            tree.visit_intersecting_box_pairs( [&]( index_t a, index_t b ) {
-                if( a != b && close_edges( a, b ) )
-                {
-                    pairs.emplace_back( a, b );
-                }
-                return false;
-            } );
+            const auto pairs = internal::ParallelBoxPairs< 3 >{ tree }.accepted_pairs(
+                [this]( index_t a, index_t b ) { return close_edges( a, b ); } );
             for( const auto& [a, b] : pairs )
             {
                 add_edge_pair( graph, a, b );
@@ -331,19 +323,36 @@ namespace
         {
             for( const auto* points : meshes_.point_sets )
             {
+                const auto hits = hits_on_pool( points->nb_vertices(), [&]( index_t vertex ) {
+                    const auto& point = points->point( vertex );
+                    return first_accepted( tree, point_box( point ),
+                        [&]( index_t element ) { return close( point, element ); } );
+                } );
                 for( index_t vertex = 0; vertex < points->nb_vertices(); vertex++ )
                 {
-                    const auto& point = points->point( vertex );
-                    const auto hit = first_accepted( tree, point_box( point ),
-                        [&]( index_t element ) { return close( point, element ); } );
-                    if( !hit )
+                    if( hits[vertex] != NO_ID )
                     {
-                        continue;
+                        origins( hits[vertex],
+                            ComponentMeshElement{ ComponentID{ CORNER, points->id() }, vertex } );
                     }
-                    origins( *hit, ComponentMeshElement{
-                                       ComponentID{ CORNER, points->id() }, vertex } );
                 }
             }
+        }
+
+        /// search( i ) for every i in [0, nb) on the pool, each search on
+        /// its own, gathered by index (NO_ID where nothing was found), so
+        /// the findings can be recorded in index order afterwards.
+        template < typename Search >
+        static std::vector< index_t > hits_on_pool( index_t nb, const Search& search )
+        {
+            std::vector< index_t > hits( nb, NO_ID );
+            async::parallel_for( 0, nb, [&hits, &search]( index_t i ) {
+                if( const auto hit = search( i ) )
+                {
+                    hits[i] = *hit;
+                }
+            } );
+            return hits;
         }
 
         void find_corners_close_to_polygons(
@@ -392,8 +401,7 @@ namespace
             const auto& surface = *merged_surface_;
             for( const auto* curve : meshes_.curves )
             {
-                for( index_t edge = 0; edge < curve->nb_edges(); edge++ )
-                {
+                const auto hits = hits_on_pool( curve->nb_edges(), [&]( index_t edge ) {
                     const auto segment = curve->segment( edge );
                     BoundingBox< 3 > box;
                     for( const auto& end : segment.vertices() )
@@ -401,16 +409,19 @@ namespace
                         box.add_point( end );
                     }
                     box.extends( GLOBAL_EPSILON );
-                    const auto hit = first_accepted( tree, box, [&]( index_t polygon ) {
+                    return first_accepted( tree, box, [&]( index_t polygon ) {
                         return std::get< 0 >( segment_triangle_distance(
                                    segment, surface.triangle( polygon ) ) )
                                <= GLOBAL_EPSILON;
                     } );
-                    if( !hit )
+                } );
+                for( index_t edge = 0; edge < curve->nb_edges(); edge++ )
+                {
+                    if( hits[edge] == NO_ID )
                     {
                         continue;
                     }
-                    for( const auto& origin : surface_merger_.polygon_origins( *hit ) )
+                    for( const auto& origin : surface_merger_.polygon_origins( hits[edge] ) )
                     {
                         graph.add_conflict( surface_element( origin ),
                             { ComponentID{ LINE, curve->id() }, edge } );

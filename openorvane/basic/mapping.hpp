@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,8 +9,12 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 
+#include <absl/types/span.h>
+
 #include <openorvane/basic/algorithm.hpp>
+#include <openorvane/basic/async.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/basic/uuid.hpp>
 
@@ -196,14 +201,27 @@ namespace orvane
         };
     } // namespace detail
 
+    namespace detail
+    {
+        /// The table of one direction of a one-to-many mapping. Mappings of
+        /// whole meshes hold millions of entries; their tables take the
+        /// large-array allocator, so that filling them does not fault on
+        /// every 4 KiB page.
+        template < typename Key, typename Value >
+        using MappingTable = absl::flat_hash_map< Key,
+            absl::InlinedVector< Value, 1 >,
+            absl::Hash< Key >,
+            std::equal_to< Key >,
+            LargeArrayAllocator< std::pair< const Key, absl::InlinedVector< Value, 1 > > > >;
+    } // namespace detail
+
     /// A one-to-many correspondence kept in both directions: for every pair
     /// in `in2out` the reverse pair is in `out2in`, as often. A moved-from
     /// mapping is empty.
     template < typename K, typename V >
     class GenericMapping
-        : public detail::BidirectionalMapping<
-              absl::flat_hash_map< K, absl::InlinedVector< V, 1 > >,
-              absl::flat_hash_map< V, absl::InlinedVector< K, 1 > > >
+        : public detail::BidirectionalMapping< detail::MappingTable< K, V >,
+              detail::MappingTable< V, K > >
     {
     public:
         /// Appends out to the list of in and in to the list of out, without
@@ -212,6 +230,30 @@ namespace orvane
         {
             this->in2out_[in].push_back( out );
             this->out2in_[out].push_back( in );
+        }
+
+        /// Maps every pair of the list, with the same result as calling
+        /// `map` on them one after another. Meant for many pairs at once:
+        /// both directions are filled side by side on the pool, each in the
+        /// order of its table's slots rather than at random places of a
+        /// table far larger than the caches.
+        void map_all( absl::Span< const std::pair< K, V > > pairs )
+        {
+            if( pairs.empty() )
+            {
+                return;
+            }
+            async::parallel_invoke(
+                [this, pairs] {
+                    insert_in_slot_order( this->in2out_, pairs,
+                        []( const std::pair< K, V >& pair ) -> const K& { return pair.first; },
+                        []( const std::pair< K, V >& pair ) -> const V& { return pair.second; } );
+                },
+                [this, pairs] {
+                    insert_in_slot_order( this->out2in_, pairs,
+                        []( const std::pair< K, V >& pair ) -> const V& { return pair.second; },
+                        []( const std::pair< K, V >& pair ) -> const K& { return pair.first; } );
+                } );
         }
 
         /// Removes in from the list of each of its outputs (an output whose
@@ -245,6 +287,32 @@ namespace orvane
         }
 
     private:
+        /// Appends the value of every pair to the list of its key, the pairs
+        /// of one key in list order. The table places a key near its hash
+        /// divided by 128 modulo the capacity, so visiting the pairs sorted
+        /// by that position walks the table almost sequentially; sorting
+        /// with the pair's rank as tie-break keeps the order within a key.
+        template < typename Map, typename KeyOf, typename ValueOf >
+        static void insert_in_slot_order( Map& map,
+            absl::Span< const std::pair< K, V > > pairs,
+            const KeyOf& key_of,
+            const ValueOf& value_of )
+        {
+            map.reserve( map.size() + pairs.size() );
+            const auto mask = map.capacity();
+            const auto hasher = map.hash_function();
+            std::vector< std::pair< std::size_t, std::size_t > > order( pairs.size() );
+            for( std::size_t i = 0; i < pairs.size(); i++ )
+            {
+                order[i] = { ( hasher( key_of( pairs[i] ) ) >> 7 ) & mask, i };
+            }
+            std::sort( order.begin(), order.end() );
+            for( const auto& [slot, i] : order )
+            {
+                map[key_of( pairs[i] )].push_back( value_of( pairs[i] ) );
+            }
+        }
+
         template < typename Key, typename Forward, typename Backward >
         static void erase_side( const Key& key, Forward& forward, Backward& backward )
         {

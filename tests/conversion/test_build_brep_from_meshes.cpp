@@ -550,19 +550,82 @@ namespace orvane
         EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[6]->id() ).size(), 2u );
         EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[7]->id() ).size(), 2u );
         EXPECT_EQ( component_outputs( mappings, SURFACE, inputs.surfaces[2]->id() ).size(), 4u );
-        // Every inner vertex of the intersection is a vertex of both input
-        // surfaces away from their borders, where the inputs touch: each
-        // gets a corner, and the intersection is made of one line per edge,
-        // each bounding the four surfaces around it.
+        // The inner vertices of the intersection are vertices of both input
+        // surfaces away from their borders, but both surfaces run along the
+        // input line there: the intersection is one line, cornered only
+        // where it meets the box, bounding the four surfaces around it.
         const auto intersection = component_outputs( mappings, LINE, inputs.lines[0]->id() );
-        ASSERT_EQ( intersection.size(), 4u );
-        for( const auto& line : intersection )
-        {
-            EXPECT_EQ( model.nb_incidences( line ), 4u );
-            EXPECT_EQ( model.line( line ).mesh().nb_edges(), 1u );
-        }
+        ASSERT_EQ( intersection.size(), 1u );
+        EXPECT_EQ( model.nb_incidences( intersection[0] ), 4u );
+        EXPECT_EQ( model.line( intersection[0] ).mesh().nb_edges(), 4u );
+        EXPECT_EQ( model.nb_boundaries( intersection[0] ), 2u );
         EXPECT_TRUE( test::is_valid_brep( model ) );
         expect_mappings_in_place( model, mappings, inputs );
+    }
+
+    TEST_F( BuildBRepFromMeshes, SurfacesCrossingAlongAnInputLineGetCornersOnlyWhereItEnds )
+    {
+        // A horizon and a fault crossing along x = 2, z = 2, sharing the
+        // five vertices of that polyline away from their borders, with an
+        // input line along it.
+        const auto crossing = [] {
+            Inputs inputs;
+            inputs.surfaces.push_back( test::rectangle( 0, 0, 4, 4, 2, 4 ) );
+            test::TriangleSoup fault;
+            fault.add_grid(
+                p( 2, 0, 0 ), Vector< 3 >{ { 0, 4, 0 } }, Vector< 3 >{ { 0, 0, 4 } }, 4 );
+            inputs.surfaces.push_back( fault.mesh() );
+            inputs.lines.push_back( test::curve(
+                { p( 2, 0, 2 ), p( 2, 1, 2 ), p( 2, 2, 2 ), p( 2, 3, 2 ), p( 2, 4, 2 ) } ) );
+            return inputs;
+        };
+        const auto corner_places = []( const BRep& model ) {
+            std::vector< Point< 3 > > places;
+            for( const auto& corner : model.corners() )
+            {
+                places.push_back( corner.mesh().point( 0 ) );
+            }
+            return places;
+        };
+        const auto has_corner_at = [&]( const BRep& model, const Point< 3 >& place ) {
+            const auto places = corner_places( model );
+            return std::any_of( places.begin(), places.end(),
+                [&place]( const Point< 3 >& corner ) { return corner.inexact_equal( place ); } );
+        };
+        {
+            const auto inputs = crossing();
+            const auto [model, mappings] = inputs.build();
+            const auto intersection =
+                component_outputs( mappings, LINE, inputs.lines[0]->id() );
+            ASSERT_EQ( intersection.size(), 1u );
+            EXPECT_EQ( model.line( intersection[0] ).mesh().nb_edges(), 4u );
+            EXPECT_EQ( model.nb_incidences( intersection[0] ), 4u );
+            EXPECT_EQ( model.nb_surfaces(), 4u );
+            for( const auto y : { 1., 2., 3. } )
+            {
+                EXPECT_FALSE( has_corner_at( model, p( 2, y, 2 ) ) ) << "y = " << y;
+            }
+            EXPECT_TRUE( has_corner_at( model, p( 2, 0, 2 ) ) );
+            EXPECT_TRUE( has_corner_at( model, p( 2, 4, 2 ) ) );
+            EXPECT_TRUE( test::is_valid_brep( model ) );
+            expect_mappings_in_place( model, mappings, inputs );
+        }
+        {
+            // A third surface touching the line at its middle vertex only
+            // does not run along it there: that vertex keeps its corner.
+            auto inputs = crossing();
+            inputs.surfaces.push_back( test::TriangleSoup{
+                { p( 2, 2, 2 ), p( 3, 1.5, 3 ), p( 3, 2.5, 3 ), p( 3.5, 2, 2.5 ) },
+                { { 0, 1, 2 }, { 0, 2, 3 }, { 0, 3, 1 } } }
+                                           .mesh() );
+            const auto [model, mappings] = inputs.build();
+            EXPECT_TRUE( has_corner_at( model, p( 2, 2, 2 ) ) );
+            EXPECT_FALSE( has_corner_at( model, p( 2, 1, 2 ) ) );
+            EXPECT_FALSE( has_corner_at( model, p( 2, 3, 2 ) ) );
+            EXPECT_EQ( component_outputs( mappings, LINE, inputs.lines[0]->id() ).size(), 2u );
+            EXPECT_TRUE( test::is_valid_brep( model ) );
+            expect_mappings_in_place( model, mappings, inputs );
+        }
     }
 } // namespace orvane
 

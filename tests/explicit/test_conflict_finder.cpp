@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <oneapi/tbb/task_arena.h>
+
 #include <openorvane/geometry/distance.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
 #include <openorvane/mesh/point_set.hpp>
@@ -344,6 +346,111 @@ namespace orvane
                     EXPECT_EQ( conflicts( **graph ), expected );
                 }
             }
+        }
+
+        /// A wavy grid of n x n squares over [0, n]^2, each square two
+        /// triangles; the height at (x, y) is given.
+        template < typename Height >
+        std::unique_ptr< TriangulatedSurface< 3 > > wavy_grid( index_t n, const Height& height )
+        {
+            std::vector< TriangleCorners > triangles;
+            const auto at = [&height]( index_t i, index_t j ) {
+                const auto x = static_cast< double >( i );
+                const auto y = static_cast< double >( j );
+                return p( x, y, height( x, y ) );
+            };
+            for( index_t j = 0; j < n; j++ )
+            {
+                for( index_t i = 0; i < n; i++ )
+                {
+                    triangles.push_back( { at( i, j ), at( i + 1, j ), at( i + 1, j + 1 ) } );
+                    triangles.push_back( { at( i, j ), at( i + 1, j + 1 ), at( i, j + 1 ) } );
+                }
+            }
+            return triangles_surface( triangles );
+        }
+
+        TEST_F( ConflictFinderTest, GraphDoesNotDependOnTheNumberOfThreads )
+        {
+            // Enough elements for the pair search to be split into many
+            // jobs: a horizon, a sheet dipping through it in a few places,
+            // a curve lying on the horizon's vertices and crossing the
+            // sheet, and points on both surfaces and on the curve.
+            constexpr index_t n = 24;
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            surfaces.push_back( wavy_grid( n, []( double x, double y ) {
+                return 0.2 * std::sin( 0.3 * x ) * std::cos( 0.2 * y );
+            } ) );
+            surfaces.push_back( wavy_grid( n, []( double x, double y ) {
+                double z = 1.;
+                for( const auto& [cx, cy] :
+                    { std::pair{ 6., 6. }, std::pair{ 15., 18. }, std::pair{ 20., 5. } } )
+                {
+                    z -= 2. * std::exp( -( ( x - cx ) * ( x - cx ) + ( y - cy ) * ( y - cy ) ) / 4. );
+                }
+                return z;
+            } ) );
+            std::vector< Point< 3 > > curve_points;
+            std::vector< Point< 3 > > corner_points;
+            for( index_t i = 0; i <= n; i++ )
+            {
+                const auto t = static_cast< double >( i );
+                curve_points.push_back( p( t, 0.5 * t, 0.5 - 0.02 * t ) );
+                // Inside a triangle of either surface, and beside the middle
+                // of a curve edge.
+                const auto& surface = *surfaces[i % 2];
+                corner_points.push_back(
+                    surface.triangle( ( 37 * i ) % surface.nb_polygons() ).barycenter() );
+                corner_points.push_back(
+                    p( t + 0.5, 0.5 * t + 0.25, 0.5 - 0.02 * t - 0.01 + 1e-7 ) );
+            }
+            const auto curve = test::curve( curve_points );
+            const auto points = test::point_set( corner_points );
+            auto meshes = meshes_of( surfaces );
+            meshes.curves.push_back( curve.get() );
+            meshes.point_sets.push_back( points.get() );
+
+            struct Found
+            {
+                std::vector< ElementKey > vertices;
+                std::vector< std::array< index_t, 2 > > edges;
+            };
+            const auto search = [&meshes]( int nb_threads ) {
+                Found found;
+                tbb::task_arena arena{ nb_threads };
+                arena.execute( [&] {
+                    const auto graph = internal::find_conflicts( meshes );
+                    if( !graph )
+                    {
+                        return;
+                    }
+                    const auto& conflict_graph = **graph;
+                    for( index_t v = 0; v < conflict_graph.graph().nb_vertices(); v++ )
+                    {
+                        found.vertices.push_back( key( conflict_graph.element( v ) ) );
+                    }
+                    for( index_t e = 0; e < conflict_graph.graph().nb_edges(); e++ )
+                    {
+                        found.edges.push_back( conflict_graph.graph().edge_vertices( e ) );
+                    }
+                } );
+                return found;
+            };
+            const auto serial = search( 1 );
+            ASSERT_GT( serial.edges.size(), 50u );
+            for( const auto nb_threads : { 2, 8 } )
+            {
+                SCOPED_TRACE( nb_threads );
+                const auto parallel = search( nb_threads );
+                EXPECT_EQ( parallel.vertices, serial.vertices );
+                EXPECT_EQ( parallel.edges, serial.edges );
+            }
+            std::set< std::string > kinds_found;
+            for( const auto& vertex : serial.vertices )
+            {
+                kinds_found.insert( std::get< 0 >( vertex ) );
+            }
+            EXPECT_EQ( kinds_found, ( std::set< std::string >{ "Corner", "Line", "Surface" } ) );
         }
     } // namespace
 } // namespace orvane

@@ -65,6 +65,47 @@ namespace
         expect_mutual( mapping );
     }
 
+    TEST( GenericMapping, map_all_gives_what_one_map_per_pair_gives )
+    {
+        // Many keys, so the tables are large; repeated inputs and outputs,
+        // and entries present before, whose lists must keep their order.
+        const uuid first, second;
+        std::vector< std::pair< MeshElement, MeshElement > > pairs;
+        for( orvane::index_t i = 0; i < 20000; i++ )
+        {
+            pairs.push_back( { { first, i }, { second, i / 3 } } );
+            if( i % 7 == 0 )
+            {
+                pairs.push_back( { { first, i }, { first, i } } );
+            }
+        }
+        GenericMapping< MeshElement, MeshElement > one_by_one;
+        GenericMapping< MeshElement, MeshElement > all_at_once;
+        for( auto* mapping : { &one_by_one, &all_at_once } )
+        {
+            mapping->map( { first, 14 }, { second, 99999 } );
+            mapping->map( { second, 0 }, { second, 0 } );
+        }
+        for( const auto& [in, out] : pairs )
+        {
+            one_by_one.map( in, out );
+        }
+        all_at_once.map_all( pairs );
+        all_at_once.map_all( {} );
+        ASSERT_EQ( all_at_once.size_in(), one_by_one.size_in() );
+        ASSERT_EQ( all_at_once.size_out(), one_by_one.size_out() );
+        for( const auto& [in, outs] : one_by_one.in2out() )
+        {
+            ASSERT_TRUE( all_at_once.has_mapping_input( in ) );
+            EXPECT_EQ( all_at_once.in2out( in ), outs );
+        }
+        for( const auto& [out, ins] : one_by_one.out2in() )
+        {
+            ASSERT_TRUE( all_at_once.has_mapping_output( out ) );
+            EXPECT_EQ( all_at_once.out2in( out ), ins );
+        }
+    }
+
     TEST( GenericMapping, erase_drops_lists_that_empty )
     {
         const uuid a, b, x, y;
