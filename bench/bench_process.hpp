@@ -2,12 +2,20 @@
 
 // Process figures shared by the benchmark executables: resident memory read
 // from /proc/self/status, the peak resident set and the CPU time of every
-// thread.
+// thread; and the run of independent objects worked on at once by the pool.
 
+#include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <sys/resource.h>
+
+#include <benchmark/benchmark.h>
+#include <oneapi/tbb/task_arena.h>
+
+#include <openorvane/basic/async.hpp>
 
 namespace orvane
 {
@@ -54,6 +62,41 @@ namespace orvane
             rusage usage{};
             getrusage( RUSAGE_SELF, &usage );
             return static_cast< double >( usage.ru_maxrss ) / 1024.;
+        }
+
+        /// Works on `nb_objects` objects at once, one pool task each, on a
+        /// pool of range(0) threads, as the library runs independent
+        /// components. Each iteration builds the objects with `make( s )`
+        /// (a pointer-like owner) outside the timing, then runs
+        /// `work( *object, s )` on every one; `items_per_object` items are
+        /// counted per object, and the peak resident memory is reported.
+        template < typename Make, typename Work >
+        void run_objects_on_threads( benchmark::State& state, std::size_t nb_objects,
+            std::size_t items_per_object, const Make& make, const Work& work )
+        {
+            tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
+            for( auto _ : state )
+            {
+                state.PauseTiming();
+                std::vector< decltype( make( std::size_t{ 0 } ) ) > objects;
+                for( std::size_t s = 0; s < nb_objects; s++ )
+                {
+                    objects.push_back( make( s ) );
+                }
+                state.ResumeTiming();
+                arena.execute( [&objects, &work] {
+                    std::vector< async::Task< void > > tasks;
+                    for( std::size_t s = 0; s < objects.size(); s++ )
+                    {
+                        tasks.push_back( async::spawn(
+                            [&objects, &work, s] { work( *objects[s], s ); } ) );
+                    }
+                    async::wait_all( tasks );
+                } );
+            }
+            state.SetItemsProcessed( static_cast< std::int64_t >(
+                state.iterations() * nb_objects * items_per_object ) );
+            state.counters["peak_rss_MB"] = peak_rss_mib();
         }
     } // namespace bench
 } // namespace orvane

@@ -4,9 +4,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <oneapi/tbb/task_arena.h>
 
-#include <openorvane/basic/async.hpp>
 #include <openorvane/mesh/tetrahedral_solid.hpp>
 
 #include <common/cutter/solid_cut_along_path.hpp>
@@ -141,33 +139,18 @@ namespace
     {
         constexpr index_t NB_SOLIDS = 8;
         constexpr index_t NB_CUTS = 1000;
-        tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
-        for( auto _ : state )
-        {
-            state.PauseTiming();
-            std::vector< std::unique_ptr< Solid > > solids;
-            for( index_t s = 0; s < NB_SOLIDS; s++ )
-            {
-                solids.push_back( std::make_unique< Solid >( 10 + s ) );
-            }
-            state.ResumeTiming();
-            arena.execute( [&solids] {
-                std::vector< async::Task< void > > tasks;
-                for( index_t s = 0; s < NB_SOLIDS; s++ )
+        bench::run_objects_on_threads(
+            state, NB_SOLIDS, NB_CUTS,
+            []( std::size_t s ) {
+                return std::make_unique< Solid >( 10 + static_cast< unsigned >( s ) );
+            },
+            []( Solid& solid, std::size_t s ) {
+                std::mt19937 random{ 100 + static_cast< unsigned >( s ) };
+                for( index_t c = 0; c < NB_CUTS; c++ )
                 {
-                    tasks.push_back( async::spawn( [&solids, s] {
-                        std::mt19937 random{ 100 + s };
-                        for( index_t c = 0; c < NB_CUTS; c++ )
-                        {
-                            cut_once( *solids[s], random, 2 );
-                        }
-                    } ) );
+                    cut_once( solid, random, 2 );
                 }
-                async::wait_all( tasks );
             } );
-        }
-        state.SetItemsProcessed( state.iterations() * NB_SOLIDS * NB_CUTS );
-        state.counters["peak_rss_MB"] = bench::peak_rss_mib();
     }
     BENCHMARK( solid_segment_cuts_on_threads )
         ->ArgName( "threads" )

@@ -7,9 +7,7 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
-#include <oneapi/tbb/task_arena.h>
 
-#include <openorvane/basic/async.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
@@ -159,33 +157,16 @@ namespace
     {
         constexpr index_t NB_SURFACES = 8;
         constexpr index_t NB_CUTS = 1000;
-        tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
-        for( auto _ : state )
-        {
-            state.PauseTiming();
-            std::vector< std::unique_ptr< Surface > > surfaces;
-            for( index_t s = 0; s < NB_SURFACES; s++ )
-            {
-                surfaces.push_back( std::make_unique< Surface >( GRID_SIZE ) );
-            }
-            state.ResumeTiming();
-            arena.execute( [&surfaces] {
-                std::vector< async::Task< void > > tasks;
-                for( index_t s = 0; s < NB_SURFACES; s++ )
+        bench::run_objects_on_threads(
+            state, NB_SURFACES, NB_CUTS,
+            []( std::size_t ) { return std::make_unique< Surface >( GRID_SIZE ); },
+            []( Surface& surface, std::size_t s ) {
+                std::mt19937 random{ 100 + static_cast< unsigned >( s ) };
+                for( index_t c = 0; c < NB_CUTS; c++ )
                 {
-                    tasks.push_back( async::spawn( [&surfaces, s] {
-                        std::mt19937 random{ 100 + s };
-                        for( index_t c = 0; c < NB_CUTS; c++ )
-                        {
-                            cut_once( *surfaces[s], random, 4, true );
-                        }
-                    } ) );
+                    cut_once( surface, random, 4, true );
                 }
-                async::wait_all( tasks );
             } );
-        }
-        state.SetItemsProcessed( state.iterations() * NB_SURFACES * NB_CUTS );
-        state.counters["peak_rss_MB"] = bench::peak_rss_mib();
     }
     BENCHMARK( surface_cuts_on_threads )
         ->ArgName( "threads" )

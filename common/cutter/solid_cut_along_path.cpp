@@ -282,21 +282,13 @@ namespace orvane
 
     void CutAlongPath3D::Impl::add_path_edges()
     {
-        const auto& cut_vertices = result().cut_vertices;
         const auto& edges = solid_.edges();
-        for( std::size_t i = 1; i < cut_vertices.size(); i++ )
-        {
-            const auto from = cut_vertices[i - 1].element;
-            const auto to = cut_vertices[i].element;
-            if( from == NO_ID || to == NO_ID )
-            {
-                continue;
-            }
-            const auto edge = live_edge( from, to );
+        for_each_chain_step( [this, &edges]( std::size_t i, index_t from, index_t to,
+                                 const std::optional< index_t >& edge ) {
             if( !edge )
             {
                 failure_.missing_edges.push_back( { from, to } );
-                continue;
+                return;
             }
             const auto same_direction =
                 edges.edge_vertices( edge.value() )[0] == from;
@@ -309,7 +301,7 @@ namespace orvane
             }
             record->second.kind = 0;
             record->second.same_direction = same_direction;
-        }
+        } );
     }
 
     void CutAlongPath3D::Impl::record_new_edge( const ElementOrigin& origin )

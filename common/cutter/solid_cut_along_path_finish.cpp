@@ -334,29 +334,21 @@ namespace orvane
     {
         auto& path_edges = result().path_edges;
         auto& modified_edges = result().modified_edges;
-        const auto& cut_vertices = result().cut_vertices;
-        for( std::size_t i = 1; i < cut_vertices.size(); i++ )
-        {
-            const auto from = cut_vertices[i - 1].element;
-            const auto to = cut_vertices[i].element;
-            if( from == NO_ID || to == NO_ID )
-            {
-                continue;
-            }
-            const auto edge = live_edge( from, to );
+        for_each_chain_step( [this, &path_edges]( std::size_t, index_t, index_t,
+                                 const std::optional< index_t >& edge ) {
             if( !edge )
             {
-                continue;
+                return;
             }
             const auto record = edge_map_.find( edge.value() );
             if( record == edge_map_.end() || record->second.kind != 0 )
             {
-                continue;
+                return;
             }
             path_edges.push_back( { edge.value(), std::move( record->second.origins ),
                 record->second.same_direction } );
             edge_map_.erase( record );
-        }
+        } );
         for( const auto edge : sorted_keys( edge_map_ ) )
         {
             auto& record = edge_map_.at( edge );

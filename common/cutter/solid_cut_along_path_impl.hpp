@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -60,6 +61,25 @@ namespace orvane
         /// tetrahedron holds it (the table keeps edges that no tetrahedron
         /// uses any more).
         std::optional< index_t > live_edge( index_t from, index_t to ) const;
+
+        /// Calls `visit( i, from, to, edge )` for every step of the chain,
+        /// from cut vertex i - 1 to cut vertex i, whose two cuts were made;
+        /// `edge` is the live edge joining them, if any.
+        template < typename Visit >
+        void for_each_chain_step( const Visit& visit )
+        {
+            const auto& cut_vertices = result().cut_vertices;
+            for( std::size_t i = 1; i < cut_vertices.size(); i++ )
+            {
+                const auto from = cut_vertices[i - 1].element;
+                const auto to = cut_vertices[i].element;
+                if( from == NO_ID || to == NO_ID )
+                {
+                    continue;
+                }
+                visit( i, from, to, live_edge( from, to ) );
+            }
+        }
 
         PolyhedronFacet live_facet( const PolyhedronFacet& facet ) const;
 

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/distance.hpp>
 #include <openorvane/mesh/edges.hpp>
 #include <openorvane/mesh/tetrahedral_solid.hpp>
@@ -21,6 +24,21 @@
 
 namespace orvane::test
 {
+    /// The message of the library exception `call` throws, "no exception"
+    /// when it returns.
+    inline std::string message_of( const std::function< void() >& call )
+    {
+        try
+        {
+            call();
+        }
+        catch( const OpenOrvaneException& exception )
+        {
+            return exception.what();
+        }
+        return "no exception";
+    }
+
     /// A grid_tetrahedral_solid whose inner vertices are moved by up to
     /// `amplitude` of a cell along each axis (seeded), so that straight cuts
     /// meet facets and edges in general position.

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,19 +16,6 @@ namespace
 {
     using namespace orvane;
     using Point3D = Point< 3 >;
-
-    std::string message_of( const std::function< void() >& call )
-    {
-        try
-        {
-            call();
-        }
-        catch( const OpenOrvaneException& exception )
-        {
-            return exception.what();
-        }
-        return "no exception";
-    }
 
     /// Runs the cutter and returns the exception it threw.
     CutPathException expect_cut_path_exception(
@@ -230,7 +216,7 @@ namespace
         };
         for( const auto& test_case : cases )
         {
-            EXPECT_EQ( message_of( [&] { (void) five.cut( test_case.cuts ); } ),
+            EXPECT_EQ( test::message_of( [&] { (void) five.cut( test_case.cuts ); } ),
                 test_case.message );
             EXPECT_EQ( five.solid->nb_polyhedra(), 5 ) << test_case.message;
             EXPECT_EQ( test::nb_live_tetrahedra( *five.solid ), 5 );

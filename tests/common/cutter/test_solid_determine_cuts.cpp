@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,19 +36,6 @@ namespace
             vertices.push_back( cut.vertex );
         }
         return vertices;
-    }
-
-    std::string message_of( const std::function< void() >& call )
-    {
-        try
-        {
-            call();
-        }
-        catch( const OpenOrvaneException& exception )
-        {
-            return exception.what();
-        }
-        return "no exception";
     }
 
     TEST( SolidDetermineCuts, FacetCrossingOfAFoundPath )
@@ -143,7 +129,8 @@ namespace
             { { 0, 1, 2, 3 } }, false );
         const std::vector< SolidPathStep > no_plane{ SolidPathStep::vertex_step( 3 ),
             { POSITION::inside, { 0, 3 }, NO_ID }, SolidPathStep::vertex_step( 4 ) };
-        EXPECT_EQ( message_of( [&] { (void) determine_segment_cuts( *flat, no_plane ); } ),
+        EXPECT_EQ(
+            test::message_of( [&] { (void) determine_segment_cuts( *flat, no_plane ); } ),
             "[SolidDetermineCutsSegmentImpl::infinite_facet_intersection] Given "
             "solid facet has no plane" );
 
@@ -165,7 +152,8 @@ namespace
         ASSERT_TRUE( top );
         const std::vector< SolidPathStep > parallel{ SolidPathStep::vertex_step( 0 ),
             { POSITION::inside, top.value(), NO_ID }, SolidPathStep::vertex_step( 1 ) };
-        EXPECT_EQ( message_of( [&] { (void) determine_segment_cuts( *six, parallel ); } ),
+        EXPECT_EQ(
+            test::message_of( [&] { (void) determine_segment_cuts( *six, parallel ); } ),
             "[SolidDetermineCutsSegmentImpl::parallel_facet_intersection] Too much "
             "steps before finding result in dichotomic algorithm" );
 
@@ -215,14 +203,14 @@ namespace
             ( std::vector< index_t >{ 1, 0, 3 } ) );
 
         const Plane away{ Vector< 3 >{ { 0, 0, 1 } }, Point3D{ { 0, 0, 5 } } };
-        EXPECT_EQ( message_of( [&] {
+        EXPECT_EQ( test::message_of( [&] {
             (void) determine_plane_cuts( *tetrahedron, crossing, away );
         } ),
             "[SolidDetermineCutsPlaneImpl::edge_intersection] Solid edge does not "
             "cross the cutting plane" );
         const std::vector< SolidPathStep > with_facet{ SolidPathStep::vertex_step( 0 ),
             { POSITION::inside, { 0, 0 }, NO_ID }, SolidPathStep::vertex_step( 3 ) };
-        EXPECT_EQ( message_of( [&] {
+        EXPECT_EQ( test::message_of( [&] {
             (void) determine_plane_cuts( *tetrahedron, with_facet, vertical );
         } ),
             "[SolidDetermineCutsPlaneImpl::facet_intersection] Should not try to "
