@@ -107,6 +107,7 @@ namespace orvane
                 const auto& unique_of = colocated.colocated_mapping;
                 const auto nb_merged_vertices = merged_->nb_vertices();
                 add_border_edges( unique_of );
+                add_shared_edges( unique_of );
                 const auto touching = add_touching_vertices( unique_of );
                 index_t offset = nb_merged_vertices;
                 for( const auto* corner : corners_ )
@@ -267,6 +268,60 @@ namespace orvane
                             { polygon, static_cast< local_index_t >( ( e + 1 ) % nb_vertices ) } );
                         owner_.add_wireframe_edge( { unique_of[v0], unique_of[v1] },
                             merged_->point( v0 ), merged_->point( v1 ) );
+                    }
+                }
+            }
+
+            /// Edges that polygons of two or more input surfaces run along
+            /// while none of them has it on its border: surfaces that cross
+            /// or meet through a shared polyline of their own interiors. The
+            /// merged surface keeps each input's adjacency, so such an edge
+            /// is not on its border; without a wireframe edge there the
+            /// surfaces would not be cut along it and no line would keep
+            /// them conformal through remeshing. Polygons merged from several
+            /// inputs (identical triangles) share their edges with polygons
+            /// of the same inputs only, so overlapping copies of one surface
+            /// stay one surface. Edges are added in the order of their first
+            /// polygon edge, so the numbering does not depend on hashing.
+            void add_shared_edges( const std::vector< index_t >& unique_of )
+            {
+                const auto input_meshes = [this]( index_t polygon ) {
+                    absl::InlinedVector< index_t, 2 > meshes;
+                    for( const auto& origin : merger_.polygon_origins( polygon ) )
+                    {
+                        meshes.push_back( origin.mesh_index );
+                    }
+                    std::sort( meshes.begin(), meshes.end() );
+                    meshes.erase( std::unique( meshes.begin(), meshes.end() ), meshes.end() );
+                    return meshes;
+                };
+                // For each vertex pair: the input meshes of the first polygon
+                // met on it; emptied once the edge is added.
+                absl::flat_hash_map< std::array< index_t, 2 >, absl::InlinedVector< index_t, 2 > >
+                    first_meshes;
+                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
+                {
+                    const auto meshes = input_meshes( polygon );
+                    const auto nb_vertices = merged_->nb_polygon_vertices( polygon );
+                    for( local_index_t e = 0; e < nb_vertices; e++ )
+                    {
+                        const auto ends = merged_->polygon_edge_vertices( { polygon, e } );
+                        const std::array< index_t, 2 > uniques{ unique_of[ends[0]],
+                            unique_of[ends[1]] };
+                        if( uniques[0] == uniques[1] )
+                        {
+                            continue;
+                        }
+                        const std::array< index_t, 2 > key{ std::min( uniques[0], uniques[1] ),
+                            std::max( uniques[0], uniques[1] ) };
+                        const auto [it, inserted] = first_meshes.try_emplace( key, meshes );
+                        if( inserted || it->second.empty() || it->second == meshes )
+                        {
+                            continue;
+                        }
+                        it->second.clear();
+                        owner_.add_wireframe_edge(
+                            uniques, merged_->point( ends[0] ), merged_->point( ends[1] ) );
                     }
                 }
             }

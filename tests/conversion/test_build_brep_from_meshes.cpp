@@ -611,6 +611,31 @@ namespace orvane
             expect_mappings_in_place( model, mappings, inputs );
         }
         {
+            // Without the input line the shared polyline still cuts both
+            // surfaces: it becomes the one line they all four meet on, so
+            // remeshing keeps them conformal along it.
+            auto inputs = crossing();
+            inputs.lines.clear();
+            const auto [model, mappings] = inputs.build();
+            EXPECT_EQ( model.nb_surfaces(), 4u );
+            std::vector< uuid > intersection;
+            for( const auto& line : model.lines() )
+            {
+                if( model.nb_incidences( line.id() ) == 4 )
+                {
+                    intersection.push_back( line.id() );
+                }
+            }
+            ASSERT_EQ( intersection.size(), 1u );
+            EXPECT_EQ( model.line( intersection[0] ).mesh().nb_edges(), 4u );
+            for( const auto y : { 1., 2., 3. } )
+            {
+                EXPECT_FALSE( has_corner_at( model, p( 2, y, 2 ) ) ) << "y = " << y;
+            }
+            EXPECT_TRUE( test::is_valid_brep( model ) );
+            expect_mappings_in_place( model, mappings, inputs );
+        }
+        {
             // A third surface touching the line at its middle vertex only
             // does not run along it there: that vertex keeps its corner.
             auto inputs = crossing();

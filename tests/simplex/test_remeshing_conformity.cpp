@@ -120,6 +120,7 @@ namespace
         };
         for( const auto& [name, make, size] : { Case{ "box", &box, 0.3 },
                  Case{ "crossing half planes", &crossing_half_planes, 0.15 },
+                 Case{ "crossing planes", &crossing_planes, 0.15 },
                  Case{ "horizon in a box", &horizon_in_a_box, 0.12 } } )
         {
             for( const bool relax : { false, true } )
