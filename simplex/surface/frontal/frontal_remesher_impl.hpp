@@ -256,6 +256,12 @@ namespace orvane::internal
             FrontEdgeMidpoint< dimension >& midpoint,
             const FrontalQueueElement< dimension >& element );
 
+        /// Whether a front vertex next to the cut lies closer than the
+        /// tolerance to its point: such a cut is never proposed as apex.
+        [[nodiscard]] bool near_front_vertex( const SurfaceCut< dimension >& cut,
+            const Point< dimension >& point,
+            double tolerance ) const;
+
         /// The cuts of a-b along the path and the straying ones; nothing
         /// when the side touches a vertex other than a and b that has an
         /// output vertex.

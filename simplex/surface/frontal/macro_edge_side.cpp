@@ -106,7 +106,8 @@ namespace orvane::internal
                 continue;
             }
             if( point_point_distance( point, element.p0 ) < tolerance
-                || point_point_distance( point, element.p1 ) < tolerance )
+                || point_point_distance( point, element.p1 ) < tolerance
+                || near_front_vertex( cut, point, tolerance ) )
             {
                 continue;
             }
@@ -155,6 +156,42 @@ namespace orvane::internal
         }
         proposal.apex_vertex = split.info.new_vertex;
         return proposal;
+    }
+
+    template < index_t dimension >
+    bool FrontalRemesher< dimension >::Impl::near_front_vertex(
+        const SurfaceCut< dimension >& cut,
+        const Point< dimension >& point,
+        double tolerance ) const
+    {
+        // A front vertex within the tolerance of the proposed apex would leave
+        // two front vertices a hair apart, and the front would later lay ever
+        // smaller triangles to join them. The nearest front vertex of a cut
+        // is an end of its edge, or a neighbour of the vertex it falls on.
+        const auto too_close = [&]( index_t vertex ) {
+            return vertex_info->value( vertex ) != NO_ID
+                   && point_point_distance( macro.point( vertex ), point ) < tolerance;
+        };
+        if( cut.vertex == NO_ID )
+        {
+            if( cut.edge.polygon_id == NO_ID )
+            {
+                return false;
+            }
+            const auto ends = macro.polygon_edge_vertices( cut.edge );
+            return too_close( ends[0] ) || too_close( ends[1] );
+        }
+        for( const auto& corner : macro.polygons_around_vertex( cut.vertex ) )
+        {
+            for( const auto vertex : macro.polygon_vertices( corner.polygon_id ) )
+            {
+                if( vertex != cut.vertex && too_close( vertex ) )
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
     }
 
     template < index_t dimension >

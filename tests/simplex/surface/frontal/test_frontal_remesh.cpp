@@ -535,6 +535,33 @@ namespace
             }
         }
     }
+
+    TEST( FrontalRemesh, coarse_wavy_surface_lays_no_side_far_shorter_than_the_metric )
+    {
+        // 20 x 20 squares at sizes up to 0.3: the sides bend with the waves,
+        // apexes move onto them and front vertices end up a hair apart. A
+        // vertex a few 1e-5 from an end of the element was once snapped to,
+        // and the front then laid a run of triangles halving down to that
+        // length. Every fixed border edge has the target length here, so
+        // nothing forces a short side.
+        constexpr index_t n = 20;
+        for( const index_t step : { 2u, 4u, 6u } )
+        {
+            const auto target = double( step ) / n;
+            SCOPED_TRACE( "target " + std::to_string( target ) );
+            const auto fixed = every_nth_border_vertex( n, step );
+            test::FrontalFixture< 3 > fixture{ unit_square_grid< 3 >( n, wavy ), fixed,
+                target };
+            const auto result = run( fixture );
+            const auto stitched = test::stitch( result );
+            EXPECT_TRUE( test::is_valid_triangulated_surface(
+                *stitched.mesh, stitched_checks() ) );
+            expect_border_is_fixed_chain( stitched, result, fixed );
+            const auto quality = test::mesh_quality( *result.mesh, target );
+            EXPECT_GT( quality.min_edge, 0.15 * target );
+            EXPECT_GT( quality.min_angle, 3. );
+        }
+    }
 } // namespace
 
 namespace
