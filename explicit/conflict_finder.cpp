@@ -1,11 +1,15 @@
 #include <explicit/conflict_finder.hpp>
 
+#include <algorithm>
+#include <cmath>
+
 #include <absl/container/inlined_vector.h>
 
 #include <openorvane/basic/async.hpp>
 #include <openorvane/geometry/aabb.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/distance.hpp>
+#include <openorvane/geometry/separation.hpp>
 #include <openorvane/inspector/parallel_box_pairs.hpp>
 #include <openorvane/inspector/surface_curve_intersections.hpp>
 #include <openorvane/inspector/triangulated_surface_intersections.hpp>
@@ -50,6 +54,44 @@ namespace
                 only_b.push_back( vertex );
             }
         }
+    }
+
+    using PointList = absl::InlinedVector< Point< 3 >, 3 >;
+
+    /// The distance beyond which two shapes are certainly not reported
+    /// close: the tests below compute their distances in floating point
+    /// from the coordinates, so their results may differ from the exact
+    /// distances by rounding errors of the order of the unit roundoff times
+    /// the coordinates' magnitude. The allowance added to the tolerance
+    /// exceeds such errors by far, and remains far below any distance that
+    /// matters between the elements of a mesh.
+    double certainly_apart_distance(
+        absl::Span< const Point< 3 > > first, absl::Span< const Point< 3 > > second )
+    {
+        double magnitude{ 0 };
+        for( const auto shape : { first, second } )
+        {
+            for( const auto& point : shape )
+            {
+                for( const local_index_t axis : { 0, 1, 2 } )
+                {
+                    magnitude = std::max( magnitude, std::fabs( point.value( axis ) ) );
+                }
+            }
+        }
+        return 2 * GLOBAL_EPSILON + 0x1p-40 * magnitude;
+    }
+
+    /// Whether the shapes spanned by the points are proven too far apart for
+    /// any distance test between them to answer close. It settles most of
+    /// the pairs that the box searches give (neighbouring elements of one
+    /// mesh, layers apart) at a small part of the cost of those tests,
+    /// which decide the remaining pairs exactly as without it.
+    bool certainly_apart(
+        absl::Span< const Point< 3 > > first, absl::Span< const Point< 3 > > second )
+    {
+        return hulls_proven_farther_than(
+            first, second, certainly_apart_distance( first, second ) );
     }
 
     class ConflictFinder
@@ -191,6 +233,10 @@ namespace
                 surface.polygon_vertices( a ), surface.polygon_vertices( b ), only_a, only_b );
             const auto triangle_a = surface.triangle( a );
             const auto triangle_b = surface.triangle( b );
+            if( tests_certainly_fail( a, only_a, only_b, triangle_a, triangle_b ) )
+            {
+                return false;
+            }
             if( only_a.size() == 1 )
             {
                 return std::get< 0 >( point_triangle_distance(
@@ -223,6 +269,63 @@ namespace
                    || segments_close( only_b, triangle_a );
         }
 
+        /// Whether every test of close_polygons is proven to answer no: the
+        /// tests of one triangle's unshared vertices against the other
+        /// triangle all look at points of the hull of those vertices. One
+        /// direction settles both sides of most neighbouring triangles;
+        /// otherwise each side is tried on its own.
+        bool tests_certainly_fail( index_t a,
+            const absl::InlinedVector< index_t, 3 >& only_a,
+            const absl::InlinedVector< index_t, 3 >& only_b,
+            const Triangle< 3 >& triangle_a,
+            const Triangle< 3 >& triangle_b ) const
+        {
+            const auto points = [this]( const absl::InlinedVector< index_t, 3 >& vertices ) {
+                PointList result;
+                for( const auto vertex : vertices )
+                {
+                    result.push_back( merged_surface_->point( vertex ) );
+                }
+                return result;
+            };
+            const auto points_a = points( only_a );
+            const auto points_b = points( only_b );
+            if( only_a.size() == 3 )
+            {
+                // No shared vertex: the tests look at points of both triangles.
+                if( certainly_apart( triangle_a.vertices(), triangle_b.vertices() ) )
+                {
+                    return true;
+                }
+            }
+            else if( !only_a.empty() && !only_b.empty() )
+            {
+                PointList shared;
+                absl::InlinedVector< index_t, 3 > shared_vertices;
+                for( const auto vertex : merged_surface_->polygon_vertices( a ) )
+                {
+                    if( std::find( only_a.begin(), only_a.end(), vertex ) == only_a.end()
+                        && std::find( shared_vertices.begin(), shared_vertices.end(), vertex )
+                               == shared_vertices.end() )
+                    {
+                        shared_vertices.push_back( vertex );
+                        shared.push_back( merged_surface_->point( vertex ) );
+                    }
+                }
+                if( proven_apart_around( shared, points_a, points_b,
+                        certainly_apart_distance( triangle_a.vertices(), triangle_b.vertices() ) ) )
+                {
+                    return true;
+                }
+            }
+            if( !only_a.empty() && !certainly_apart( points_a, triangle_b.vertices() ) )
+            {
+                return false;
+            }
+            const auto b_tested = only_a.size() == 1 ? only_b.size() == 1 : !only_b.empty();
+            return !b_tested || certainly_apart( points_b, triangle_a.vertices() );
+        }
+
         bool close_edges( index_t a, index_t b ) const
         {
             const auto& curve = *merged_curve_;
@@ -233,6 +336,12 @@ namespace
             split_unshared( vertices_a, vertices_b, only_a, only_b );
             const auto segment_a = curve.segment( a );
             const auto segment_b = curve.segment( b );
+            if( certainly_apart( segment_a.vertices(), segment_b.vertices() ) )
+            {
+                // Every test below measures from points of one segment to
+                // the other segment.
+                return false;
+            }
             if( only_a.size() != 1 )
             {
                 return std::get< 0 >( segment_segment_distance( segment_a, segment_b ) )
@@ -304,6 +413,10 @@ namespace
         static bool close_away_from_vertices(
             const Point< 3 >& point, const Simplex& simplex, const Distance& distance )
         {
+            if( certainly_apart( { point }, simplex.vertices() ) )
+            {
+                return false;
+            }
             for( const auto& vertex : simplex.vertices() )
             {
                 if( point_point_distance( point, vertex ) <= GLOBAL_EPSILON )
@@ -410,8 +523,13 @@ namespace
                     }
                     box.extends( GLOBAL_EPSILON );
                     return first_accepted( tree, box, [&]( index_t polygon ) {
+                        const auto triangle = surface.triangle( polygon );
+                        if( certainly_apart( segment.vertices(), triangle.vertices() ) )
+                        {
+                            return false;
+                        }
                         return std::get< 0 >( segment_triangle_distance(
-                                   segment, surface.triangle( polygon ) ) )
+                                   segment, triangle ) )
                                <= GLOBAL_EPSILON;
                     } );
                 } );

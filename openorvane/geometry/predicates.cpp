@@ -383,6 +383,18 @@ namespace orvane
                         pc[2], pd[0], pd[1], pd[2] },
                     "1e100" );
             }
+            // Points on one plane square to an axis, or a repeated point,
+            // give a zero column or row of differences, so an exactly zero
+            // determinant: with gradual underflow, the difference of two
+            // doubles is zero only when they are equal. This spares the
+            // exact stage, slow on such inputs, which flat pieces of models
+            // (horizontal layers, box sides) give often.
+            if( ( adx == 0 && bdx == 0 && cdx == 0 ) || ( ady == 0 && bdy == 0 && cdy == 0 )
+                || ( adz == 0 && bdz == 0 && cdz == 0 ) || ( adx == 0 && ady == 0 && adz == 0 )
+                || ( bdx == 0 && bdy == 0 && bdz == 0 ) || ( cdx == 0 && cdy == 0 && cdz == 0 ) )
+            {
+                return 0.;
+            }
             return orient3dadapt(
                 pa.data(), pb.data(), pc.data(), pd.data(), permanent );
         }

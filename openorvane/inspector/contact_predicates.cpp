@@ -4,7 +4,10 @@
 #include <cmath>
 #include <optional>
 
+#include <absl/container/inlined_vector.h>
+
 #include <openorvane/geometry/predicates.hpp>
+#include <openorvane/geometry/separation.hpp>
 
 namespace
 {
@@ -532,6 +535,25 @@ namespace
         }
         return std::nullopt;
     }
+    std::array< Point< 3 >, 3 > corners( const Points& triangle )
+    {
+        return { *triangle[0], *triangle[1], *triangle[2] };
+    }
+
+    /// The points of the triangle's vertices whose id is not `id`.
+    absl::InlinedVector< Point< 3 >, 2 > others(
+        const orvane::detail::MeshTriangle& triangle, index_t id )
+    {
+        absl::InlinedVector< Point< 3 >, 2 > result;
+        for( const local_index_t v : { 0, 1, 2 } )
+        {
+            if( triangle.vertices[v] != id )
+            {
+                result.push_back( *triangle.points[v] );
+            }
+        }
+        return result;
+    }
 } // namespace
 
 namespace orvane::detail
@@ -550,12 +572,26 @@ namespace orvane::detail
                 shared[nb_shared++] = id;
             }
         }
+        // Most pairs that box searches give are clearly apart beyond their
+        // common vertex; a floating-point proof of it (see separation.hpp)
+        // spares the exact tests, which decide every other pair.
         if( nb_shared == 0 )
         {
+            if( hulls_proven_farther_than(
+                    corners( triangle0.points ), corners( triangle1.points ), 0. ) )
+            {
+                return false;
+            }
             return triangles_meet( triangle0.points, triangle1.points );
         }
         if( nb_shared == 1 )
         {
+            if( proven_apart_beyond_apex( *triangle0.points[*local_vertex(
+                                              triangle0.vertices, shared[0] )],
+                    others( triangle0, shared[0] ), others( triangle1, shared[0] ) ) )
+            {
+                return false;
+            }
             return triangles_meet_beyond_vertex( triangle0.points,
                 *local_vertex( triangle0.vertices, shared[0] ), triangle1.points,
                 *local_vertex( triangle1.vertices, shared[0] ) );

@@ -3,6 +3,7 @@
 #include <tuple>
 #include <vector>
 
+#include <openorvane/basic/async.hpp>
 #include <openorvane/geometry/distance.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 
@@ -11,14 +12,15 @@ namespace orvane
     template < index_t dimension >
     AABBTree< dimension > create_aabb_tree( const SurfaceMesh< dimension >& mesh )
     {
+        // The boxes are independent: made on the pool, which matters for
+        // the large merged surfaces of the conflict search.
         std::vector< BoundingBox< dimension > > boxes( mesh.nb_polygons() );
-        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
-        {
+        async::parallel_for( 0, mesh.nb_polygons(), [&mesh, &boxes]( index_t p ) {
             for( const auto vertex : mesh.polygon_vertices( p ) )
             {
                 boxes[p].add_point( mesh.point( vertex ) );
             }
-        }
+        } );
         return AABBTree< dimension >{ boxes };
     }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <set>
 #include <utility>
@@ -271,6 +272,113 @@ namespace orvane
             const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
             ASSERT_TRUE( graph.has_value() );
             EXPECT_EQ( ( *graph )->graph().nb_vertices(), 0 );
+        }
+
+        /// Meshes of one search, owned.
+        struct Scene
+        {
+            std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            std::vector< std::unique_ptr< EdgedCurve< 3 > > > curves;
+            std::vector< std::unique_ptr< PointSet< 3 > > > point_sets;
+
+            internal::ModelerMeshes meshes() const
+            {
+                auto result = meshes_of( surfaces );
+                for( const auto& curve : curves )
+                {
+                    result.curves.push_back( curve.get() );
+                }
+                for( const auto& points : point_sets )
+                {
+                    result.point_sets.push_back( points.get() );
+                }
+                return result;
+            }
+        };
+
+        TEST_F( ConflictFinderTest, ElementsJustBeyondTheToleranceAreApartFarFromTheOrigin )
+        {
+            // Each configuration puts two elements of overlapping boxes a
+            // gap apart (the distance between them is gap times the
+            // factor); close when that distance is at most 1e-6. Far from
+            // the origin the coordinates carry fewer digits below the
+            // tolerance, which must not turn a decision.
+            struct Configuration
+            {
+                const char* name;
+                double factor;
+                std::function< Scene( const Point< 3 >&, double ) > build;
+            };
+            const std::vector< Configuration > configurations{
+                { "fold over a common edge", 1.,
+                    []( const Point< 3 >& o, double gap ) {
+                        Scene scene;
+                        scene.surfaces.push_back( triangles_surface(
+                            { { o + p( 0, 0, 0 ), o + p( 2, 0, 0 ), o + p( 0, 2, 0 ) } } ) );
+                        scene.surfaces.push_back( triangles_surface(
+                            { { o + p( 2, 0, 0 ), o + p( 0, 0, 0 ), o + p( 0.5, 0.5, gap ) } } ) );
+                        return scene;
+                    } },
+                { "over a common vertex", 1.,
+                    []( const Point< 3 >& o, double gap ) {
+                        Scene scene;
+                        scene.surfaces.push_back( triangles_surface(
+                            { { o + p( 0, 0, 0 ), o + p( 2, 0, 0 ), o + p( 0, 2, 0 ) } } ) );
+                        scene.surfaces.push_back( triangles_surface( { { o + p( 0, 0, 0 ),
+                            o + p( 1, 0.2, gap ), o + p( 0.2, 1, gap ) } } ) );
+                        return scene;
+                    } },
+                { "facing triangles", 1.,
+                    []( const Point< 3 >& o, double gap ) {
+                        Scene scene;
+                        for( const auto& surface : facing_triangles( gap ) )
+                        {
+                            std::vector< TriangleCorners > moved;
+                            const auto triangle = surface->triangle( 0 );
+                            const auto& v = triangle.vertices();
+                            moved.push_back( { o + v[0], o + v[1], o + v[2] } );
+                            scene.surfaces.push_back( triangles_surface( moved ) );
+                        }
+                        return scene;
+                    } },
+                { "corner over a triangle", 1.,
+                    []( const Point< 3 >& o, double gap ) {
+                        Scene scene;
+                        scene.surfaces.push_back( triangles_surface(
+                            { { o + p( 0, 0, 0 ), o + p( 2, 0, 0 ), o + p( 0, 2, 0 ) } } ) );
+                        scene.point_sets.push_back( test::point_set( { o + p( 0.5, 0.5, gap ) } ) );
+                        return scene;
+                    } },
+                { "skew curve edges", 1. / std::sqrt( 2. ),
+                    []( const Point< 3 >& o, double gap ) {
+                        Scene scene;
+                        scene.curves.push_back( test::curve( { o + p( 0, 0, 0 ), o + p( 1, 0, 0 ) } ) );
+                        scene.curves.push_back( test::curve(
+                            { o + p( 0.5, -1, gap + 1 ), o + p( 0.5, 1, gap - 1 ) } ) );
+                        return scene;
+                    } },
+            };
+            for( const auto& offset :
+                { p( 0, 0, 0 ), p( 3e5, 6e6, -1e3 ) } )
+            {
+                for( const auto& configuration : configurations )
+                {
+                    for( const double distance : { 0.5e-6, 0.95e-6, 1.05e-6, 1.5e-6, 5e-6 } )
+                    {
+                        SCOPED_TRACE( testing::Message() << configuration.name << ", offset "
+                                                         << offset.string() << ", distance "
+                                                         << distance );
+                        const auto scene =
+                            configuration.build( offset, distance / configuration.factor );
+                        const auto graph = internal::find_conflicts( scene.meshes() );
+                        ASSERT_EQ( graph.has_value(), distance <= GLOBAL_EPSILON );
+                        if( graph )
+                        {
+                            EXPECT_EQ( ( *graph )->graph().nb_edges(), 1u );
+                        }
+                    }
+                }
+            }
         }
 
         /// Brute force: two elements conflict when an edge of one comes

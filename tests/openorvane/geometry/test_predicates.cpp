@@ -194,6 +194,51 @@ TEST( Predicates, ExactOnLargeNearlyCoplanarPointsWhateverTheLibrarySettings )
     }
 }
 
+TEST( Predicates, PointsOnAnAxisPlaneOrRepeatedAreCoplanarOthersNot )
+{
+    // Random points on a plane square to an axis, or with a repeated point,
+    // are exactly coplanar; moving one of them off by the smallest step
+    // gives the exact reference's sign, however small the volume.
+    std::mt19937 engine{ 3 };
+    std::uniform_real_distribution< double > coordinate{ -1e3, 1e3 };
+    for( int i = 0; i < 3000; i++ )
+    {
+        std::array< std::array< double, 3 >, 4 > points;
+        for( auto& point : points )
+        {
+            for( auto& value : point )
+            {
+                value = coordinate( engine );
+            }
+        }
+        const int axis = i % 3;
+        if( i % 4 == 3 )
+        {
+            points[( i / 4 ) % 4] = points[( i / 4 + 1 ) % 4];
+        }
+        else
+        {
+            for( auto& point : points )
+            {
+                point[axis] = points[0][axis];
+            }
+        }
+        const auto as_tetrahedron = [&points] {
+            return orvane::Tetrahedron{ P3{ points[0] }, P3{ points[1] }, P3{ points[2] },
+                P3{ points[3] } };
+        };
+        ASSERT_EQ( orvane::tetrahedron_volume_sign( as_tetrahedron() ), SIDE::zero ) << i;
+        auto& moved = points[i % 4][axis];
+        moved = std::nextafter( moved, i % 2 ? 1e9 : -1e9 );
+        const double reference = -orient3dexact(
+            points[0].data(), points[1].data(), points[2].data(), points[3].data() );
+        const SIDE expected = reference > 0   ? SIDE::positive
+                              : reference < 0 ? SIDE::negative
+                                              : SIDE::zero;
+        ASSERT_EQ( orvane::tetrahedron_volume_sign( as_tetrahedron() ), expected ) << i;
+    }
+}
+
 TEST( Predicates, PredicatesRunFromManyThreadsAtOnce )
 {
     std::vector< std::thread > threads;
