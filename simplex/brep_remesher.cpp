@@ -4,6 +4,9 @@
 
 #include <openorvane/basic/exception.hpp>
 
+#include <simplex/block/block_meshing.hpp>
+#include <simplex/block/block_preprocessing.hpp>
+#include <simplex/block/block_relaxer.hpp>
 #include <simplex/corner/corner_remesher.hpp>
 #include <simplex/line/line_relaxer.hpp>
 #include <simplex/line/line_remesher.hpp>
@@ -27,12 +30,6 @@ namespace
         {
             throw OpenOrvaneException{ "[remesh_brep] The surface-intersection repair "
                                        "(repair_surfaces) is not available" };
-        }
-        if( options.mesh_blocks )
-        {
-            throw OpenOrvaneException{
-                "[remesh_brep] Block meshing (mesh_blocks) is not available"
-            };
         }
     }
 } // namespace
@@ -66,6 +63,19 @@ namespace orvane
             remesh_corners( *data );
             remesh_lines( *data );
             stages.remesh_surfaces( *data );
+            if( options.mesh_blocks )
+            {
+                // Flips only: the vertices stay where the surface stage put
+                // them until the blocks are meshed.
+                stages.relax_surfaces(
+                    output, data->output_modifier, SurfaceRelaxerOptions{ false, true, nullptr } );
+                data->output_modifier.clean();
+                preprocess_blocks( *data );
+                // The blocks get new meshes: the modifier must not keep
+                // editing the replaced ones.
+                data->output_modifier.forget_block_modifiers();
+                mesh_blocks( output, data->output_builder, metric );
+            }
             if( options.relax_lines )
             {
                 relax_lines( output, data->output_modifier, &metric );
@@ -75,7 +85,10 @@ namespace orvane
                 stages.relax_surfaces(
                     output, data->output_modifier, SurfaceRelaxerOptions{ true, true, &metric } );
             }
-            // relax_blocks acts only on meshed blocks: nothing to do here.
+            if( options.mesh_blocks && options.relax_blocks )
+            {
+                relax_blocks( output, data->output_modifier, metric );
+            }
             data->output_modifier.clean();
             auto mapping = std::move( data->mappings );
             // The modifiers refer to the output model: gone before it moves.

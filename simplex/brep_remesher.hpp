@@ -43,9 +43,10 @@ namespace orvane
     ///
     /// The input is moved in and not restored on failure; the metric must
     /// live until the call returns. Any stage failure reaches the caller.
-    /// The line repair, the surface repair and block meshing are not
-    /// available: asking for them throws OpenOrvaneException before the
-    /// input is touched.
+    /// With mesh_blocks, every block gets a tetrahedral mesh conformal to
+    /// its remeshed boundary (and, with relax_blocks, improved by swaps).
+    /// The line repair and the surface repair are not available: asking for
+    /// them throws OpenOrvaneException before the input is touched.
     [[nodiscard]] BRepRemeshResult remesh_brep(
         BRep&& model, const Metric< 3 >& metric, const BRepRemeshOptions& options );
 

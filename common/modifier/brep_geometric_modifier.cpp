@@ -94,6 +94,13 @@ namespace orvane
         return *block_modifiers_.emplace( id, std::move( modifier ) ).first->second;
     }
 
+    void BRepGeometricModifier::Impl::forget_block_modifiers()
+    {
+        // Modifiers first: they hold references to their builders.
+        block_modifiers_.clear();
+        block_builders_.clear();
+    }
+
     const Point< 3 >& BRepGeometricModifier::Impl::component_vertex_point(
         const ComponentMeshVertex& component_vertex )
     {
@@ -466,5 +473,10 @@ namespace orvane
         const Block< 3 >& block )
     {
         return impl_->block_modifier( block );
+    }
+
+    void BRepGeometricModifier::forget_block_modifiers()
+    {
+        impl_->forget_block_modifiers();
     }
 } // namespace orvane

@@ -196,6 +196,12 @@ namespace orvane
             const Surface< 3 >& surface );
         TetrahedralSolidModifier& block_modifier( const Block< 3 >& block );
 
+        /// Drops the block modifiers and builders made so far. Call it
+        /// before replacing block meshes through the model builder: the
+        /// stored ones would refer to the replaced meshes. The next edit of a
+        /// block makes them anew on its current mesh.
+        void forget_block_modifiers();
+
         Impl& impl()
         {
             return *impl_;
@@ -218,6 +224,9 @@ namespace orvane
         /// first use. Throws OpenOrvaneException when the factories have no
         /// builder or modifier of the right class for the mesh.
         TetrahedralSolidModifier& block_modifier( const Block< 3 >& block );
+
+        /// Drops every block modifier, then every block builder.
+        void forget_block_modifiers();
 
         /// Block vertices are read from the block mesh; other types go to
         /// the base.

@@ -1,5 +1,6 @@
 #include <openorvane/geometry/predicates.hpp>
 
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -8,14 +9,12 @@
 
 #include <openorvane/basic/exception.hpp>
 
-// TetGen's library exports Shewchuk-style adaptive predicates. Only the
-// adaptive stages are called here: the fast filter is done locally with the
-// classic dynamic error bounds, so the answers stay exact whatever static
-// filter settings a later tetrahedralisation installs.
-void exactinit( int verbose, int noexact, int nofilter, double maxx, double maxy, double maxz );
-double orient2dadapt( double* pa, double* pb, double* pc, double detsum );
-double orient3dadapt(
-    double* pa, double* pb, double* pc, double* pd, double permanent );
+// The adaptive filters below are the classic dynamic error bounds; when a
+// filter cannot decide, the sign comes from an exact expansion computed here.
+// Nothing is shared with the tetrahedralisation library, whose own
+// predicates keep process-wide constants and filters that every
+// tetrahedralisation rewrites while it starts: the answers here never depend
+// on it, whatever runs on other threads.
 
 namespace
 {
@@ -56,7 +55,7 @@ namespace
     }
 
     /// An exact sum of doubles kept as a non-overlapping expansion (terms in
-    /// increasing magnitude). Only its sign is read.
+    /// increasing magnitude). Only its sign and leading term are read.
     class ExactSum
     {
     public:
@@ -70,6 +69,33 @@ namespace
             add( e1 );
             add( p2 );
             add( e2 );
+        }
+
+        /// Adds s * a * b * c exactly, s being +1 or -1.
+        void add_triple_product( double a, double b, double c, double s )
+        {
+            const auto [high, low] = two_product( a, b );
+            const auto [p1, e1] = two_product( high, c );
+            const auto [p2, e2] = two_product( low, c );
+            add( s * p1 );
+            add( s * e1 );
+            add( s * p2 );
+            add( s * e2 );
+        }
+
+        /// The most significant non-zero term: the sign of the sum and an
+        /// approximation of its value (0 when the sum is exactly 0).
+        double approximation() const
+        {
+            const auto side = sign();
+            for( auto it = terms_.rbegin(); it != terms_.rend(); ++it )
+            {
+                if( *it != 0 )
+                {
+                    return side == orvane::SIDE::zero ? 0. : *it;
+                }
+            }
+            return 0.;
         }
 
         orvane::SIDE sign() const
@@ -91,7 +117,6 @@ namespace
             return orvane::SIDE::zero;
         }
 
-    private:
         struct Pair
         {
             double high;
@@ -114,6 +139,7 @@ namespace
             return { x, ( a - a_virtual ) + ( b_virtual - b ) };
         }
 
+    private:
         static Pair split( double a )
         {
             constexpr double SPLITTER = 134217729.0; // 2^27 + 1
@@ -149,6 +175,58 @@ namespace
     private:
         absl::InlinedVector< double, 16 > terms_;
     };
+
+    /// The exact determinant of the rows pa - pd, pb - pd, pc - pd (only
+    /// its sign and leading term are exact). When the nine differences are
+    /// exact (as for close or aligned coordinates), the products of the
+    /// differences are summed; otherwise the determinant is expanded in the
+    /// raw coordinates: det(a - d, b - d, c - d) = det(a, b, c) - det(d, b,
+    /// c) - det(a, d, c) - det(a, b, d).
+    double exact_orient3d( const std::array< double, 3 >& pa,
+        const std::array< double, 3 >& pb,
+        const std::array< double, 3 >& pc,
+        const std::array< double, 3 >& pd )
+    {
+        using Row = std::array< double, 3 >;
+        // Adds s * det(p, q, r), rows p, q, r.
+        const auto add_determinant = []( ExactSum& sum, const Row& p, const Row& q,
+                                         const Row& r, double s ) {
+            sum.add_triple_product( p[0], q[1], r[2], s );
+            sum.add_triple_product( p[0], q[2], r[1], -s );
+            sum.add_triple_product( p[1], q[2], r[0], s );
+            sum.add_triple_product( p[1], q[0], r[2], -s );
+            sum.add_triple_product( p[2], q[0], r[1], s );
+            sum.add_triple_product( p[2], q[1], r[0], -s );
+        };
+        Row a;
+        Row b;
+        Row c;
+        bool exact_differences = true;
+        for( const int k : { 0, 1, 2 } )
+        {
+            const auto da = ExactSum::two_diff( pa[k], pd[k] );
+            const auto db = ExactSum::two_diff( pb[k], pd[k] );
+            const auto dc = ExactSum::two_diff( pc[k], pd[k] );
+            a[k] = da.high;
+            b[k] = db.high;
+            c[k] = dc.high;
+            exact_differences =
+                exact_differences && da.low == 0 && db.low == 0 && dc.low == 0;
+        }
+        ExactSum sum;
+        if( exact_differences )
+        {
+            add_determinant( sum, a, b, c, 1. );
+        }
+        else
+        {
+            add_determinant( sum, pa, pb, pc, 1. );
+            add_determinant( sum, pd, pb, pc, -1. );
+            add_determinant( sum, pa, pd, pc, -1. );
+            add_determinant( sum, pa, pb, pd, -1. );
+        }
+        return sum.approximation();
+    }
 
     template < orvane::index_t dimension >
     bool are_collinear( const orvane::Point< dimension >& a,
@@ -268,11 +346,7 @@ namespace orvane
         void initialize_predicates()
         {
             // Thread-safe one-time set-up of the predicates' constants.
-            static const bool initialized = [] {
-                exactinit( 0, 0, 0, 1., 1., 1. );
-                return true;
-            }();
-            (void) initialized;
+            // The exact stages use compile-time constants only.
         }
 
         double orient2d(
@@ -316,10 +390,13 @@ namespace orvane
                 }
                 if( std::isfinite( detsum ) )
                 {
-                    std::array< double, 2 > pa{ a.value( 0 ), a.value( 1 ) };
-                    std::array< double, 2 > pb{ b.value( 0 ), b.value( 1 ) };
-                    std::array< double, 2 > pc{ c.value( 0 ), c.value( 1 ) };
-                    return orient2dadapt( pa.data(), pb.data(), pc.data(), detsum );
+                    // det = ax (by - cy) + bx (cy - ay) + cx (ay - by),
+                    // summed exactly.
+                    ExactSum sum;
+                    sum.add_product_of_difference( a.value( 0 ), b.value( 1 ), c.value( 1 ) );
+                    sum.add_product_of_difference( b.value( 0 ), c.value( 1 ), a.value( 1 ) );
+                    sum.add_product_of_difference( c.value( 0 ), a.value( 1 ), b.value( 1 ) );
+                    return sum.approximation();
                 }
             }
             refuse_coordinates( "orient2d",
@@ -395,8 +472,7 @@ namespace orvane
             {
                 return 0.;
             }
-            return orient3dadapt(
-                pa.data(), pb.data(), pc.data(), pd.data(), permanent );
+            return exact_orient3d( pa, pb, pc, pd );
         }
 
         SIDE dot_product_sign(

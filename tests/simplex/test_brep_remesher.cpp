@@ -97,8 +97,7 @@ namespace
         };
         for( const auto& [option, stage] :
             { Case{ &BRepRemeshOptions::repair_lines, "(repair_lines)" },
-                Case{ &BRepRemeshOptions::repair_surfaces, "(repair_surfaces)" },
-                Case{ &BRepRemeshOptions::mesh_blocks, "(mesh_blocks)" } } )
+                Case{ &BRepRemeshOptions::repair_surfaces, "(repair_surfaces)" } } )
         {
             auto fixture = two_surfaces_sharing_a_line();
             const ConstantMetric< 3 > metric{ 1. };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -478,4 +479,77 @@ TEST( Predicates, HugeCoordinatesGiveTheRightSignOrThrow )
     EXPECT_THROW( orvane::triangle_area_sign( orvane::Triangle2D{ P2{ { -1e300, -1e300 } },
                       P2{ { 1e300, -1e300 } }, P2{ { 0, 1e300 } } } ),
         orvane::OpenOrvaneException );
+}
+
+TEST( Predicates, SignsHoldWhileTheTetrahedraliserResetsItsConstants )
+{
+    // Every tetrahedralisation re-initialises the library's predicate
+    // constants from scratch, going through transient values: signs that
+    // need the exact stage must not depend on them.
+    exactinit( 0, 0, 0, 1., 1., 1. );
+    std::mt19937 random{ 7 };
+    std::uniform_real_distribution< double > coordinate{ 0.1, 10. };
+    struct Case
+    {
+        std::array< double, 3 > a, b, c, d;
+        SIDE expected;
+    };
+    std::vector< Case > cases;
+    for( int i = 0; i < 400; i++ )
+    {
+        Case c;
+        for( int k = 0; k < 3; k++ )
+        {
+            c.a[k] = coordinate( random );
+            c.b[k] = coordinate( random );
+            c.c[k] = coordinate( random );
+        }
+        const double t = coordinate( random ) / 10.;
+        const double u = coordinate( random ) / 10.;
+        for( int k = 0; k < 3; k++ )
+        {
+            c.d[k] = c.a[k] + ( c.b[k] - c.a[k] ) * t + ( c.c[k] - c.a[k] ) * u;
+        }
+        const double reference =
+            -orient3dexact( c.a.data(), c.b.data(), c.c.data(), c.d.data() );
+        c.expected = reference > 0 ? SIDE::positive
+                                   : reference < 0 ? SIDE::negative : SIDE::zero;
+        cases.push_back( c );
+    }
+    std::atomic< bool > done{ false };
+    std::thread resetter{ [&done] {
+        double bound = 1.;
+        while( !done.load() )
+        {
+            exactinit( 0, 0, 0, bound, bound, bound );
+            bound = bound > 1e3 ? 1. : bound * 3.;
+        }
+    } };
+    std::vector< std::thread > threads;
+    std::vector< int > wrong( 4, 0 );
+    for( int t = 0; t < 4; t++ )
+    {
+        threads.emplace_back( [&cases, &wrong, t] {
+            for( int round = 0; round < 50; round++ )
+            {
+                for( const auto& c : cases )
+                {
+                    const auto side = orvane::tetrahedron_volume_sign(
+                        { P3{ c.a }, P3{ c.b }, P3{ c.c }, P3{ c.d } } );
+                    wrong[t] += side != c.expected;
+                }
+            }
+        } );
+    }
+    for( auto& thread : threads )
+    {
+        thread.join();
+    }
+    done = true;
+    resetter.join();
+    exactinit( 0, 0, 0, 1., 1., 1. );
+    for( const auto count : wrong )
+    {
+        EXPECT_EQ( count, 0 );
+    }
 }
