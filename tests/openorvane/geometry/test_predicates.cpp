@@ -530,7 +530,7 @@ TEST( Predicates, SignsHoldWhileTheTetrahedraliserResetsItsConstants )
     for( int t = 0; t < 4; t++ )
     {
         threads.emplace_back( [&cases, &wrong, t] {
-            for( int round = 0; round < 50; round++ )
+            for( int round = 0; round < 20; round++ )
             {
                 for( const auto& c : cases )
                 {

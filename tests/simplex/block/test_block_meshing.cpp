@@ -103,8 +103,8 @@ namespace
             index_t nb_blocks;
         };
         for( const auto& [name, make, n, size, nb_blocks] :
-            { Case{ "cube", &cube_model, 4, 0.2, 1 },
-                Case{ "horizon in a cube", &horizon_in_a_cube, 4, 0.2, 2 } } )
+            { Case{ "cube", &cube_model, 4, 0.25, 1 },
+                Case{ "horizon in a cube", &horizon_in_a_cube, 4, 0.25, 2 } } )
         {
             SCOPED_TRACE( name );
             SimplexBRepLibrary::initialize();
@@ -138,7 +138,7 @@ namespace
     TEST( BlockMeshing, concurrent_blocks_give_the_same_meshes_as_one_at_a_time )
     {
         SimplexBRepLibrary::initialize();
-        const ConstantMetric< 3 > metric{ 0.2 };
+        const ConstantMetric< 3 > metric{ 0.25 };
         const auto run = [&metric] {
             auto model = horizon_in_a_cube( 4 );
             const auto [output, mapping] = remesh_brep( std::move( model ), metric, with_blocks() );

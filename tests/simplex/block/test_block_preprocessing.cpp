@@ -1,4 +1,5 @@
 #include <array>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,8 @@ namespace
     using namespace orvane::test;
 
     /// A block holding one internal surface in the plane z = 0: its border
-    /// polygon (the first `nb_border` points, in order) is a closed line
-    /// bounding only that surface, the other points are inside.
+    /// polygon (the `border` vertices, in order) is a closed line bounding
+    /// only that surface, the other points are inside.
     struct FreeSurfaceScene
     {
         BRep model;
@@ -30,7 +31,7 @@ namespace
     };
 
     FreeSurfaceScene free_surface( const std::vector< Point< 3 > >& points,
-        index_t nb_border,
+        const std::vector< index_t >& border,
         const std::vector< std::array< index_t, 3 > >& triangles,
         bool line_shared )
     {
@@ -43,9 +44,14 @@ namespace
             uniques[v] = first + v;
         }
         scene.surface = add_linked_surface( scene.model, points, triangles, uniques );
-        scene.line = add_linked_line( scene.model,
-            { points.begin(), points.begin() + nb_border },
-            { uniques.begin(), uniques.begin() + nb_border }, true );
+        std::vector< Point< 3 > > line_points;
+        std::vector< index_t > line_uniques;
+        for( const auto v : border )
+        {
+            line_points.push_back( points[v] );
+            line_uniques.push_back( uniques[v] );
+        }
+        scene.line = add_linked_line( scene.model, line_points, line_uniques, true );
         const auto& surface = scene.model.surface( scene.surface );
         const auto& line = scene.model.line( scene.line );
         builder.add_line_surface_boundary_relationship( line, surface );
@@ -93,7 +99,7 @@ namespace
         {
             const char* name;
             std::vector< Point< 3 > > points;
-            index_t nb_border;
+            std::vector< index_t > border;
             std::vector< std::array< index_t, 3 > > triangles;
             bool line_shared;
             index_t nb_triangles;
@@ -103,21 +109,36 @@ namespace
             p3( 0.5, 1.5, 0 ), p3( -0.5, 0.8, 0 ) };
         auto centred = square;
         centred.push_back( p3( 0.5, 0.5, 0 ) );
+        // A hexagon whose border runs through the vertices 2, 4, 0, 3, 5, 1,
+        // cut by the diagonals (0, 2), (2, 3) and (1, 3): the splits of the
+        // first and the last, listed from the lower vertices, replace both
+        // triangles beside (2, 3) before any of its own entries comes.
+        std::vector< Point< 3 > > hexagon( 6 );
+        const std::array< index_t, 6 > around{ 2, 4, 0, 3, 5, 1 };
+        for( index_t k = 0; k < 6; k++ )
+        {
+            const auto angle = k * std::acos( -1. ) / 3.;
+            hexagon[around[k]] = p3( std::cos( angle ), std::sin( angle ), 0 );
+        }
         // In the pentagon fan, splitting the first diagonal replaces the
         // triangle that lists the second one: the second must be found
         // again, not split through the replaced triangle.
-        for( const auto& [name, points, nb_border, triangles, line_shared, nb_triangles] :
-            { Case{ "square with a diagonal", square, 4, { { 0, 1, 2 }, { 0, 2, 3 } }, false, 4 },
-                Case{ "pentagon fan of two diagonals", pentagon, 5,
+        for( const auto& [name, points, border, triangles, line_shared, nb_triangles] :
+            { Case{ "square with a diagonal", square, { 0, 1, 2, 3 }, { { 0, 1, 2 }, { 0, 2, 3 } },
+                  false, 4 },
+                Case{ "pentagon fan of two diagonals", pentagon, { 0, 1, 2, 3, 4 },
                     { { 0, 1, 2 }, { 0, 2, 3 }, { 0, 3, 4 } }, false, 7 },
-                Case{ "inner edges to an inside vertex", centred, 4,
+                Case{ "hexagon whose middle diagonal loses both triangles", hexagon,
+                    { 2, 4, 0, 3, 5, 1 }, { { 2, 4, 0 }, { 2, 0, 3 }, { 3, 5, 1 }, { 3, 1, 2 } },
+                    false, 10 },
+                Case{ "inner edges to an inside vertex", centred, { 0, 1, 2, 3 },
                     { { 0, 1, 4 }, { 1, 2, 4 }, { 2, 3, 4 }, { 3, 0, 4 } }, false, 4 },
-                Case{ "border line shared with another surface", square, 4,
+                Case{ "border line shared with another surface", square, { 0, 1, 2, 3 },
                     { { 0, 1, 2 }, { 0, 2, 3 } }, true, 2 } } )
         {
             SCOPED_TRACE( name );
             SimplexBRepLibrary::initialize();
-            auto scene = free_surface( points, nb_border, triangles, line_shared );
+            auto scene = free_surface( points, border, triangles, line_shared );
             BRep output = std::move( scene.model );
             const ConstantMetric< 3 > metric{ 1. };
             RemeshingData< BRep > data{ BRep{}, output, metric };
