@@ -13,7 +13,10 @@
 #include <conversion/conversion_model_library.hpp>
 #include <conversion/model_builder_from_meshes.hpp>
 
+#include <openorvane/basic/async.hpp>
+
 #include <simplex/block/block_meshing.hpp>
+#include <simplex/block/block_sampler.hpp>
 #include <simplex/metric/constant_metric.hpp>
 #include <simplex/simplex_brep_library.hpp>
 
@@ -21,7 +24,7 @@
 #include <bench/bench_process.hpp>
 
 // Block meshing (interior sampling, then one tetrahedralisation per block)
-// of the unit cube cut by three horizons into four blocks of about 250k
+// of the unit cube cut by three horizons into four blocks of about 280k
 // tetrahedra each. Run with the argument 1 and 8: the pool is limited to
 // that many threads for the timed stage.
 
@@ -76,12 +79,12 @@ namespace
         return std::get< 0 >( detail::build_brep_from_meshes( {}, {}, pointers ) );
     }
 
-    void mesh_four_blocks_of_250k_tetrahedra( benchmark::State& state )
+    void mesh_four_blocks_of_280k_tetrahedra( benchmark::State& state )
     {
         ConversionModelLibrary::initialize();
         SimplexBRepLibrary::initialize();
         const auto threads = static_cast< std::size_t >( state.range( 0 ) );
-        constexpr index_t n = 48;
+        constexpr index_t n = 56;
         const ConstantMetric< 3 > metric{ 1. / n };
         double stage_peak{ 0 };
         index_t nb_tetrahedra{ 0 };
@@ -114,7 +117,44 @@ namespace
         state.counters["stage_peak_rss_MiB"] = stage_peak;
         state.counters["peak_rss_MiB"] = bench::peak_rss_mib();
     }
-    BENCHMARK( mesh_four_blocks_of_250k_tetrahedra )
+    BENCHMARK( mesh_four_blocks_of_280k_tetrahedra )
+        ->Arg( 1 )
+        ->Arg( 8 )
+        ->Iterations( 1 )
+        ->Unit( benchmark::kMillisecond )
+        ->UseRealTime();
+
+    /// The sampling part alone: the interior points of the four blocks,
+    /// one task per block as block meshing runs them.
+    void sample_four_blocks( benchmark::State& state )
+    {
+        ConversionModelLibrary::initialize();
+        SimplexBRepLibrary::initialize();
+        const auto threads = static_cast< std::size_t >( state.range( 0 ) );
+        constexpr index_t n = 56;
+        const ConstantMetric< 3 > metric{ 1. / n };
+        const auto model = four_blocks( n );
+        std::size_t nb_points{ 0 };
+        for( auto _ : state )
+        {
+            const tbb::global_control limit{ tbb::global_control::max_allowed_parallelism,
+                threads };
+            std::vector< async::Task< std::size_t > > tasks;
+            for( const auto& block : model.blocks() )
+            {
+                tasks.push_back( async::spawn( [&model, &block, &metric] {
+                    return internal::sample_block_interior( model, block, metric ).size();
+                } ) );
+            }
+            nb_points = 0;
+            for( auto& task : tasks )
+            {
+                nb_points += task.get();
+            }
+        }
+        state.counters["points"] = static_cast< double >( nb_points );
+    }
+    BENCHMARK( sample_four_blocks )
         ->Arg( 1 )
         ->Arg( 8 )
         ->Iterations( 1 )
