@@ -109,6 +109,33 @@ namespace
         }
     }
 
+    TEST( BackgroundSolidInserter, SkinCornersFollowMergesAndCompaction )
+    {
+        auto solid = test::background_grid( 2, 2, 2 );
+        Inserter inserter{ *solid };
+        // Vertex 1 (1, 0, 0) is merged into vertex 0 (0, 0, 0), then the
+        // compaction renumbers every later vertex.
+        const auto merged_point = solid->point( 1 );
+        const auto kept_point = solid->point( 0 );
+        (void) inserter.modifier().collapse_edge(
+            solid->edges().edge_from_vertices( { 0, 1 } ).value(), kept_point );
+        inserter.compact();
+        const auto& skin = inserter.skin();
+        for( index_t t = 0; t < skin.nb_polygons(); t++ )
+        {
+            for( local_index_t corner = 0; corner < 3; corner++ )
+            {
+                const auto vertex = inserter.skin_vertex( t, corner );
+                ASSERT_LT( vertex, solid->nb_vertices() );
+                EXPECT_FALSE( solid->is_vertex_isolated( vertex ) );
+                const auto& point =
+                    skin.point( skin.polygon_vertex( { t, corner } ) );
+                EXPECT_TRUE( solid->point( vertex )
+                             == ( point == merged_point ? kept_point : point ) );
+            }
+        }
+    }
+
     TEST( BackgroundSolidInserter, CutEdgeOnAnExistingEdgeEditsNothing )
     {
         auto solid = test::background_grid( 2, 2, 2 );
