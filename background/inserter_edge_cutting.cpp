@@ -67,9 +67,19 @@ namespace orvane
             index_t input_edge,
             InsertionEditContext& context )
         {
+            // A segment the walk cannot follow fails the element being
+            // inserted, not the whole run: the element is tried again after
+            // the others have changed the solid.
             const auto path =
-                SolidPathFinder{ solid_, vertices[0], vertices[1] }.find_path().value();
-            const auto cuts = determine_segment_cuts( solid_, path );
+                SolidPathFinder{ solid_, vertices[0], vertices[1] }.find_path();
+            if( !path )
+            {
+                throw OpenOrvaneException{ "[BackgroundSolidInserter::cut_edge] "
+                                           "No path through the solid from "
+                                           "vertex ",
+                    vertices[0], " to vertex ", vertices[1] };
+            }
+            const auto cuts = determine_segment_cuts( solid_, path.value() );
             return cut_along_cuts( cuts, input_edge, context );
         }
 

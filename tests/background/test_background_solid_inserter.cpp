@@ -163,6 +163,36 @@ namespace
         EXPECT_TRUE( test::is_valid_tetrahedral_solid( *solid, live_only() ) );
     }
 
+    TEST( BackgroundSolidInserter, CutEdgeOutsideTheSolidFailsTheElement )
+    {
+        // An L of three cells: the segment from (2, 1, 0) to (1, 2, 0) runs
+        // through the missing corner cell.
+        const auto grid = test::grid_tetrahedral_solid( 2, 2, 1 );
+        std::vector< Point3D > points;
+        for( index_t v = 0; v < grid->nb_vertices(); v++ )
+        {
+            points.push_back( grid->point( v ) );
+        }
+        std::vector< std::array< index_t, 4 > > tetrahedra;
+        for( index_t t = 0; t < grid->nb_polyhedra(); t++ )
+        {
+            const auto centre = grid->polyhedron_barycenter( t );
+            if( centre.value( 0 ) > 1 && centre.value( 1 ) > 1 )
+            {
+                continue;
+            }
+            const auto vertices = grid->polyhedron_vertices( t );
+            tetrahedra.push_back(
+                { vertices[0], vertices[1], vertices[2], vertices[3] } );
+        }
+        auto solid = test::background_from(
+            test::create_tetrahedral_solid( points, tetrahedra ) );
+        Inserter inserter{ *solid };
+        auto context = inserter.make_edit_context();
+        EXPECT_THROW(
+            (void) inserter.cut_edge( { 5, 7 }, 0, *context ), OpenOrvaneException );
+    }
+
     TEST( BackgroundSolidInserter, SimplifyVertexChainDropsLoopsAndIsolatedVertices )
     {
         auto solid = test::background_grid( 1, 1, 1 );
