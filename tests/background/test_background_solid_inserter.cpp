@@ -233,18 +233,18 @@ namespace
                     return std::vector< SolidCut >{ test::vertex_cut( solid, 0 ),
                         test::vertex_cut( solid, 7 ) };
                 } },
-            // A facet cut the cutter refuses is left pending.
+            // A facet cut on the edge of its facet would make flat
+            // tetrahedra: the cutter refuses it and leaves it pending.
             { "refused facet cut",
                 []( const TetrahedralSolid< 3 >& solid ) {
                     const PolyhedronFacet outer{ 1, 1 };
                     const auto triangle = solid.triangle( outer );
                     const auto& corners = triangle.vertices();
-                    const auto outside =
-                        corners[0] + ( corners[0] - corners[1] ) * 0.5;
+                    const auto on_edge = ( corners[0] + corners[1] ) * 0.5;
                     return std::vector< SolidCut >{ test::vertex_cut( solid, 0 ),
                         test::facet_cut(
                             { 0, 0 }, Point3D{ { 1. / 3, 1. / 3, 1. / 3 } } ),
-                        test::facet_cut( outer, outside ),
+                        test::facet_cut( outer, on_edge ),
                         test::vertex_cut( solid, 7 ) };
                 } },
         };
@@ -442,12 +442,13 @@ namespace
 
     TEST( BackgroundSolidInserter, FailedRunListsEveryPolygonNotInserted )
     {
-        // Flat triangles: their edges go in, no triangle does.
+        // Flat triangles sticking out of the solid: the border path that
+        // would close their part inside needs a plane they do not have.
         const auto surface = test::create_triangulated_surface< 3 >(
-            { Point3D{ { 0.2, 0.3, 0.4 } }, Point3D{ { 1, 1.1, 1.2 } },
-                Point3D{ { 1.8, 1.9, 2 } }, Point3D{ { 0.2, 1.7, 0.4 } },
-                Point3D{ { 0.2, 1.4, 0.4 } } },
-            { { 0, 1, 2 }, { 3, 4, 0 } } );
+            { Point3D{ { 1.5, 1.3, 0.7 } }, Point3D{ { 0.8, 1.3, 0.7 } },
+                Point3D{ { -0.6, 1.3, 0.7 } }, Point3D{ { 0.3, 1.5, 1.4 } },
+                Point3D{ { 0.3, 0.8, 1.4 } }, Point3D{ { 0.3, -0.6, 1.4 } } },
+            { { 0, 1, 2 }, { 3, 4, 5 } } );
         const struct
         {
             std::vector< index_t > polygons;
