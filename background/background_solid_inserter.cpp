@@ -230,40 +230,24 @@ namespace orvane
 
         BackgroundSolidInserter::Impl::~Impl()
         {
+            // Every facet of the table is visited, not only the border ones:
+            // a repair that re-inserts a removed vertex may hand a border
+            // facet's records to facets inside the solid.
             const auto& facets = solid_.facets();
-            for( index_t tetrahedron = 0; tetrahedron < solid_.nb_polyhedra();
-                 tetrahedron++ )
+            std::vector< index_t > skin_triangles;
+            for( index_t facet = 0; facet < facets.nb_facets(); facet++ )
             {
-                if( !modifier_.is_polyhedron_active( tetrahedron ) )
+                skin_triangles.clear();
+                for( const auto& record : solid_.init_facet_ids( facet ) )
                 {
-                    continue;
+                    if( record.mesh_id == skin_id_ )
+                    {
+                        skin_triangles.push_back( record.element );
+                    }
                 }
-                for( local_index_t local = 0; local < 4; local++ )
+                for( const auto triangle : skin_triangles )
                 {
-                    const PolyhedronFacet facet{ tetrahedron, local };
-                    if( !solid_.is_polyhedron_facet_on_border( facet ) )
-                    {
-                        continue;
-                    }
-                    const auto facet_id = facets.facet_from_vertices(
-                        solid_.polyhedron_facet_vertices( facet ) );
-                    if( !facet_id )
-                    {
-                        continue;
-                    }
-                    std::vector< index_t > skin_triangles;
-                    for( const auto& record : solid_.init_facet_ids( *facet_id ) )
-                    {
-                        if( record.mesh_id == skin_id_ )
-                        {
-                            skin_triangles.push_back( record.element );
-                        }
-                    }
-                    for( const auto triangle : skin_triangles )
-                    {
-                        builder_.remove_init_facet_id(
-                            skin_id_, triangle, *facet_id );
-                    }
+                    builder_.remove_init_facet_id( skin_id_, triangle, facet );
                 }
             }
         }
