@@ -39,6 +39,13 @@ namespace orvane::test
         return build_model( surfaces );
     }
 
+    BRep free_square_in_a_cube( index_t n )
+    {
+        auto surfaces = cube_faces( 0, 1, n );
+        surfaces.push_back( rectangle( 0.25, 0.25, 0.75, 0.75, 0.5, n / 2 ) );
+        return build_model( surfaces );
+    }
+
     const TetrahedralSolid< 3 >& block_solid( const BRep& model, const Block< 3 >& block )
     {
         (void) model;

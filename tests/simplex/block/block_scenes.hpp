@@ -18,6 +18,10 @@ namespace orvane::test
     /// The cube [0, 1]^3 cut by the horizon z = 0.5: two blocks sharing it.
     BRep horizon_in_a_cube( index_t n );
 
+    /// The cube [0, 1]^3 holding the square [1/4, 3/4]^2 at z = 1/2, whose
+    /// border bounds nothing else: one block with an internal surface.
+    BRep free_square_in_a_cube( index_t n );
+
     /// The block's tetrahedral mesh.
     const TetrahedralSolid< 3 >& block_solid( const BRep& model, const Block< 3 >& block );
 

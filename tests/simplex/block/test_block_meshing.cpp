@@ -92,19 +92,21 @@ namespace
         return { static_cast< double >( nb_near ) / nb_edges, total / nb_edges };
     }
 
-    TEST( BlockMeshing, remeshed_models_get_conformal_block_meshes )
+    struct Scene
     {
-        struct Case
-        {
-            const char* name;
-            BRep ( *make )( index_t );
-            index_t n;
-            double metric;
-            index_t nb_blocks;
-        };
-        for( const auto& [name, make, n, size, nb_blocks] :
-            { Case{ "cube", &cube_model, 4, 0.25, 1 },
-                Case{ "horizon in a cube", &horizon_in_a_cube, 4, 0.25, 2 } } )
+        const char* name;
+        BRep ( *make )( index_t );
+        index_t n;
+        double metric;
+        index_t nb_blocks;
+        index_t nb_internal_surfaces;
+    };
+
+    /// Remeshes the scene with block meshing and checks every block mesh,
+    /// the whole model, the edge lengths and the order of the block stages.
+    void expect_conformal_block_meshes( const std::vector< Scene >& scenes )
+    {
+        for( const auto& [name, make, n, size, nb_blocks, nb_internal_surfaces] : scenes )
         {
             SCOPED_TRACE( name );
             SimplexBRepLibrary::initialize();
@@ -112,16 +114,23 @@ namespace
             LoggerCapture capture;
             auto [output, mapping] = remesh_brep( make( n ), metric, with_blocks() );
             ASSERT_EQ( output.nb_blocks(), nb_blocks );
+            index_t nb_internal = 0;
             for( const auto& block : output.blocks() )
             {
+                for( const auto& surface : output.internal_surfaces( block ) )
+                {
+                    (void) surface;
+                    nb_internal++;
+                }
                 expect_valid_block_mesh( output, block );
             }
+            EXPECT_EQ( nb_internal, nb_internal_surfaces );
             EXPECT_TRUE( is_valid_brep( output ) );
             const auto [share, mean] = edge_lengths( output, size );
             EXPECT_GT( share, 0.9 );
             EXPECT_GT( mean, 0.8 );
             EXPECT_LT( mean, 1.25 );
-            RecordProperty( std::string{ name } + " share near metric", std::to_string( share ) );
+            ::testing::Test::RecordProperty( std::string{ name } + " share near metric", std::to_string( share ) );
             std::vector< std::string > stages;
             for( const auto& message : capture.messages() )
             {
@@ -135,10 +144,22 @@ namespace
         }
     }
 
+    TEST( BlockMeshing, remeshed_blocks_are_conformal_to_their_surfaces )
+    {
+        expect_conformal_block_meshes( { { "cube", &cube_model, 4, 0.34, 1, 0 },
+            { "horizon in a cube", &horizon_in_a_cube, 4, 0.3, 2, 0 } } );
+    }
+
+    TEST( BlockMeshing, remeshed_blocks_hold_their_internal_surfaces )
+    {
+        expect_conformal_block_meshes(
+            { { "free square in a cube", &free_square_in_a_cube, 4, 0.25, 1, 1 } } );
+    }
+
     TEST( BlockMeshing, concurrent_blocks_give_the_same_meshes_as_one_at_a_time )
     {
         SimplexBRepLibrary::initialize();
-        const ConstantMetric< 3 > metric{ 0.25 };
+        const ConstantMetric< 3 > metric{ 0.34 };
         const auto run = [&metric] {
             auto model = horizon_in_a_cube( 4 );
             const auto [output, mapping] = remesh_brep( std::move( model ), metric, with_blocks() );

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -221,6 +222,48 @@ namespace
                     "[TetgenMesher] Boundary contains Steiner points" )
                     << name;
             }
+        }
+    }
+} // namespace
+
+namespace
+{
+    TEST( TetgenMesher, internal_lines_and_corners_become_edges_and_vertices_of_the_block )
+    {
+        auto model = cube_model( 4 );
+        BRepBuilder builder{ model };
+        const auto& block = *model.blocks().begin();
+        const auto first = builder.create_unique_vertices( 4 );
+        const auto line = add_linked_line( model,
+            { p3( 0.25, 0.5, 0.5 ), p3( 0.5, 0.5, 0.5 ), p3( 0.75, 0.5, 0.5 ) },
+            { first, first + 1, first + 2 } );
+        builder.add_line_block_internal_relationship( model.line( line ), block );
+        const auto corner = add_linked_corner( model, p3( 0.5, 0.25, 0.5 ), first + 3 );
+        builder.add_corner_block_internal_relationship( model.corner( corner ), block );
+        const auto result = mesh_first_block( model, {} );
+        expect_valid_block_mesh( model, block );
+        const auto& solid = block_solid( model, block );
+        // Each model point once among the block vertices, and each line
+        // edge an edge of the block.
+        for( index_t unique = first; unique < first + 4; unique++ )
+        {
+            EXPECT_EQ( std::count( result.unique_vertices.begin(), result.unique_vertices.end(),
+                           unique ),
+                1 )
+                << unique;
+        }
+        const auto block_vertex = [&result]( index_t unique ) {
+            return static_cast< index_t >(
+                std::find( result.unique_vertices.begin(), result.unique_vertices.end(), unique )
+                - result.unique_vertices.begin() );
+        };
+        for( const index_t e : { 0, 1 } )
+        {
+            EXPECT_TRUE( solid
+                             .polyhedron_facet_edge_from_vertices(
+                                 { block_vertex( first + e ), block_vertex( first + e + 1 ) } )
+                             .has_value() )
+                << e;
         }
     }
 } // namespace
