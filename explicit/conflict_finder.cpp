@@ -109,14 +109,16 @@ namespace
 
         std::optional< std::unique_ptr< ConflictGraph > > find()
         {
-            auto intersections = async::spawn( [this] {
+            // One box tree of the merged surface serves the intersection and
+            // the proximity searches.
+            const auto surface_tree = create_aabb_tree( *merged_surface_ );
+            auto intersections = async::spawn( [this, &surface_tree] {
                 auto graph = std::make_unique< ConflictGraph >( meshes_ );
-                find_intersections( *graph );
+                find_intersections( *graph, surface_tree );
                 return graph;
             } );
-            auto proximity = async::spawn( [this] {
+            auto proximity = async::spawn( [this, &surface_tree] {
                 auto graph = std::make_unique< ConflictGraph >( meshes_ );
-                const auto surface_tree = create_aabb_tree( *merged_surface_ );
                 const auto curve_tree = create_aabb_tree( *merged_curve_ );
                 find_close_polygons( *graph, surface_tree );
                 find_corners_close_to_polygons( *graph, surface_tree );
@@ -203,9 +205,11 @@ namespace
             }
         }
 
-        void find_intersections( ConflictGraph& graph ) const
+        void find_intersections(
+            ConflictGraph& graph, const AABBTree< 3 >& surface_tree ) const
         {
-            const TriangulatedSurfaceIntersections< 3 > inspector{ *merged_surface_ };
+            const TriangulatedSurfaceIntersections< 3 > inspector{ *merged_surface_,
+                surface_tree };
             for( const auto& [a, b] : inspector.intersecting_elements() )
             {
                 add_polygon_pair( graph, a, b );

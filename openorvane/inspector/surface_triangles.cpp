@@ -33,7 +33,20 @@ namespace orvane::internal
                 box->add_point( surface_.point( vertices_[p][v] ) );
             }
         } );
-        tree_ = AABBTree< 3 >{ absl::Span< const BoundingBox< 3 > >{ boxes.get(), nb_polygons } };
+        own_tree_ =
+            AABBTree< 3 >{ absl::Span< const BoundingBox< 3 > >{ boxes.get(), nb_polygons } };
+    }
+
+    SurfaceTriangles::SurfaceTriangles(
+        const TriangulatedSurface< 3 >& surface, const AABBTree< 3 >& tree )
+        : surface_( surface ), vertices_( surface.nb_polygons() ), tree_( &tree )
+    {
+        async::parallel_for( 0, surface.nb_polygons(), [this]( index_t p ) {
+            for( const local_index_t v : { 0, 1, 2 } )
+            {
+                vertices_[p][v] = surface_.polygon_vertex( { p, v } );
+            }
+        } );
     }
 
     detail::MeshTriangle SurfaceTriangles::triangle( index_t polygon ) const

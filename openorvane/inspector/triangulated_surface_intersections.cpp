@@ -16,6 +16,12 @@ namespace orvane
         {
         }
 
+        Impl( const TriangulatedSurface< dimension >& surface,
+            const AABBTree< dimension >& tree )
+            : triangles_( surface, tree )
+        {
+        }
+
         std::vector< std::pair< index_t, index_t > > intersecting_elements() const
         {
             return internal::ParallelBoxPairs< dimension >{ triangles_.tree() }
@@ -33,6 +39,13 @@ namespace orvane
     TriangulatedSurfaceIntersections< dimension >::TriangulatedSurfaceIntersections(
         const TriangulatedSurface< dimension >& surface )
         : impl_( std::make_unique< Impl >( surface ) )
+    {
+    }
+
+    template < index_t dimension >
+    TriangulatedSurfaceIntersections< dimension >::TriangulatedSurfaceIntersections(
+        const TriangulatedSurface< dimension >& surface, const AABBTree< dimension >& tree )
+        : impl_( std::make_unique< Impl >( surface, tree ) )
     {
     }
 

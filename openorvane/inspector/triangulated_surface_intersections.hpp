@@ -10,6 +10,8 @@ namespace orvane
 {
     template < index_t dimension >
     class TriangulatedSurface;
+    template < index_t dimension >
+    class AABBTree;
 
     /// Finds the pairs of triangles of one surface that intersect. Callers
     /// that look for intersections between several surfaces merge them
@@ -31,6 +33,13 @@ namespace orvane
     public:
         explicit TriangulatedSurfaceIntersections(
             const TriangulatedSurface< dimension >& surface );
+
+        /// Uses `tree`, the box tree of the surface's polygons that
+        /// create_aabb_tree gives (element i is polygon i), instead of
+        /// building one, for callers that search the surface with it too.
+        /// The tree must outlive the finder.
+        TriangulatedSurfaceIntersections( const TriangulatedSurface< dimension >& surface,
+            const AABBTree< dimension >& tree );
         ~TriangulatedSurfaceIntersections();
 
         /// Every intersecting pair (a, b) of polygons, a < b, once, in
