@@ -1,15 +1,14 @@
 #include <background/background_solid_inserter_impl.hpp>
 
-#include <algorithm>
+#include <background/background_solid_edit_context.hpp>
+#include <background/background_solid_optimization.hpp>
 
 namespace orvane
 {
     namespace internal
     {
-        // The tracked elements of one insertion step. The repair passes
-        // (epsilon and quality) are not available yet: the repair calls
-        // below are where they run once they are, and until then they
-        // leave the solid as it is.
+        // The edit context of the repair passes, with the tracked elements
+        // of one insertion step.
         class InsertionEditContext::Impl
         {
         public:
@@ -17,62 +16,25 @@ namespace orvane
                 BackgroundSolidModifier& modifier,
                 BackgroundSolidBuilder& builder,
                 std::vector< index_t > tracked_vertices )
-                : solid_( solid ),
-                  modifier_( modifier ),
-                  builder_( builder ),
-                  vertices_( std::move( tracked_vertices ) )
             {
+                BackgroundSolidTrackedElements tracked;
+                tracked.vertices = std::move( tracked_vertices );
+                context_ = make_edit_context(
+                    solid, modifier, builder, std::move( tracked ) );
             }
 
-            std::vector< index_t >& vertices()
+            BackgroundSolidTrackedElements& tracked()
             {
-                return vertices_;
+                return context_->tracked;
             }
 
-            void track_edge( std::array< index_t, 2 > edge )
+            std::unique_ptr< BackgroundSolidEditContext >& handle()
             {
-                detail::add_unique_edge( edges_, edge );
-            }
-
-            void track_facet( VertexCycle cycle )
-            {
-                detail::add_unique_cycle( facets_, std::move( cycle ) );
-            }
-
-            void add_vertex( index_t vertex )
-            {
-                if( std::find( vertices_.begin(), vertices_.end(), vertex )
-                    == vertices_.end() )
-                {
-                    vertices_.push_back( vertex );
-                }
-            }
-
-            std::vector< index_t > repair_epsilon(
-                absl::Span< const index_t > /*tetrahedra*/ )
-            {
-                // REPAIR PASS: optimize_epsilon on the listed tetrahedra.
-                return {};
-            }
-
-            std::vector< index_t > repair_epsilon_from( index_t /*first*/ )
-            {
-                // REPAIR PASS: optimize_epsilon_from the first tetrahedron.
-                return {};
-            }
-
-            void repair_quality( index_t /*first*/ )
-            {
-                // REPAIR PASS: optimize_quality from the first tetrahedron.
+                return context_;
             }
 
         private:
-            BackgroundSolid& solid_;
-            BackgroundSolidModifier& modifier_;
-            BackgroundSolidBuilder& builder_;
-            std::vector< index_t > vertices_;
-            std::vector< std::array< index_t, 2 > > edges_;
-            std::vector< VertexCycle > facets_;
+            std::unique_ptr< BackgroundSolidEditContext > context_;
         };
 
         InsertionEditContext::InsertionEditContext( BackgroundSolid& solid,
@@ -88,53 +50,49 @@ namespace orvane
 
         std::vector< index_t >& InsertionEditContext::tracked_vertices()
         {
-            return impl_->vertices();
+            return impl_->tracked().vertices;
         }
 
         void InsertionEditContext::track_edge( std::array< index_t, 2 > edge )
         {
-            impl_->track_edge( edge );
+            detail::add_unique_edge( impl_->tracked().edges, edge );
         }
 
         void InsertionEditContext::track_facet( VertexCycle cycle )
         {
-            impl_->track_facet( std::move( cycle ) );
+            detail::add_unique_cycle( impl_->tracked().facets, std::move( cycle ) );
         }
 
         void InsertionEditContext::track( const PendingCutsReplay& replay )
         {
+            BackgroundSolidTrackedElements other;
             for( const auto vertex : replay.vertices )
             {
                 if( vertex != NO_ID )
                 {
-                    impl_->add_vertex( vertex );
+                    other.vertices.push_back( vertex );
                 }
             }
-            for( const auto& edge : replay.edges )
-            {
-                impl_->track_edge( edge );
-            }
-            for( const auto& facet : replay.facets )
-            {
-                impl_->track_facet( facet );
-            }
+            other.edges = replay.edges;
+            other.facets = replay.facets;
+            impl_->tracked().merge( other );
         }
 
         std::vector< index_t > InsertionEditContext::repair_epsilon(
             absl::Span< const index_t > tetrahedra )
         {
-            return impl_->repair_epsilon( tetrahedra );
+            return optimize_epsilon( impl_->handle(), tetrahedra );
         }
 
         std::vector< index_t > InsertionEditContext::repair_epsilon_from(
             index_t first )
         {
-            return impl_->repair_epsilon_from( first );
+            return optimize_epsilon_from( impl_->handle(), first );
         }
 
         void InsertionEditContext::repair_quality( index_t first )
         {
-            impl_->repair_quality( first );
+            optimize_quality( impl_->handle(), first );
         }
     } // namespace internal
 } // namespace orvane

@@ -233,25 +233,17 @@ namespace orvane
         index_t BackgroundSolidInserter::Impl::insert_point_on_skin(
             const EdgeCrossing& crossing )
         {
-            for( const auto& facet :
-                skin_border_facets( crossing.skin_triangle.value() ) )
-            {
-                if( std::get< 0 >( point_triangle_distance(
-                        crossing.point, solid_.triangle( facet ) ) )
-                    > LOCATION_TOLERANCE )
-                {
-                    continue;
-                }
+            const auto& point = crossing.point;
+            const auto split_border_facet = [&]( const PolyhedronFacet& facet ) {
                 // A crossing at a corner of the facet is that corner: a
                 // split there would only make flat tetrahedra.
-                if( const auto corner = detail::polyhedron_facet_vertex_at_point(
-                        solid_, facet, crossing.point ) )
+                if( const auto corner =
+                        detail::polyhedron_facet_vertex_at_point( solid_, facet, point ) )
                 {
-                    return solid_.polyhedron_facet_vertex(
-                        { facet, corner.value() } );
+                    return solid_.polyhedron_facet_vertex( { facet, corner.value() } );
                 }
                 const auto first_new = solid_.nb_polyhedra();
-                const auto split = modifier_.split_facet( facet, crossing.point );
+                const auto split = modifier_.split_facet( facet, point );
                 std::vector< index_t > created;
                 for( const auto& origin : split.tetrahedra )
                 {
@@ -261,6 +253,33 @@ namespace orvane
                 context->repair_epsilon( created );
                 context->repair_quality( first_new );
                 return modifier_.updated_vertex( split.new_vertex );
+            };
+            const auto is_near = [&]( const PolyhedronFacet& facet ) {
+                return std::get< 0 >(
+                           point_triangle_distance( point, solid_.triangle( facet ) ) )
+                       <= LOCATION_TOLERANCE;
+            };
+            for( const auto& facet :
+                skin_border_facets( crossing.skin_triangle.value() ) )
+            {
+                if( is_near( facet ) )
+                {
+                    return split_border_facet( facet );
+                }
+            }
+            // The repairs may have remade the border facets there without
+            // the skin's record: the border facet is then looked for around
+            // the point itself.
+            if( const auto tetrahedron = locate_point( point ) )
+            {
+                for( local_index_t f = 0; f < 4; f++ )
+                {
+                    const PolyhedronFacet facet{ tetrahedron.value(), f };
+                    if( solid_.is_polyhedron_facet_on_border( facet ) && is_near( facet ) )
+                    {
+                        return split_border_facet( facet );
+                    }
+                }
             }
             return NO_ID;
         }
