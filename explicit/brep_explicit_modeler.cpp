@@ -13,6 +13,8 @@
 #include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
+#include <openorvane/mesh/graph_identifier.hpp>
+#include <openorvane/mesh/surface_mesh_merger.hpp>
 #include <openorvane/mesh/point_set.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
@@ -21,6 +23,7 @@
 
 #include <explicit/conflict_finder.hpp>
 #include <explicit/modeler_meshes.hpp>
+#include <explicit/zone_integration.hpp>
 
 namespace
 {
@@ -59,65 +62,110 @@ namespace
         }
     }
 
-    /// Deletes the triangles whose smallest height is at most 1e-6; returns
-    /// how many went.
-    index_t remove_degenerate_triangles( TriangulatedSurface< 3 >& surface )
+    using ElementLists = internal::ProblematicElements::ElementLists;
+
+    /// Appends the input elements of one current element, each once per
+    /// mesh.
+    void add_origins( ElementLists& lists,
+        absl::flat_hash_map< uuid, absl::flat_hash_set< index_t > >& seen,
+        const uuid& mesh,
+        const Origins& origins )
     {
-        std::vector< bool > to_delete( surface.nb_polygons(), false );
-        index_t count{ 0 };
-        for( index_t polygon = 0; polygon < surface.nb_polygons(); polygon++ )
+        for( const auto origin : origins )
         {
-            if( surface.triangle( polygon ).minimum_height() <= GLOBAL_EPSILON )
+            if( seen[mesh].insert( origin ).second )
             {
-                to_delete[polygon] = true;
-                count++;
+                lists[mesh].push_back( origin );
             }
         }
-        auto builder = TriangulatedSurfaceBuilder< 3 >::create( surface );
-        builder->delete_polygons( to_delete );
-        builder->compute_polygon_adjacencies();
-        return count;
     }
 
-    /// Deletes the edges of length at most 1e-6; returns how many went.
-    index_t remove_degenerate_edges( EdgedCurve< 3 >& curve )
+    /// The input elements (indices of the meshes as they were added) of the
+    /// graph's elements, in graph vertex order. A graph without vertex
+    /// stands for polygons the merge of the surfaces drops: those are
+    /// listed.
+    internal::ProblematicElements remaining_input_elements(
+        const internal::ModelerMeshes& meshes, const internal::ConflictGraph& graph )
     {
-        std::vector< bool > to_delete( curve.nb_edges(), false );
-        index_t count{ 0 };
-        for( index_t edge = 0; edge < curve.nb_edges(); edge++ )
+        absl::flat_hash_map< uuid, const TriangulatedSurface< 3 >* > surfaces;
+        for( const auto* surface : meshes.surfaces )
         {
-            if( curve.edge_length( edge ) <= GLOBAL_EPSILON )
+            surfaces.emplace( surface->id(), surface );
+        }
+        absl::flat_hash_map< uuid, const EdgedCurve< 3 >* > curves;
+        for( const auto* curve : meshes.curves )
+        {
+            curves.emplace( curve->id(), curve );
+        }
+        internal::ProblematicElements result;
+        absl::flat_hash_map< uuid, absl::flat_hash_set< index_t > > seen_polygons;
+        absl::flat_hash_map< uuid, absl::flat_hash_set< index_t > > seen_edges;
+        absl::flat_hash_map< uuid, absl::flat_hash_set< index_t > > seen_vertices;
+        for( index_t vertex = 0; vertex < graph.graph().nb_vertices(); vertex++ )
+        {
+            const auto& element = graph.element( vertex );
+            const auto& mesh = element.component_id.id();
+            const auto& type = element.component_id.type().get();
+            if( type == "Surface" )
             {
-                to_delete[edge] = true;
-                count++;
+                const auto origins =
+                    surfaces.at( mesh )->polygon_attribute_manager().find_attribute< Origins >(
+                        ORIGIN_ATTRIBUTE );
+                add_origins( result.surfaces, seen_polygons, mesh,
+                    origins->value( element.element ) );
+            }
+            else if( type == "Line" )
+            {
+                const auto origins =
+                    curves.at( mesh )->edge_attribute_manager().find_attribute< Origins >(
+                        ORIGIN_ATTRIBUTE );
+                add_origins(
+                    result.lines, seen_edges, mesh, origins->value( element.element ) );
+            }
+            else
+            {
+                add_origins( result.corners, seen_vertices, mesh, Origins{ element.element } );
             }
         }
-        auto builder = EdgedCurveBuilder< 3 >::create( curve );
-        builder->delete_edges( to_delete );
-        return count;
+        if( graph.graph().nb_vertices() > 0 || meshes.surfaces.empty() )
+        {
+            return result;
+        }
+        std::vector< const SurfaceMesh< 3 >* > inputs{ meshes.surfaces.begin(),
+            meshes.surfaces.end() };
+        const detail::SurfaceMeshMerger< 3 > merger{ inputs, GLOBAL_EPSILON };
+        for( index_t s = 0; s < inputs.size(); s++ )
+        {
+            const auto* surface = meshes.surfaces[s];
+            const auto origins =
+                surface->polygon_attribute_manager().find_attribute< Origins >(
+                    ORIGIN_ATTRIBUTE );
+            for( index_t polygon = 0; polygon < surface->nb_polygons(); polygon++ )
+            {
+                if( merger.polygon_in_merged( s, polygon ) == NO_ID )
+                {
+                    add_origins( result.surfaces, seen_polygons, surface->id(),
+                        origins->value( polygon ) );
+                }
+            }
+        }
+        return result;
     }
 
-    /// One task per mesh; the first failure in start order is rethrown.
-    index_t remove_degenerate_elements( const internal::ModelerMeshes& meshes )
+    /// Copies the elements the mapping knows (as inputs) into `known`.
+    void keep_mapped(
+        const ElementLists& lists, const ElementsMapping& mapping, ElementLists& known )
     {
-        std::vector< async::Task< index_t > > tasks;
-        for( auto* surface : meshes.surfaces )
+        for( const auto& [mesh, elements] : lists )
         {
-            tasks.push_back( async::spawn(
-                [surface] { return remove_degenerate_triangles( *surface ); } ) );
+            for( const auto element : elements )
+            {
+                if( mapping.has_mapping_input( MeshElement{ mesh, element } ) )
+                {
+                    known[mesh].push_back( element );
+                }
+            }
         }
-        for( auto* curve : meshes.curves )
-        {
-            tasks.push_back(
-                async::spawn( [curve] { return remove_degenerate_edges( *curve ); } ) );
-        }
-        async::wait_all( tasks );
-        index_t total{ 0 };
-        for( auto& task : tasks )
-        {
-            total += task.get();
-        }
-        return total;
     }
 
     /// Rekeys an element mapping from current element indices to the
@@ -202,48 +250,47 @@ namespace orvane
         std::pair< BRep, ModelMappings > build()
         {
             Logger::log_trace( "[ExplicitModeler3D::build with local strategy]" );
-            internal::ModelerMeshes meshes;
-            for( const auto& surface : surfaces_ )
-            {
-                meshes.surfaces.push_back( surface.get() );
-            }
-            for( const auto& curve : curves_ )
-            {
-                meshes.curves.push_back( curve.get() );
-            }
-            for( const auto& points : point_sets_ )
-            {
-                meshes.point_sets.push_back( points.get() );
-            }
+            const auto meshes = current_meshes();
             auto graph = internal::find_conflicts( meshes );
-            while( graph )
+            for( index_t pass = 0; graph; pass++ )
             {
-                const auto nb_conflicting = ( *graph )->graph().nb_vertices();
-                if( nb_conflicting > 0 )
+                if( pass == BRepExplicitModeler::MAX_PASSES )
+                {
+                    throw_remaining( meshes, **graph );
+                }
+                if( !resolver_ && ( *graph )->graph().nb_vertices() > 0 )
                 {
                     throw OpenOrvaneException{ "[BRepExplicitModeler::build] "
                                                "Intersecting or touching input "
                                                "surfaces cannot be made conformal "
                                                "yet: ",
-                        nb_conflicting, " conflicting elements found" };
+                        ( *graph )->graph().nb_vertices(),
+                        " conflicting elements found" };
                 }
-                // Only polygons lost in the merge: a pass without zone, whose
-                // clean-up deletes the degenerate elements, then a new search.
-                if( remove_degenerate_elements( meshes ) == 0 )
+                const auto status = resolve_conflicts( meshes, **graph );
+                if( status == 2 )
                 {
-                    // Nothing changed: a new search would find the same.
-                    throw OpenOrvaneException{ "[BRepExplicitModeler::build] "
-                                               "Some polygons collapse when their "
-                                               "vertices closer than 1e-6 are merged, "
-                                               "and are not degenerate enough to be "
-                                               "removed" };
+                    Logger::log_info( "[BRepExplicitModeler::build] All problematic "
+                                      "mesh elements have been found." );
                 }
+                // Even after a pass that resolved every zone the meshes are
+                // searched again: an element counts as inserted without its
+                // conflicts being gone, and the deletions may leave new ones.
                 graph = internal::find_conflicts( meshes );
+                if( status == 0 && graph )
+                {
+                    throw_remaining( meshes, **graph );
+                }
             }
             auto [model, mappings] = build_model( meshes );
             Logger::log_info( "[BRepExplicitModeler::build] Generation of a conformal "
                               "BRep from input meshes done" );
             return { std::move( model ), std::move( mappings ) };
+        }
+
+        void set_zone_resolver( ZoneResolver resolver )
+        {
+            resolver_ = std::move( resolver );
         }
 
         const BoundingBox< 3 >& bounding_box() const
@@ -262,6 +309,77 @@ namespace orvane
         }
 
     private:
+        internal::ModelerMeshes current_meshes() const
+        {
+            internal::ModelerMeshes meshes;
+            for( const auto& surface : surfaces_ )
+            {
+                meshes.surfaces.push_back( surface.get() );
+            }
+            for( const auto& curve : curves_ )
+            {
+                meshes.curves.push_back( curve.get() );
+            }
+            for( const auto& points : point_sets_ )
+            {
+                meshes.point_sets.push_back( points.get() );
+            }
+            return meshes;
+        }
+
+        /// One pass: every zone of the graph resolved in its own task, then
+        /// integrated in zone order; returns the pass status.
+        int resolve_conflicts(
+            const internal::ModelerMeshes& meshes, const internal::ConflictGraph& graph )
+        {
+            // The insertion enables the edges of the surfaces it is given;
+            // doing it here first leaves the zone tasks to read the
+            // surfaces only, however many zones share one.
+            for( auto* surface : meshes.surfaces )
+            {
+                surface->enable_edges();
+            }
+            detail::GraphIdentifier identifier{ graph.graph() };
+            identifier.identify_vertices();
+            const internal::ModelerState state{ surfaces_, curves_, point_sets_ };
+            std::vector< async::Task< internal::ComponentResolution > > zones;
+            for( const auto& vertices : identifier.identified_connected_vertices() )
+            {
+                zones.push_back( async::spawn( [this, &state, &graph, &vertices] {
+                    return resolver_( state, graph.component_elements( vertices ) );
+                } ) );
+            }
+            return internal::merge_component_results( meshes, zones );
+        }
+
+        /// Builds the model of the current meshes and throws it with the
+        /// elements of the graph, as input elements of the model.
+        [[noreturn]] void throw_remaining(
+            const internal::ModelerMeshes& meshes, const internal::ConflictGraph& graph )
+        {
+            auto remaining = remaining_input_elements( meshes, graph );
+            auto [model, mappings] = build_model( meshes );
+            internal::ProblematicElements known;
+            keep_mapped( remaining.surfaces, mappings.mesh_elements_mapping.surfaces,
+                known.surfaces );
+            keep_mapped(
+                remaining.lines, mappings.mesh_elements_mapping.lines, known.lines );
+            keep_mapped( remaining.corners, mappings.mesh_elements_mapping.corners,
+                known.corners );
+            if( known.count() == 0 )
+            {
+                // Nothing to show in the model: the elements in conflict do
+                // not reach it (polygons collapsed by the merge of vertices
+                // closer than 1e-6).
+                throw OpenOrvaneException{ "[BRepExplicitModeler::build] Some "
+                                           "polygons collapse when their vertices "
+                                           "closer than 1e-6 are merged, and are "
+                                           "not degenerate enough to be removed" };
+            }
+            throw BRepExplicitModelerRemainingException{ std::move( model ),
+                std::move( mappings ), known };
+        }
+
         std::tuple< BRep, ModelMappings > build_model(
             const internal::ModelerMeshes& meshes ) const
         {
@@ -290,6 +408,7 @@ namespace orvane
         std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces_;
         std::vector< std::unique_ptr< EdgedCurve< 3 > > > curves_;
         std::vector< std::unique_ptr< PointSet< 3 > > > point_sets_;
+        ZoneResolver resolver_;
     };
 
     BRepExplicitModeler::BRepExplicitModeler( const BoundingBox< 3 >& box )
@@ -310,6 +429,11 @@ namespace orvane
     std::pair< BRep, ModelMappings > BRepExplicitModeler::build()
     {
         return impl_->build();
+    }
+
+    void BRepExplicitModeler::set_zone_resolver( ZoneResolver resolver )
+    {
+        impl_->set_zone_resolver( std::move( resolver ) );
     }
 
     const BoundingBox< 3 >& BRepExplicitModeler::bounding_box() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -8,6 +9,8 @@
 #include <openorvane/basic/mapping.hpp>
 #include <openorvane/geometry/bounding_box.hpp>
 #include <openorvane/model/brep.hpp>
+
+#include <explicit/component_resolution.hpp>
 
 namespace orvane
 {
@@ -20,13 +23,28 @@ namespace orvane
     /// the polygons of the surface as it was added that it derives from,
     /// so that the element mappings of the result lead back to the input.
     ///
+    /// The build works in passes: search the conflicts (elements that
+    /// intersect or come within 1e-6 of each other), resolve every conflict
+    /// zone in its own task, put the pieces in place of the zones' elements,
+    /// delete the degenerate elements, and search again, until a search
+    /// finds nothing.
+    ///
     /// Input whose surfaces intersect or touch other than through shared
-    /// vertices and edges is refused for now: resolving conflict zones is
-    /// not available yet.
+    /// vertices and edges is refused for now, unless a zone resolver is set:
+    /// the local resolution of zones is not available yet.
     class BRepExplicitModeler
     {
     public:
         class Impl;
+
+        /// Resolves one conflict zone of the current meshes, reading them
+        /// only; runs on the thread pool beside the other zones of a pass.
+        using ZoneResolver = std::function< internal::ComponentResolution(
+            const internal::ModelerState&, const internal::ProblematicElements& ) >;
+
+        /// Most passes a build makes before it gives up on conflicts that
+        /// keep coming back.
+        static constexpr index_t MAX_PASSES = 16;
 
         explicit BRepExplicitModeler( const BoundingBox< 3 >& box );
         BRepExplicitModeler( BRepExplicitModeler&& other ) noexcept;
@@ -41,8 +59,15 @@ namespace orvane
 
         /// The conformal model of the stored surfaces and its mappings, the
         /// element mappings keyed by input element indices. Edits the stored
-        /// surfaces in place (degenerate triangles are deleted).
+        /// surfaces in place and leaves them edited, also when it throws.
+        /// Throws BRepExplicitModelerRemainingException, listing at least
+        /// one element, when a pass inserts none of its zones' elements or
+        /// conflicts remain after MAX_PASSES passes; lets the failures of
+        /// the search and of the zones through.
         std::pair< BRep, ModelMappings > build();
+
+        /// Replaces the resolution of conflict zones.
+        void set_zone_resolver( ZoneResolver resolver );
 
         const BoundingBox< 3 >& bounding_box() const;
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <vector>
+
+#include <absl/types/span.h>
 
 #include <openorvane/basic/types.hpp>
 
@@ -23,6 +26,14 @@ namespace orvane
             std::vector< TriangulatedSurface< 3 >* > surfaces;
             std::vector< EdgedCurve< 3 >* > curves;
             std::vector< PointSet< 3 >* > point_sets;
+        };
+
+        /// The modeler's current meshes as it owns them, in list order.
+        struct ModelerState
+        {
+            absl::Span< const std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+            absl::Span< const std::unique_ptr< EdgedCurve< 3 > > > curves;
+            absl::Span< const std::unique_ptr< PointSet< 3 > > > point_sets;
         };
     } // namespace internal
 } // namespace orvane
