@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <openorvane/basic/logger.hpp>
 #include <openorvane/basic/mapping.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/distance.hpp>
@@ -145,6 +146,59 @@ namespace
 
 namespace
 {
+    /// Three tetrahedra around the edge T-D, which crosses the triangle of
+    /// vertices 0, 1, 2 (at z = 0); T lies 1.6e-16 off the plane through 2,
+    /// 0 and D, so that the rounded crossing point falls on the wrong side
+    /// of that sliver and the patch cutter refuses to split T-D there.
+    std::unique_ptr< TetrahedralSolid< 3 > > sliver_around_crossing_edge()
+    {
+        constexpr double t = 0.6224;
+        const std::vector< Point< 3 > > points{ Point< 3 >{ { 0, 0, 0 } },
+            Point< 3 >{ { 2, 2.2, 0 } }, Point< 3 >{ { -3, 3, 0 } },
+            Point< 3 >{ { -3 * t + 1.6e-16, 3 * t, 1 } },
+            Point< 3 >{ { -3.9 * t, 3.9 * t, -1.7 - t } } };
+        std::vector< std::array< index_t, 4 > > tetrahedra{ { 0, 1, 3, 4 },
+            { 1, 2, 3, 4 }, { 2, 0, 3, 4 } };
+        for( auto& tetrahedron : tetrahedra )
+        {
+            if( tetrahedron_volume_sign( Tetrahedron{ points[tetrahedron[0]],
+                    points[tetrahedron[1]], points[tetrahedron[2]],
+                    points[tetrahedron[3]] } )
+                != SIDE::positive )
+            {
+                std::swap( tetrahedron[2], tetrahedron[3] );
+            }
+        }
+        return test::create_tetrahedral_solid( points, tetrahedra );
+    }
+
+    TEST_F( FacetInsertionTest, RefusedPatchSplitIsMadeByTheReplayAndTheTriangleInserted )
+    {
+        auto solid = test::background_from( sliver_around_crossing_edge() );
+        const auto mesh = surface( { solid->point( 0 ), solid->point( 1 ),
+                                       solid->point( 2 ) },
+            { { 0, 1, 2 } } );
+        const auto level = Logger::level();
+        Logger::set_level( Logger::Level::debug );
+        std::string failure;
+        std::size_t nb_replayed{ 0 };
+        {
+            LoggerCapture capture;
+            failure = insert_all( *solid, *mesh );
+            for( const auto& message : capture.messages() )
+            {
+                nb_replayed += message.text.starts_with( "done = " ) ? 1 : 0;
+            }
+        }
+        Logger::set_level( level );
+        ASSERT_EQ( failure, "" );
+        EXPECT_GE( nb_replayed, 1u );
+        EXPECT_TRUE( test::is_valid_tetrahedral_solid( *solid ) );
+        const auto triangle = test::surface_triangle( *mesh, 0 );
+        EXPECT_TRUE( test::covers_triangle(
+            *solid, { mesh->id(), 0 }, triangle, triangle_area( triangle ) ) );
+    }
+
     TEST_F( FacetInsertionTest, AttemptsOfOneFacetInsertionAreBounded )
     {
         using Impl = internal::BackgroundSolidInserter::Impl;
