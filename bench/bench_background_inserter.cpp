@@ -1,9 +1,10 @@
 // Inserting crossing triangles into background solids: 10,000 triangles per
-// run, spread over 8 independent solids of 12^3 cells of 6 tetrahedra
-// (10,368 tetrahedra each), one solid per pool task.
+// run, spread over 8 independent solids of 24^3 cells of 6 tetrahedra
+// (82,944 tetrahedra each), one solid per pool task.
 //
-// Each solid receives 1,250 random triangles of about two cells across,
-// drawn in its box so that they cross one another; every triangle becomes
+// Each solid receives 1,250 random triangles of about one cell across,
+// drawn in its box so that some cross one another (a few per cell at most:
+// denser scenes cost far more per triangle); every triangle becomes
 // a union of facets (its sides first, then the triangle). Run with the
 // argument 1 and 8: the pool is limited to that many threads. Reports
 // triangles per second, the share of triangles inserted and the peak
@@ -33,19 +34,19 @@ namespace
 {
     using namespace orvane;
 
-    constexpr index_t CELLS = 12;
+    constexpr index_t CELLS = 24;
     constexpr index_t NB_SOLIDS = 8;
     constexpr index_t TRIANGLES_PER_SOLID = 1250;
 
-    /// Random triangles of about two cells across in the box of the
-    /// solid, each with its own three vertices.
+    /// Random triangles of about one cell across in the box of the solid,
+    /// each with its own three vertices.
     std::unique_ptr< TriangulatedSurface< 3 > > crossing_triangles( unsigned seed )
     {
         auto surface = TriangulatedSurface< 3 >::create();
         auto builder = TriangulatedSurfaceBuilder< 3 >::create( *surface );
         std::mt19937 random{ seed };
         std::uniform_real_distribution< double > centre{ 1.5, CELLS - 1.5 };
-        std::uniform_real_distribution< double > offset{ -1.2, 1.2 };
+        std::uniform_real_distribution< double > offset{ -0.6, 0.6 };
         while( surface->nb_polygons() < TRIANGLES_PER_SOLID )
         {
             const Point< 3 > middle{ { centre( random ), centre( random ),
@@ -58,7 +59,7 @@ namespace
                              offset( random ) } };
             }
             if( Triangle< 3 >{ corners[0], corners[1], corners[2] }.minimum_height()
-                < 0.3 )
+                < 0.15 )
             {
                 continue;
             }
