@@ -33,11 +33,16 @@ namespace
         return edge.polygon_id == NO_ID && edge.edge_id == NO_LID;
     }
 
-    bool edge_less( const PolygonEdge& edge, const PolygonEdge& other )
+    /// Orders polygon edges by polygon then local edge. A function object,
+    /// so that the sorts below inline the comparison.
+    struct EdgeLess
     {
-        return std::tie( edge.polygon_id, edge.edge_id )
-               < std::tie( other.polygon_id, other.edge_id );
-    }
+        bool operator()( const PolygonEdge& edge, const PolygonEdge& other ) const
+        {
+            return std::tie( edge.polygon_id, edge.edge_id )
+                   < std::tie( other.polygon_id, other.edge_id );
+        }
+    };
 
     template < typename Container >
     bool contains( const Container& container, const PolygonEdge& edge )
@@ -46,30 +51,49 @@ namespace
                != container.end();
     }
 
-    bool lists_itself(
-        const detail::SurfaceCutEdgeMap& edges, const PolygonEdge& edge )
-    {
-        const auto found = edges.find( edge );
-        return found != edges.end() && contains( found->second.origins, edge );
-    }
+    /// The entries of an edge map sorted by edge, so that the map is read in
+    /// an order that does not depend on hashing, and searched without
+    /// hashing again.
+    template < typename Entry >
+    using SortedEntries = std::vector< std::pair< PolygonEdge, Entry* > >;
 
     template < typename Map >
-    std::vector< typename Map::key_type > sorted_keys( const Map& map )
+    auto sorted_entries( Map& map )
     {
-        std::vector< typename Map::key_type > keys;
-        keys.reserve( map.size() );
-        for( const auto& entry : map )
+        using Entry = std::remove_reference_t< decltype( map.begin()->second ) >;
+        SortedEntries< Entry > entries;
+        entries.reserve( map.size() );
+        for( auto& [edge, entry] : map )
         {
-            keys.push_back( entry.first );
+            entries.emplace_back( edge, &entry );
         }
-        std::sort( keys.begin(), keys.end(), edge_less );
-        return keys;
+        std::sort( entries.begin(), entries.end(),
+            []( const auto& lhs, const auto& rhs ) {
+                return EdgeLess{}( lhs.first, rhs.first );
+            } );
+        return entries;
+    }
+
+    /// The position of the edge in the sorted entries, or their size when
+    /// the edge is not among them.
+    template < typename Entry >
+    std::size_t find_sorted( const SortedEntries< Entry >& entries, const PolygonEdge& edge )
+    {
+        const auto found = std::lower_bound( entries.begin(), entries.end(), edge,
+            []( const auto& entry, const PolygonEdge& key ) {
+                return EdgeLess{}( entry.first, key );
+            } );
+        if( found == entries.end() || !( found->first == edge ) )
+        {
+            return entries.size();
+        }
+        return static_cast< std::size_t >( found - entries.begin() );
     }
 
     /// Sorts the edges and removes repeats.
     void sort_edges( absl::InlinedVector< PolygonEdge, 2 >& edges )
     {
-        std::sort( edges.begin(), edges.end(), edge_less );
+        std::sort( edges.begin(), edges.end(), EdgeLess{} );
         edges.erase( std::unique( edges.begin(), edges.end() ), edges.end() );
     }
 } // namespace
@@ -80,46 +104,62 @@ namespace orvane
     {
         void resolve_edge_origins( SurfaceCutEdgeMap& edges )
         {
-            absl::flat_hash_map< PolygonEdge, SurfaceCutEdgeEntry > resolved;
-            resolved.reserve( edges.size() );
-            absl::flat_hash_set< PolygonEdge > in_progress;
+            // The map is read through its entries sorted by edge: positions
+            // stand for edges, and a few flat arrays for the hash containers
+            // a search by edge would need. The map itself changes only at the
+            // end, so that a cycle leaves it as it was.
+            const auto entries = sorted_entries( edges );
+            const auto nb_entries = entries.size();
+            constexpr std::uint8_t UNSEEN = 0;
+            constexpr std::uint8_t IN_PROGRESS = 1;
+            constexpr std::uint8_t RESOLVED = 2;
+            std::vector< std::uint8_t > states( nb_entries, UNSEEN );
+            std::vector< SurfaceCutEdgeEntry > resolved( nb_entries );
+            const auto lists_itself = [&]( std::size_t position ) {
+                return contains( entries[position].second->origins,
+                    entries[position].first );
+            };
             // Depth-first over the origins, with an explicit stack: chains of
             // origins are as long as the number of edits made on one edge.
-            std::vector< std::pair< PolygonEdge, std::size_t > > stack;
-            for( const auto& key : sorted_keys( edges ) )
+            std::vector< std::pair< std::size_t, std::size_t > > stack;
+            for( std::size_t start = 0; start < nb_entries; start++ )
             {
-                if( resolved.contains( key ) )
+                if( states[start] == RESOLVED )
                 {
                     continue;
                 }
-                stack.emplace_back( key, 0 );
-                in_progress.insert( key );
+                stack.emplace_back( start, 0 );
+                states[start] = IN_PROGRESS;
                 while( !stack.empty() )
                 {
-                    const auto edge = stack.back().first;
-                    const auto& entry = edges.at( edge );
+                    const auto position = stack.back().first;
+                    const auto& edge = entries[position].first;
+                    const auto& entry = *entries[position].second;
                     auto& next_origin = stack.back().second;
                     if( next_origin < entry.origins.size() )
                     {
                         const auto origin = entry.origins[next_origin++];
-                        if( is_unset( origin ) || origin == edge
-                            || !edges.contains( origin )
-                            || lists_itself( edges, origin )
-                            || resolved.contains( origin ) )
+                        if( is_unset( origin ) || origin == edge )
                         {
                             continue;
                         }
-                        if( in_progress.contains( origin ) )
+                        const auto found = find_sorted( entries, origin );
+                        if( found == nb_entries || lists_itself( found )
+                            || states[found] == RESOLVED )
+                        {
+                            continue;
+                        }
+                        if( states[found] == IN_PROGRESS )
                         {
                             throw OpenOrvaneException{ CONTEXT,
                                 " The origins of edge ", edge.string(),
                                 " lead back to edge ", origin.string() };
                         }
-                        in_progress.insert( origin );
-                        stack.emplace_back( origin, 0 );
+                        states[found] = IN_PROGRESS;
+                        stack.emplace_back( found, 0 );
                         continue;
                     }
-                    SurfaceCutEdgeEntry sources;
+                    auto& sources = resolved[position];
                     sources.kind = entry.kind;
                     for( const auto& origin : entry.origins )
                     {
@@ -127,34 +167,35 @@ namespace orvane
                         {
                             continue;
                         }
-                        const auto found = edges.find( origin );
-                        if( origin == edge || found == edges.end() )
+                        const auto found = origin == edge
+                                               ? nb_entries
+                                               : find_sorted( entries, origin );
+                        if( found == nb_entries )
                         {
                             sources.origins.push_back( origin );
                         }
-                        else if( contains( found->second.origins, origin ) )
+                        else if( lists_itself( found ) )
                         {
                             sources.origins.push_back( origin );
-                            sources.kind =
-                                std::min( sources.kind, found->second.kind );
+                            sources.kind = std::min(
+                                sources.kind, entries[found].second->kind );
                         }
                         else
                         {
-                            const auto& reached = resolved.at( origin );
+                            const auto& reached = resolved[found];
                             sources.origins.insert( sources.origins.end(),
                                 reached.origins.begin(), reached.origins.end() );
                             sources.kind = std::min( sources.kind, reached.kind );
                         }
                     }
                     sort_edges( sources.origins );
-                    resolved.emplace( edge, std::move( sources ) );
-                    in_progress.erase( edge );
+                    states[position] = RESOLVED;
                     stack.pop_back();
                 }
             }
-            for( auto& [edge, entry] : edges )
+            for( std::size_t position = 0; position < nb_entries; position++ )
             {
-                entry = std::move( resolved.at( edge ) );
+                *entries[position].second = std::move( resolved[position] );
             }
         }
     } // namespace detail
@@ -661,14 +702,15 @@ namespace orvane
         void fill_edge_lists()
         {
             auto& result = state_.result;
-            for( const auto& edge : sorted_keys( edges_ ) )
+            for( const auto& [edge, stored] : sorted_entries( edges_ ) )
             {
                 if( !modifier_.is_polygon_active( edge.polygon_id ) )
                 {
                     continue;
                 }
-                const auto& entry = edges_.at( edge );
-                SurfaceCutEdge cut_edge{ edge, entry.origins };
+                auto& entry = *stored;
+                // The map is not read again: its origins move to the result.
+                SurfaceCutEdge cut_edge{ edge, std::move( entry.origins ) };
                 sort_edges( cut_edge.origins );
                 if( cut_edge.origins.empty() )
                 {

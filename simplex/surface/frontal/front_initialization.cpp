@@ -180,14 +180,10 @@ namespace orvane::internal
             index_t vertex ) const
     {
         std::vector< index_t > elements;
-        for( const auto& corner : macro.polygons_around_vertex( vertex ) )
-        {
-            const auto& info = edge_info->value( corner.polygon_id );
-            const auto& leaving = info[corner.vertex_id];
-            elements.insert( elements.end(), leaving.begin(), leaving.end() );
-            const auto& arriving = info[( corner.vertex_id + 2 ) % 3];
-            elements.insert( elements.end(), arriving.begin(), arriving.end() );
-        }
+        visit_elements_around_vertex( vertex, [&]( index_t element ) {
+            elements.push_back( element );
+            return false;
+        } );
         return elements;
     }
 
@@ -195,20 +191,28 @@ namespace orvane::internal
     std::optional< index_t > FrontalRemesher< dimension >::Impl::common_element(
         index_t a, index_t b ) const
     {
-        const auto around_a = elements_around_vertex( a );
+        // Asked for both sides of every triangle tried: the ids around a
+        // stay on the stack, and those around b are not gathered at all.
+        absl::InlinedVector< index_t, 16 > around_a;
+        visit_elements_around_vertex( a, [&]( index_t element ) {
+            around_a.push_back( element );
+            return false;
+        } );
         if( around_a.empty() )
         {
             return std::nullopt;
         }
-        for( const auto element : elements_around_vertex( b ) )
-        {
+        std::optional< index_t > common;
+        visit_elements_around_vertex( b, [&]( index_t element ) {
             if( std::find( around_a.begin(), around_a.end(), element )
-                != around_a.end() )
+                == around_a.end() )
             {
-                return element;
+                return false;
             }
-        }
-        return std::nullopt;
+            common = element;
+            return true;
+        } );
+        return common;
     }
 
     template < index_t dimension >

@@ -5,6 +5,7 @@
 
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/distance.hpp>
+#include <openorvane/geometry/mensuration.hpp>
 
 #include <simplex/metric/metric.hpp>
 #include <simplex/surface/frontal/frontal_remesher_impl.hpp>
@@ -38,6 +39,59 @@ namespace
             }
         }
         return std::nullopt;
+    }
+
+    /// Macro polygons and vertices that laying one output triangle adds,
+    /// with some margin: each new side cut into the macro surface splits a
+    /// few macro edges, and every split replaces two polygons by four.
+    constexpr double MACRO_POLYGONS_PER_OUTPUT_TRIANGLE = 24;
+    constexpr double MACRO_VERTICES_PER_OUTPUT_TRIANGLE = 7;
+
+    /// Area of the equilateral triangle of unit side.
+    constexpr double UNIT_EQUILATERAL_AREA = 0.4330127018922193;
+
+    /// About how many triangles the metric asks for on the polygons of the
+    /// surface that `is_active` accepts: each polygon's area over that of
+    /// the equilateral triangle of the size the metric asks for at its
+    /// barycenter.
+    template < orvane::index_t dimension, typename IsActive >
+    double expected_output_triangles( const orvane::SurfaceMesh< dimension >& mesh,
+        const orvane::Metric< dimension >& metric,
+        IsActive&& is_active )
+    {
+        double expected{ 0 };
+        for( orvane::index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            if( !is_active( p ) )
+            {
+                continue;
+            }
+            const auto size = metric.point_metric( mesh.polygon_barycenter( p ) );
+            if( !( size > FRONTAL_EPSILON ) )
+            {
+                continue;
+            }
+            const orvane::Triangle< dimension > triangle{
+                mesh.point( mesh.polygon_vertex( { p, 0 } ) ),
+                mesh.point( mesh.polygon_vertex( { p, 1 } ) ),
+                mesh.point( mesh.polygon_vertex( { p, 2 } ) ) };
+            expected += orvane::triangle_area( triangle )
+                        / ( UNIT_EQUILATERAL_AREA * size * size );
+        }
+        return expected;
+    }
+
+    /// Room for ten times the current elements, or for those the expected
+    /// output adds when that is more (bounded, so that an absurd metric
+    /// cannot ask for an impossible reservation).
+    orvane::index_t reserved_elements( orvane::index_t current, double added )
+    {
+        constexpr double MAX_RESERVED = 1 << 26;
+        // Written so that a NaN estimate adds nothing.
+        const auto wanted = std::min(
+            static_cast< double >( current ) + ( added > 0 ? added : 0 ),
+            MAX_RESERVED );
+        return std::max( 10 * current, static_cast< orvane::index_t >( wanted ) );
     }
 } // namespace
 
@@ -209,8 +263,17 @@ namespace orvane::internal
     template < index_t dimension >
     void FrontalRemesher< dimension >::Impl::create_macro_attributes()
     {
+        // The cuts add macro polygons and vertices in proportion to the
+        // output triangles, not to the input: reserving for the expected
+        // output spares the attributes (above all the 72 bytes of "edge
+        // info" per polygon) the copies of repeated growth.
+        const auto expected = expected_output_triangles(
+            macro, *output().metric, [this]( index_t polygon ) {
+                return modifier->is_polygon_active( polygon );
+            } );
         auto& vertices = macro.vertex_attribute_manager();
-        vertices.reserve( 10 * vertices.nb_elements() );
+        vertices.reserve( reserved_elements( vertices.nb_elements(),
+            expected * MACRO_VERTICES_PER_OUTPUT_TRIANGLE ) );
         auto& polygons = macro.polygon_attribute_manager();
         triangle_info =
             polygons.template find_or_create_attribute< VariableAttribute, index_t >(
@@ -220,7 +283,8 @@ namespace orvane::internal
             FrontalEdgeInfo >( FRONTAL_EDGE_INFO, std::move( no_elements ) );
         // After creating them, so that the two new attributes get the room
         // too: the cuts multiply the polygons.
-        polygons.reserve( 10 * polygons.nb_elements() );
+        polygons.reserve( reserved_elements( polygons.nb_elements(),
+            expected * MACRO_POLYGONS_PER_OUTPUT_TRIANGLE ) );
     }
 
     template < index_t dimension >

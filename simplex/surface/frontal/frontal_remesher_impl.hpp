@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
 #include <absl/types/span.h>
 
@@ -126,7 +127,8 @@ namespace orvane::internal
             cut_surface_by_lines();
 
         /// Reserves the macro attribute managers for ten times their element
-        /// counts and creates "triangle info" and "edge info".
+        /// counts, or for the elements the cuts of the expected output add
+        /// when that is more, and creates "triangle info" and "edge info".
         void create_macro_attributes();
 
         /// The output vertex of a fixed macro vertex as the caller gave it.
@@ -225,6 +227,31 @@ namespace orvane::internal
         /// vertex, around its fan (repeats kept).
         [[nodiscard]] std::vector< index_t > elements_around_vertex(
             index_t vertex ) const;
+
+        /// Calls `visit` (index_t) -> bool on the ids of
+        /// elements_around_vertex, in its order, until one call answers
+        /// true; answers whether one did. Gathers nothing on the heap.
+        template < typename Visit >
+        bool visit_elements_around_vertex( index_t vertex, Visit&& visit ) const
+        {
+            for( const auto& corner : macro.polygons_around_vertex( vertex ) )
+            {
+                const auto& info = edge_info->value( corner.polygon_id );
+                for( const auto local :
+                    { corner.vertex_id, static_cast< local_index_t >(
+                                            ( corner.vertex_id + 2 ) % 3 ) } )
+                {
+                    for( const auto element : info[local] )
+                    {
+                        if( visit( element ) )
+                        {
+                            return true;
+                        }
+                    }
+                }
+            }
+            return false;
+        }
 
         /// The first id around b that is also around a.
         [[nodiscard]] std::optional< index_t > common_element(
@@ -402,5 +429,13 @@ namespace orvane::internal
         /// Per element: its macro vertices as stored at creation. Always as
         /// long as element_triangles.
         std::vector< std::pair< index_t, index_t > > element_vertices_;
+        /// Working sets of nearby_front_vertices and init_stack, kept from
+        /// one call to the next so that their storage is reused (each call
+        /// clears them first; neither call nests in the other). Only looked
+        /// up, never iterated in their own order.
+        absl::flat_hash_set< index_t > scratch_vertices;
+        absl::flat_hash_set< index_t > scratch_polygons;
+        absl::flat_hash_map< std::pair< index_t, index_t >, FrontalBoundaryRecord >
+            scratch_boundary;
     };
 } // namespace orvane::internal

@@ -62,22 +62,39 @@ namespace orvane::internal
     index_t FrontalRemesher< dimension >::Impl::element_on_polygon_edge(
         const PolygonEdge& edge )
     {
-        const auto open = open_elements_on_edge( edge );
+        // Called for every edge a search crosses: the open ids are gathered
+        // without allocating, as open_elements_on_edge would.
+        const auto is_open = [this]( index_t id ) {
+            return id >= element_triangles.size()
+                   || element_triangles[id].second == NO_ID;
+        };
+        absl::InlinedVector< index_t, 4 > open;
+        for( const auto id : edge_info->value( edge.polygon_id )[edge.edge_id] )
+        {
+            if( is_open( id ) )
+            {
+                open.push_back( id );
+            }
+        }
         if( open.size() == 1 )
         {
             return open.front();
         }
         if( open.empty() )
         {
+            index_t smallest{ NO_ID };
             if( const auto twin = macro.polygon_adjacent_edge( edge ) )
             {
-                const auto other = open_elements_on_edge( *twin );
-                if( !other.empty() )
+                for( const auto id :
+                    edge_info->value( twin->polygon_id )[twin->edge_id] )
                 {
-                    return *std::min_element( other.begin(), other.end() );
+                    if( is_open( id ) )
+                    {
+                        smallest = std::min( smallest, id );
+                    }
                 }
             }
-            return NO_ID;
+            return smallest;
         }
         index_t best{ NO_ID };
         for( const auto id : open )

@@ -126,8 +126,10 @@ namespace orvane::internal
             }
         };
 
-        absl::flat_hash_set< index_t > examined;
-        absl::flat_hash_set< index_t > visited;
+        auto& examined = scratch_vertices;
+        auto& visited = scratch_polygons;
+        examined.clear();
+        visited.clear();
         std::vector< index_t > stack{ candidate.polygon };
         visited.insert( candidate.polygon );
         while( !stack.empty() )
@@ -376,8 +378,8 @@ namespace orvane::internal
         const MacroEdgeInfo& second,
         const FrontalQueueElement< dimension >& element )
     {
-        absl::flat_hash_map< std::pair< index_t, index_t >, FrontalBoundaryRecord >
-            boundary;
+        auto& boundary = scratch_boundary;
+        boundary.clear();
         add_path_boundary( first.v0, first.v1, first.element, boundary );
         add_path_boundary( second.v0, second.v1, second.element, boundary );
         add_path_boundary( element.v1, element.v0, element.id, boundary );
@@ -392,7 +394,8 @@ namespace orvane::internal
         }
         std::sort( keys.begin(), keys.end() );
 
-        absl::flat_hash_set< index_t > visited;
+        auto& visited = scratch_polygons;
+        visited.clear();
         std::vector< index_t > stack;
         std::vector< index_t > covered;
         for( const auto& key : keys )
