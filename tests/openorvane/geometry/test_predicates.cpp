@@ -200,6 +200,7 @@ TEST( Predicates, PointsOnAnAxisPlaneOrRepeatedAreCoplanarOthersNot )
     // Random points on a plane square to an axis, or with a repeated point,
     // are exactly coplanar; moving one of them off by the smallest step
     // gives the exact reference's sign, however small the volume.
+    exactinit( 0, 0, 0, 1., 1., 1. );
     std::mt19937 engine{ 3 };
     std::uniform_real_distribution< double > coordinate{ -1e3, 1e3 };
     for( int i = 0; i < 3000; i++ )
