@@ -11,6 +11,7 @@
 #include <absl/strings/str_cat.h>
 
 #include <conversion/brep_blocks_builder.hpp>
+#include <openorvane/basic/async.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/nn_search.hpp>
@@ -281,49 +282,125 @@ namespace orvane
             /// them conformal through remeshing. Polygons merged from several
             /// inputs (identical triangles) share their edges with polygons
             /// of the same inputs only, so overlapping copies of one surface
-            /// stay one surface. Edges are added in the order of their first
-            /// polygon edge, so the numbering does not depend on hashing.
+            /// stay one surface. Edges are added in the order of the polygon
+            /// edges that reveal them, so the numbering depends neither on
+            /// hashing nor on the number of threads.
             void add_shared_edges( const std::vector< index_t >& unique_of )
             {
-                const auto input_meshes = [this]( index_t polygon ) {
-                    absl::InlinedVector< index_t, 2 > meshes;
-                    for( const auto& origin : merger_.polygon_origins( polygon ) )
-                    {
-                        meshes.push_back( origin.mesh_index );
-                    }
-                    std::sort( meshes.begin(), meshes.end() );
-                    meshes.erase( std::unique( meshes.begin(), meshes.end() ), meshes.end() );
-                    return meshes;
+                // The merged surface is triangulated. Every polygon edge,
+                // numbered 3 p + e, is bucketed under the smaller unique
+                // vertex of its ends, in scan order; within a bucket the
+                // edges are grouped by their other unique vertex, each group
+                // in scan order. A group is one vertex pair: the edge that
+                // adds it is its first one (in scan order) whose polygon's
+                // input meshes differ from those of the group's first
+                // polygon. Buckets are independent and searched on the pool;
+                // the edges found are then added in scan order.
+                const auto nb_polygons = merged_->nb_polygons();
+                const auto nb_codes = static_cast< std::size_t >( nb_polygons ) * 3;
+                const auto ends_of = [this, &unique_of]( std::size_t code ) {
+                    const auto ends = merged_->polygon_edge_vertices(
+                        { static_cast< index_t >( code / 3 ),
+                            static_cast< local_index_t >( code % 3 ) } );
+                    return std::array< index_t, 2 >{ unique_of[ends[0]], unique_of[ends[1]] };
                 };
-                // For each vertex pair: the input meshes of the first polygon
-                // met on it; emptied once the edge is added.
-                absl::flat_hash_map< std::array< index_t, 2 >, absl::InlinedVector< index_t, 2 > >
-                    first_meshes;
-                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
+                std::vector< index_t > offsets( unique_of.size() + 1, 0 );
+                for( index_t polygon = 0; polygon < nb_polygons; polygon++ )
                 {
-                    const auto meshes = input_meshes( polygon );
-                    const auto nb_vertices = merged_->nb_polygon_vertices( polygon );
-                    for( local_index_t e = 0; e < nb_vertices; e++ )
+                    for( local_index_t e = 0; e < 3; e++ )
                     {
-                        const auto ends = merged_->polygon_edge_vertices( { polygon, e } );
-                        const std::array< index_t, 2 > uniques{ unique_of[ends[0]],
-                            unique_of[ends[1]] };
-                        if( uniques[0] == uniques[1] )
+                        const auto uniques = ends_of( 3 * std::size_t{ polygon } + e );
+                        if( uniques[0] != uniques[1] )
                         {
-                            continue;
+                            offsets[std::min( uniques[0], uniques[1] ) + 1]++;
                         }
-                        const std::array< index_t, 2 > key{ std::min( uniques[0], uniques[1] ),
-                            std::max( uniques[0], uniques[1] ) };
-                        const auto [it, inserted] = first_meshes.try_emplace( key, meshes );
-                        if( inserted || it->second.empty() || it->second == meshes )
-                        {
-                            continue;
-                        }
-                        it->second.clear();
-                        owner_.add_wireframe_edge(
-                            uniques, merged_->point( ends[0] ), merged_->point( ends[1] ) );
                     }
                 }
+                for( std::size_t u = 0; u + 1 < offsets.size(); u++ )
+                {
+                    offsets[u + 1] += offsets[u];
+                }
+                std::vector< index_t > codes( offsets.back() );
+                {
+                    std::vector< index_t > fill( offsets.begin(), offsets.end() - 1 );
+                    for( std::size_t code = 0; code < nb_codes; code++ )
+                    {
+                        const auto uniques = ends_of( code );
+                        if( uniques[0] != uniques[1] )
+                        {
+                            codes[fill[std::min( uniques[0], uniques[1] )]++] =
+                                static_cast< index_t >( code );
+                        }
+                    }
+                }
+                std::vector< char > added( nb_codes, 0 );
+                async::parallel_for( 0, static_cast< index_t >( unique_of.size() ),
+                    [&]( index_t u ) {
+                        const auto begin = codes.begin() + offsets[u];
+                        const auto end = codes.begin() + offsets[u + 1];
+                        if( end - begin < 2 )
+                        {
+                            return;
+                        }
+                        const auto other = [&ends_of]( index_t code ) {
+                            const auto uniques = ends_of( code );
+                            return std::max( uniques[0], uniques[1] );
+                        };
+                        std::sort( begin, end, [&other]( index_t lhs, index_t rhs ) {
+                            return std::make_pair( other( lhs ), lhs )
+                                   < std::make_pair( other( rhs ), rhs );
+                        } );
+                        for( auto group = begin; group != end; )
+                        {
+                            const auto key = other( *group );
+                            auto next = group + 1;
+                            bool found{ false };
+                            for( ; next != end && other( *next ) == key; ++next )
+                            {
+                                if( !found && !same_input_meshes( *group / 3, *next / 3 ) )
+                                {
+                                    added[*next] = 1;
+                                    found = true;
+                                }
+                            }
+                            group = next;
+                        }
+                    } );
+                for( std::size_t code = 0; code < nb_codes; code++ )
+                {
+                    if( added[code] == 0 )
+                    {
+                        continue;
+                    }
+                    const auto ends = merged_->polygon_edge_vertices(
+                        { static_cast< index_t >( code / 3 ),
+                            static_cast< local_index_t >( code % 3 ) } );
+                    owner_.add_wireframe_edge( { unique_of[ends[0]], unique_of[ends[1]] },
+                        merged_->point( ends[0] ), merged_->point( ends[1] ) );
+                }
+            }
+
+            /// Whether the two merged polygons come from the same set of
+            /// input meshes.
+            bool same_input_meshes( index_t polygon0, index_t polygon1 ) const
+            {
+                const auto origins0 = merger_.polygon_origins( polygon0 );
+                const auto origins1 = merger_.polygon_origins( polygon1 );
+                if( origins0.size() == 1 && origins1.size() == 1 )
+                {
+                    return origins0.front().mesh_index == origins1.front().mesh_index;
+                }
+                const auto meshes = []( absl::Span< const MergeOrigin > origins ) {
+                    absl::InlinedVector< index_t, 2 > result;
+                    for( const auto& origin : origins )
+                    {
+                        result.push_back( origin.mesh_index );
+                    }
+                    std::sort( result.begin(), result.end() );
+                    result.erase( std::unique( result.begin(), result.end() ), result.end() );
+                    return result;
+                };
+                return meshes( origins0 ) == meshes( origins1 );
             }
 
             /// The merged vertices away from the merged border where two or
@@ -547,8 +624,13 @@ namespace orvane
             {
                 auto mesh_builder = builder_.surface_mesh_builder( surface.id() );
                 const auto id = surface.component_id();
-                std::vector< index_t > vertex_map( merged_->nb_vertices(), NO_ID );
-                std::vector< index_t > polygon_map( merged_->nb_polygons(), NO_ID );
+                // The two tables span the whole merged surface but a piece
+                // fills only its own entries: they are made once and reset
+                // entry by entry after each piece.
+                auto& vertex_map = vertex_map_;
+                auto& polygon_map = polygon_map_;
+                vertex_map.resize( merged_->nb_vertices(), NO_ID );
+                polygon_map.resize( merged_->nb_polygons(), NO_ID );
                 for( const auto polygon : polygons )
                 {
                     absl::InlinedVector< index_t, 3 > vertices;
@@ -602,6 +684,14 @@ namespace orvane
                     add_once( input_ids, surfaces_[input]->id() );
                 }
                 builder_.set_surface_name( surface.id(), name );
+                for( const auto polygon : polygons )
+                {
+                    polygon_map[polygon] = NO_ID;
+                    for( const auto merged_vertex : merged_->polygon_vertices( polygon ) )
+                    {
+                        vertex_map[vertex_table_[merged_vertex]] = NO_ID;
+                    }
+                }
             }
 
             void import_vertex_attributes( const SurfaceMesh< 3 >& mesh,
@@ -699,30 +789,53 @@ namespace orvane
             /// meshes were made.
             void complete_surface_mappings()
             {
-                std::vector< std::pair< MeshElement, MeshElement > > entries;
-                std::size_t nb_vertices{ 0 };
+                // The entries of input vertex k (meshes in span order) take
+                // the range [first[k], first[k + 1]) of the list: counted,
+                // then written, on the pool.
+                std::vector< std::size_t > first{ 0 };
                 for( const auto* surface : surfaces_ )
                 {
-                    nb_vertices += surface->nb_vertices();
+                    first.resize( first.size() + surface->nb_vertices(), 0 );
                 }
-                entries.reserve( nb_vertices );
-                for( index_t m = 0; m < surfaces_.size(); m++ )
-                {
-                    const auto& surface = *surfaces_[m];
-                    for( index_t v = 0; v < surface.nb_vertices(); v++ )
+                const auto for_each_input_vertex = [this]( const auto& function ) {
+                    std::size_t offset{ 0 };
+                    for( index_t m = 0; m < surfaces_.size(); m++ )
                     {
-                        const auto unique = vertex_table_[merger_.vertex_in_merged( m, v )];
-                        for( const auto& component_vertex :
-                            model_.component_mesh_vertices( unique ) )
+                        async::parallel_for( 0, surfaces_[m]->nb_vertices(),
+                            [this, &function, m, offset]( index_t v ) {
+                                const auto unique = vertex_table_[merger_.vertex_in_merged( m, v )];
+                                function( offset + v, *surfaces_[m], v,
+                                    model_.component_mesh_vertices( unique ) );
+                            } );
+                        offset += surfaces_[m]->nb_vertices();
+                    }
+                };
+                for_each_input_vertex( [&first]( std::size_t k, const SurfaceMesh< 3 >&,
+                                           index_t, const auto& component_vertices ) {
+                    first[k + 1] = static_cast< std::size_t >( std::count_if(
+                        component_vertices.begin(), component_vertices.end(),
+                        []( const ComponentMeshVertex& component_vertex ) {
+                            return component_vertex.component_id.type() == SURFACE;
+                        } ) );
+                } );
+                for( std::size_t k = 1; k < first.size(); k++ )
+                {
+                    first[k] += first[k - 1];
+                }
+                std::vector< std::pair< MeshElement, MeshElement > > entries( first.back() );
+                for_each_input_vertex( [&first, &entries]( std::size_t k,
+                                           const SurfaceMesh< 3 >& surface, index_t v,
+                                           const auto& component_vertices ) {
+                    auto next = first[k];
+                    for( const auto& component_vertex : component_vertices )
+                    {
+                        if( component_vertex.component_id.type() == SURFACE )
                         {
-                            if( component_vertex.component_id.type() == SURFACE )
-                            {
-                                entries.push_back(
-                                    { { surface.id(), v }, component_vertex.mesh_vertex() } );
-                            }
+                            entries[next++] = { { surface.id(), v },
+                                component_vertex.mesh_vertex() };
                         }
                     }
-                }
+                } );
                 vertices_.surfaces.map_all( entries );
             }
 
@@ -864,6 +977,11 @@ namespace orvane
             /// The surface polygon entries of the element mapping, gathered
             /// while the surfaces are made and mapped all at once.
             std::vector< std::pair< MeshElement, MeshElement > > polygon_entries_;
+            /// The new vertex of each unique vertex and the new polygon of
+            /// each merged polygon in the surface mesh being made; NO_ID
+            /// between surfaces.
+            std::vector< index_t > vertex_map_;
+            std::vector< index_t > polygon_map_;
             /// The input surface meshes behind each surface, in the order of
             /// its polygons.
             absl::flat_hash_map< uuid, std::vector< uuid > > surface_inputs_;

@@ -15,6 +15,7 @@
 
 #include <oneapi/tbb/blocked_range.h>
 #include <oneapi/tbb/parallel_for.h>
+#include <oneapi/tbb/parallel_sort.h>
 #include <oneapi/tbb/partitioner.h>
 #include <oneapi/tbb/task_group.h>
 
@@ -373,6 +374,15 @@ namespace orvane::async
                 }
             },
             tbb::simple_partitioner{} );
+    }
+
+    /// Sorts [begin, end) with operator< on the pool. Equal elements may end
+    /// in any order: where the result must not depend on the number of
+    /// threads, sort elements that no two compare equal.
+    template < typename RandomIt >
+    void parallel_sort( RandomIt begin, RandomIt end )
+    {
+        tbb::parallel_sort( begin, end );
     }
 
     /// Schedules task_job on the pool and runs inline_job on this thread.

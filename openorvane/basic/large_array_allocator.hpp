@@ -66,10 +66,55 @@ namespace orvane
             return true;
         }
 
-    private:
+    protected:
         static std::size_t rounded_size( std::size_t bytes )
         {
             return ( bytes + LARGE_BLOCK - 1 ) / LARGE_BLOCK * LARGE_BLOCK;
+        }
+    };
+    namespace detail
+    {
+        /// Writes one byte of every 4 KiB page of the block, the pages
+        /// spread over the pool. The kernel zeroes a fresh page when it is
+        /// first written: this way the zeroing runs on several threads
+        /// instead of on the one thread that fills the block.
+        void touch_pages_on_pool( void* block, std::size_t bytes );
+    } // namespace detail
+
+    /// A large-array allocator for blocks that are written all over soon
+    /// after allocation, such as the slot arrays of hash tables: a large
+    /// block has every page touched on the pool before it is handed out.
+    /// Use it only where the whole block is bound to be written anyway,
+    /// since touching makes every page resident.
+    template < typename T >
+    class PrefaultedArrayAllocator : public LargeArrayAllocator< T >
+    {
+    public:
+        using value_type = T;
+
+        PrefaultedArrayAllocator() = default;
+
+        template < typename U >
+        PrefaultedArrayAllocator( const PrefaultedArrayAllocator< U >& ) noexcept
+        {
+        }
+
+        T* allocate( std::size_t nb )
+        {
+            auto* block = LargeArrayAllocator< T >::allocate( nb );
+            const auto bytes = nb * sizeof( T );
+            if( bytes >= LargeArrayAllocator< T >::LARGE_BLOCK )
+            {
+                detail::touch_pages_on_pool(
+                    block, LargeArrayAllocator< T >::rounded_size( bytes ) );
+            }
+            return block;
+        }
+
+        template < typename U >
+        bool operator==( const PrefaultedArrayAllocator< U >& ) const noexcept
+        {
+            return true;
         }
     };
 } // namespace orvane

@@ -212,7 +212,7 @@ namespace orvane
             absl::InlinedVector< Value, 1 >,
             absl::Hash< Key >,
             std::equal_to< Key >,
-            LargeArrayAllocator< std::pair< const Key, absl::InlinedVector< Value, 1 > > > >;
+            PrefaultedArrayAllocator< std::pair< const Key, absl::InlinedVector< Value, 1 > > > >;
     } // namespace detail
 
     /// A one-to-many correspondence kept in both directions: for every pair
@@ -302,11 +302,13 @@ namespace orvane
             const auto mask = map.capacity();
             const auto hasher = map.hash_function();
             std::vector< std::pair< std::size_t, std::size_t > > order( pairs.size() );
-            for( std::size_t i = 0; i < pairs.size(); i++ )
-            {
-                order[i] = { ( hasher( key_of( pairs[i] ) ) >> 7 ) & mask, i };
-            }
-            std::sort( order.begin(), order.end() );
+            async::parallel_for( 0, static_cast< index_t >( pairs.size() ),
+                [&order, &pairs, &hasher, &key_of, mask]( index_t i ) {
+                    order[i] = { ( hasher( key_of( pairs[i] ) ) >> 7 ) & mask, i };
+                } );
+            // The pairs are distinct, so the sorted order is the same
+            // whichever way the pool splits the sort.
+            async::parallel_sort( order.begin(), order.end() );
             for( const auto& [slot, i] : order )
             {
                 map[key_of( pairs[i] )].push_back( value_of( pairs[i] ) );
