@@ -227,6 +227,12 @@ namespace orvane
             [[nodiscard]] std::unique_ptr< InsertionEditContext >
                 make_edit_context( std::vector< index_t > tracked_vertices = {} );
 
+            /// Repairs the tetrahedra a split made (those from `first_new` on
+            /// and the split's own), tracking its new vertex, and returns
+            /// that vertex as it is after the repairs.
+            template < typename SplitInfo >
+            index_t repair_split( const SplitInfo& split, index_t first_new );
+
             /// Compacts the solid (the modifier's clean-up) and keeps the
             /// skin's corner vertices pointing at the renumbered vertices.
             void compact();

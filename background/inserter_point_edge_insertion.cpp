@@ -133,6 +133,21 @@ namespace orvane
             return std::nullopt;
         }
 
+        template < typename SplitInfo >
+        index_t BackgroundSolidInserter::Impl::repair_split(
+            const SplitInfo& split, index_t first_new )
+        {
+            std::vector< index_t > created;
+            for( const auto& origin : split.tetrahedra )
+            {
+                created.push_back( origin.new_element );
+            }
+            auto context = make_edit_context( { split.new_vertex } );
+            context->repair_epsilon( created );
+            context->repair_quality( first_new );
+            return modifier_.updated_vertex( split.new_vertex );
+        }
+
         index_t BackgroundSolidInserter::Impl::insert_point_in_tetrahedron(
             index_t tetrahedron, const Point< 3 >& point )
         {
@@ -143,15 +158,7 @@ namespace orvane
             }
             const auto first_new = solid_.nb_polyhedra();
             const auto split = modifier_.split_tetrahedron( tetrahedron, point );
-            std::vector< index_t > created;
-            for( const auto& origin : split.tetrahedra )
-            {
-                created.push_back( origin.new_element );
-            }
-            auto context = make_edit_context( { split.new_vertex } );
-            context->repair_epsilon( created );
-            context->repair_quality( first_new );
-            return modifier_.updated_vertex( split.new_vertex );
+            return repair_split( split, first_new );
         }
 
         index_t BackgroundSolidInserter::Impl::skin_vertex(
@@ -244,15 +251,7 @@ namespace orvane
                 }
                 const auto first_new = solid_.nb_polyhedra();
                 const auto split = modifier_.split_facet( facet, point );
-                std::vector< index_t > created;
-                for( const auto& origin : split.tetrahedra )
-                {
-                    created.push_back( origin.new_element );
-                }
-                auto context = make_edit_context( { split.new_vertex } );
-                context->repair_epsilon( created );
-                context->repair_quality( first_new );
-                return modifier_.updated_vertex( split.new_vertex );
+                return repair_split( split, first_new );
             };
             const auto is_near = [&]( const PolyhedronFacet& facet ) {
                 return std::get< 0 >(
