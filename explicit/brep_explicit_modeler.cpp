@@ -24,6 +24,7 @@
 #include <explicit/conflict_finder.hpp>
 #include <explicit/modeler_meshes.hpp>
 #include <explicit/zone_integration.hpp>
+#include <explicit/zone_resolution.hpp>
 
 namespace
 {
@@ -204,7 +205,10 @@ namespace orvane
     class BRepExplicitModeler::Impl
     {
     public:
-        explicit Impl( const BoundingBox< 3 >& box ) : box_( box ) {}
+        explicit Impl( const BoundingBox< 3 >& box )
+            : box_( box ), resolver_( &internal::resolve_component )
+        {
+        }
 
         ~Impl()
         {
@@ -257,15 +261,6 @@ namespace orvane
                 if( pass == BRepExplicitModeler::MAX_PASSES )
                 {
                     throw_remaining( meshes, **graph );
-                }
-                if( !resolver_ && ( *graph )->graph().nb_vertices() > 0 )
-                {
-                    throw OpenOrvaneException{ "[BRepExplicitModeler::build] "
-                                               "Intersecting or touching input "
-                                               "surfaces cannot be made conformal "
-                                               "yet: ",
-                        ( *graph )->graph().nb_vertices(),
-                        " conflicting elements found" };
                 }
                 const auto status = resolve_conflicts( meshes, **graph );
                 if( status == 2 )

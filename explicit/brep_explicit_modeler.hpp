@@ -29,9 +29,9 @@ namespace orvane
     /// delete the degenerate elements, and search again, until a search
     /// finds nothing.
     ///
-    /// Input whose surfaces intersect or touch other than through shared
-    /// vertices and edges is refused for now, unless a zone resolver is set:
-    /// the local resolution of zones is not available yet.
+    /// Each zone is resolved locally by default (`resolve_component`: the
+    /// zone's elements inserted into a background solid, the conformal
+    /// pieces extracted); tests may set another zone resolver.
     class BRepExplicitModeler
     {
     public:

@@ -54,7 +54,7 @@ namespace
         return "no exception";
     }
 
-    /// Two surfaces crossing each other: explicit modeling refuses them.
+    /// Two surfaces crossing each other.
     void add_crossing( orvane_tamsel::Mesher& mesher )
     {
         mesher.add_surface( *orvane::test::rectangle( 0, 0, 1, 1, 0.5, 2 ) );
@@ -107,15 +107,33 @@ namespace
                 std::string::npos )
                 << angle;
         }
-        // Accepted values reach explicit modeling, which refuses the input.
+        // Accepted values pass the checks (on a mesher without surfaces, so
+        // that the tiny metric costs nothing).
+        orvane_tamsel::Mesher empty{ box() };
         for( const auto& [metric, angle] : std::vector< std::pair< double, double > >{
                  { 1.0000001e-6, 120. }, { 1., 0. }, { 1., 180. } } )
         {
             orvane_tamsel::MesherOptions options{ metric };
             options.angle = angle;
-            EXPECT_NE( message_of( mesher, options ).find( "cannot be made conformal yet" ),
-                std::string::npos );
+            const auto message = message_of( empty, options );
+            EXPECT_EQ( message.find( "Metric should be larger" ), std::string::npos )
+                << message;
+            EXPECT_EQ( message.find( "feature angle" ), std::string::npos ) << message;
         }
+    }
+
+    TEST_F( MesherTest, CrossingSurfacesAreMadeConformalAndRemeshed )
+    {
+        orvane_tamsel::Mesher mesher{ box() };
+        add_crossing( mesher );
+        auto [model, mapping] = mesher.build_and_mesh( orvane_tamsel::MesherOptions{ 0.25 } );
+        // The crossing becomes a line inside both surfaces, and both input
+        // surfaces lead to surfaces of the result.
+        EXPECT_GT( model.nb_lines(), 8 );
+        ASSERT_TRUE( mapping.has_mapping_type(
+            orvane::Surface< 3 >::component_type_static() ) );
+        EXPECT_EQ(
+            mapping.at( orvane::Surface< 3 >::component_type_static() ).size_in(), 2 );
     }
 
     TEST_F( MesherTest, FailedRunsLeaveTheStoredSurfacesAsAdded )
