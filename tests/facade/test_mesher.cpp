@@ -11,6 +11,7 @@
 
 #include <facade/orvane_tamsel_library.hpp>
 
+#include <tests/support/brep_modifier_checks.hpp>
 #include <tests/support/conformal_meshes.hpp>
 
 namespace
@@ -134,6 +135,22 @@ namespace
             orvane::Surface< 3 >::component_type_static() ) );
         EXPECT_EQ(
             mapping.at( orvane::Surface< 3 >::component_type_static() ).size_in(), 2 );
+    }
+
+    TEST_F( MesherTest, HorizonCutByADippingFaultGivesAConformalModel )
+    {
+        orvane_tamsel::Mesher mesher{ box() };
+        mesher.add_surface( *orvane::test::rectangle( 0, 0, 2, 2, 1., 8 ) );
+        orvane::test::TriangleSoup fault;
+        fault.add_grid( Point< 3 >{ { 0.6, -0.2, 0.2 } },
+            orvane::Vector< 3 >{ { 0., 2.4, 0. } }, orvane::Vector< 3 >{ { 0.8, 0., 1.6 } },
+            6 );
+        mesher.add_surface( *fault.mesh() );
+        auto [model, mapping] = mesher.build_and_mesh( orvane_tamsel::MesherOptions{ 0.2 } );
+        // The fault crosses the whole horizon, which is cut in two; the
+        // crossing ends inside the wider fault, a line within it.
+        EXPECT_EQ( model.nb_surfaces(), 3 );
+        EXPECT_TRUE( orvane::test::brep_conformity_problems( model ).empty() );
     }
 
     TEST_F( MesherTest, FailedRunsLeaveTheStoredSurfacesAsAdded )
