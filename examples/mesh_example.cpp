@@ -1,5 +1,5 @@
 // Starts the library, builds the two surfaces of a small geological model (a
-// gently folded horizon and a vertical fault plane standing on it) and
+// gently folded horizon and a dipping fault plane cutting through it) and
 // meshes them: the mesher makes them conformal, builds the model and
 // remeshes every component to a target edge length.
 //
@@ -153,11 +153,11 @@ int main( int argc, char** argv )
             return 200. + 30. * std::sin( x / 300. ) * std::cos( y / 400. );
         };
         const auto horizon = grid_surface( 20, 1000., 1000., height );
-        // A vertical fault at x = 500 that stops on the horizon: its lowest
-        // row of points is the horizon's column of points at x = 500, so the
-        // two surfaces meet along shared edges.
-        const auto fault = grid_surface( 20, 1000., 300., [&height]( double y, double t ) {
-            return orvane::Point3D{ { 500., y, height( 500., y ) + t } };
+        // A dipping fault plane that cuts through the horizon: the two meshes
+        // cross without sharing any vertex, and the mesher makes them
+        // conformal along their crossing.
+        const auto fault = grid_surface( 20, 1000., 300., []( double y, double t ) {
+            return orvane::Point3D{ { 400. + 0.4 * t, y, 50. + t } };
         } );
 
         describe( "horizon", *horizon );
