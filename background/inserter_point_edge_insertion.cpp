@@ -19,7 +19,6 @@ namespace
 {
     using namespace orvane;
 
-    constexpr double LOCATION_TOLERANCE = 1e-6;
     constexpr index_t MAX_TRACKING_STEPS = 1000;
 
     constexpr const char* TOO_MANY_TRACKING_STEPS =
@@ -78,7 +77,7 @@ namespace orvane
             const Point< 3 >& point )
         {
             const auto [closest, distance] = solid_.closest_element( point );
-            if( closest == NO_ID || distance > LOCATION_TOLERANCE )
+            if( closest == NO_ID || distance > GLOBAL_EPSILON )
             {
                 return std::nullopt;
             }
@@ -112,7 +111,7 @@ namespace orvane
                 }
                 if( std::get< 0 >( point_tetrahedron_distance(
                         point, solid_.tetrahedron( tetrahedron ) ) )
-                    < LOCATION_TOLERANCE )
+                    < GLOBAL_EPSILON )
                 {
                     return tetrahedron;
                 }
@@ -256,7 +255,7 @@ namespace orvane
             const auto is_near = [&]( const PolyhedronFacet& facet ) {
                 return std::get< 0 >(
                            point_triangle_distance( point, solid_.triangle( facet ) ) )
-                       <= LOCATION_TOLERANCE;
+                       <= GLOBAL_EPSILON;
             };
             for( const auto& facet :
                 skin_border_facets( crossing.skin_triangle.value() ) )
