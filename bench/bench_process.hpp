@@ -69,12 +69,14 @@ namespace orvane
         /// components. Each iteration builds the objects with `make( s )`
         /// (a pointer-like owner) outside the timing, then runs
         /// `work( *object, s )` on every one; `items_per_object` items are
-        /// counted per object, and the peak resident memory is reported.
+        /// counted per object; the peak resident memory and the CPU seconds
+        /// of all threads per iteration are reported.
         template < typename Make, typename Work >
         void run_objects_on_threads( benchmark::State& state, std::size_t nb_objects,
             std::size_t items_per_object, const Make& make, const Work& work )
         {
             tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
+            double cpu_seconds{ 0 };
             for( auto _ : state )
             {
                 state.PauseTiming();
@@ -83,6 +85,7 @@ namespace orvane
                 {
                     objects.push_back( make( s ) );
                 }
+                const auto cpu_before = process_cpu_seconds();
                 state.ResumeTiming();
                 arena.execute( [&objects, &work] {
                     std::vector< async::Task< void > > tasks;
@@ -93,10 +96,14 @@ namespace orvane
                     }
                     async::wait_all( tasks );
                 } );
+                cpu_seconds += process_cpu_seconds() - cpu_before;
             }
             state.SetItemsProcessed( static_cast< std::int64_t >(
                 state.iterations() * nb_objects * items_per_object ) );
             state.counters["peak_rss_MB"] = peak_rss_mib();
+            // The CPU time of every thread of the pool, per iteration.
+            state.counters["cpu_s"] =
+                cpu_seconds / static_cast< double >( state.iterations() );
         }
     } // namespace bench
 } // namespace orvane
