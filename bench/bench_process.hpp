@@ -56,9 +56,16 @@ namespace orvane
             return seconds( usage.ru_utime ) + seconds( usage.ru_stime );
         }
 
-        /// Peak resident memory of the process so far, in MiB.
+        /// Peak resident memory of the process since the last
+        /// reset_peak_rss (since its start when none), in MiB. The kernel's
+        /// resource usage keeps the peak of the whole life of the process,
+        /// which the reset does not clear: the figure is read from VmHWM.
         inline double peak_rss_mib()
         {
+            if( const auto peak = status_kb( "VmHWM" ); peak > 0 )
+            {
+                return peak / 1024.;
+            }
             rusage usage{};
             getrusage( RUSAGE_SELF, &usage );
             return static_cast< double >( usage.ru_maxrss ) / 1024.;
