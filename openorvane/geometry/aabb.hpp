@@ -395,5 +395,24 @@ namespace orvane
             visit( visit, AABBTree< dimension >::ROOT, 0, tree.nb_bboxes() );
             return best;
         }
+
+        /// The element closest to the point and its distance, as (distance,
+        /// element): the greedy leaf as first guess, refined by
+        /// closest_element. (0, NO_ID) for an empty tree.
+        template < index_t dimension, typename Distance >
+        std::pair< double, index_t > closest_element_box(
+            const AABBTree< dimension >& tree,
+            const Point< dimension >& point,
+            const Distance& distance )
+        {
+            if( tree.nb_bboxes() == 0 )
+            {
+                return { 0., NO_ID };
+            }
+            const auto guess = closest_leaf_element( tree, point );
+            const auto [element, best] = closest_element(
+                tree, point, distance, guess, distance( point, guess ) );
+            return { best, element };
+        }
     } // namespace detail
 } // namespace orvane

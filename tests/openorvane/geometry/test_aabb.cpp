@@ -263,6 +263,10 @@ TEST( AABBTree, ClosestElementMatchesBruteForce )
             tree, point, distance, guess, distance( point, guess ) );
         EXPECT_EQ( found, expected ) << point.string();
         EXPECT_EQ( distance( point, element ), found );
+        const auto [box_distance, box_element] =
+            orvane::detail::closest_element_box( tree, point, distance );
+        EXPECT_EQ( box_distance, expected ) << point.string();
+        EXPECT_EQ( box_element, element ) << point.string();
         // Branch and bound: far fewer exact distances than elements.
         EXPECT_LT( nb_calls, 200 ) << point.string();
     }
@@ -277,6 +281,10 @@ TEST( AABBTree, ClosestElementMatchesBruteForce )
         empty, P3{}, distance, orvane::NO_ID, 0. );
     EXPECT_EQ( none, orvane::NO_ID );
     EXPECT_EQ( none_distance, 0. );
+    const auto [empty_distance, empty_element] =
+        orvane::detail::closest_element_box( empty, P3{}, distance );
+    EXPECT_EQ( empty_distance, 0. );
+    EXPECT_EQ( empty_element, orvane::NO_ID );
 }
 
 TEST( AABBTree, ClosestLeafDescendsTowardsTheSmallerBoxDistance )
