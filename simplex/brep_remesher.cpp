@@ -13,6 +13,7 @@
 #include <simplex/metric/metric.hpp>
 #include <simplex/model_splitter.hpp>
 #include <simplex/remeshing_data.hpp>
+#include <simplex/repair/repair_brep_surfaces.hpp>
 
 namespace
 {
@@ -25,11 +26,6 @@ namespace
         {
             throw OpenOrvaneException{ "[remesh_brep] The line-intersection repair "
                                        "(repair_lines) is not available" };
-        }
-        if( options.repair_surfaces )
-        {
-            throw OpenOrvaneException{ "[remesh_brep] The surface-intersection repair "
-                                       "(repair_surfaces) is not available" };
         }
     }
 } // namespace
@@ -70,6 +66,13 @@ namespace orvane
                 stages.relax_surfaces(
                     output, data->output_modifier, SurfaceRelaxerOptions{ false, true, nullptr } );
                 data->output_modifier.clean();
+            }
+            if( options.repair_surfaces )
+            {
+                repair_surfaces( *data );
+            }
+            if( options.mesh_blocks )
+            {
                 preprocess_blocks( *data );
                 // The blocks get new meshes: the modifier must not keep
                 // editing the replaced ones.

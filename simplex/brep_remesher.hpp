@@ -45,8 +45,10 @@ namespace orvane
     /// live until the call returns. Any stage failure reaches the caller.
     /// With mesh_blocks, every block gets a tetrahedral mesh conformal to
     /// its remeshed boundary (and, with relax_blocks, improved by swaps).
-    /// The line repair and the surface repair are not available: asking for
-    /// them throws OpenOrvaneException before the input is touched.
+    /// With repair_surfaces, the remeshed surfaces that cross or wrongly
+    /// share edges are repaired before the block stage. The line repair is
+    /// not available: asking for it throws OpenOrvaneException before the
+    /// input is touched.
     [[nodiscard]] BRepRemeshResult remesh_brep(
         BRep&& model, const Metric< 3 >& metric, const BRepRemeshOptions& options );
 

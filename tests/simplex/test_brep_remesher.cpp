@@ -96,8 +96,7 @@ namespace
             std::string stage;
         };
         for( const auto& [option, stage] :
-            { Case{ &BRepRemeshOptions::repair_lines, "(repair_lines)" },
-                Case{ &BRepRemeshOptions::repair_surfaces, "(repair_surfaces)" } } )
+            { Case{ &BRepRemeshOptions::repair_lines, "(repair_lines)" } } )
         {
             auto fixture = two_surfaces_sharing_a_line();
             const ConstantMetric< 3 > metric{ 1. };
