@@ -9,6 +9,7 @@
 #include <simplex/repair/repair_brep_surfaces.hpp>
 
 #include <tests/simplex/repair/repair_scenes.hpp>
+#include <tests/support/brep_checks.hpp>
 
 namespace
 {
@@ -135,11 +136,25 @@ namespace
         ASSERT_TRUE( in_square );
         const auto in_fold = edge_between( repair, fold, p3( 0, 0, 0 ), p3( 1, 1, 0 ) );
         ASSERT_TRUE( in_fold );
+        const auto nb_uniques = scene.output_model.nb_unique_vertices();
         internal::DoRepairIntersection operation{ repair, square, *in_square, fold, { *in_fold } };
         // The square's diagonal is swapped once; the swapped edge is not
-        // touched again.
+        // touched again. The fold's side then splits its own copy of the
+        // edge: one new unique vertex in all, and no unique vertex left
+        // without component vertex by a split of the stale edge.
         const auto touched = operation.repair_shared_edges();
         EXPECT_TRUE( touched.contains( square.id() ) );
+        ASSERT_EQ( scene.output_model.nb_unique_vertices(), nb_uniques + 1 );
+        // The fold's split point is the barycentre of its input triangle
+        // closest to the edge (both hold the edge's midpoint).
+        const auto& split_vertex =
+            scene.output_model.component_mesh_vertices( nb_uniques ).front();
+        const auto& point = fold.mesh().point( split_vertex.vertex );
+        EXPECT_TRUE( point.inexact_equal( p3( 2. / 3., 1. / 3., 0 ) )
+                     || point.inexact_equal( p3( 0.5, 0.5, 1. / 3. ) ) )
+            << point.string();
+        scene.data->output_modifier.delete_inactive_component_elements();
+        EXPECT_TRUE( is_valid_brep( scene.output_model, open_surfaces() ) );
         EXPECT_FALSE( edge_between( repair, square, p3( 0, 0, 0 ), p3( 1, 1, 0 ) ) );
         EXPECT_TRUE( edge_between( repair, square, p3( 1, 0, 0 ), p3( 0, 1, 0 ) ) );
     }
