@@ -11,6 +11,7 @@
 #include <openorvane/model/line.hpp>
 #include <openorvane/model/surface.hpp>
 
+#include <simplex/repair/do_repair_intersection.hpp>
 #include <simplex/repair/repair_brep_surfaces.hpp>
 #include <simplex/repair/repair_geometry.hpp>
 
@@ -241,6 +242,13 @@ namespace
                 EXPECT_NEAR( point->value( 0 ), *c.crossing_x, 1e-12 );
                 EXPECT_EQ( point->value( 1 ), 0. );
             }
+            // Splitting the border edge succeeds only where the line
+            // crosses; otherwise nothing changes.
+            const auto nb_uniques = scene.output_model.nb_unique_vertices();
+            internal::DoRepairIntersection operation{ repair, surface, { 0, 0 }, surface, {} };
+            EXPECT_EQ( operation.split_first_side_edge( { 0, 0 } ), point.has_value() );
+            EXPECT_EQ( scene.output_model.nb_unique_vertices(),
+                nb_uniques + ( point.has_value() ? 1 : 0 ) );
             // Edge (1, 1) from (1,1,0) to (0,1,0) is on no line.
             try
             {
