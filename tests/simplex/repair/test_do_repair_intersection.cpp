@@ -1,5 +1,9 @@
+#include <string>
+#include <utility>
+
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/model/surface.hpp>
 
@@ -69,6 +73,41 @@ namespace
         EXPECT_TRUE( operation.first().edges.empty() );
         scene.data->output_modifier.delete_inactive_component_elements();
         EXPECT_EQ( nb_surface_crossings( scene.output_model ), 0u );
+    }
+
+    TEST( DoRepairIntersection, a_surface_facing_against_its_input_is_reported )
+    {
+        // The square faces down while the whole tent faces up: every split
+        // of an inverted triangle makes inverted triangles again, so the
+        // repair of inverted triangles, which runs before any crossing
+        // split, gives up after its last allowed pop.
+        auto output = RepairScene::tent_output();
+        for( auto& triangle : output.surfaces[0] )
+        {
+            std::swap( triangle[1], triangle[2] );
+        }
+        RepairScene scene{ RepairScene::tent_input(), output, {} };
+        internal::RepairBRepSurfaces repair{ *scene.data };
+        const auto& square = scene.output_surface( 0 );
+        const auto& wall = scene.output_surface( 1 );
+        const auto diagonal = edge_between( repair, square, p3( -1, -1, -0.5 ), p3( 1, 1, -0.5 ) );
+        ASSERT_TRUE( diagonal );
+        ASSERT_TRUE( repair.inverted_triangle( square, *diagonal ) );
+        internal::DoRepairIntersection operation{ repair, square, *diagonal, wall,
+            internal::triangle_edges( 0 ) };
+        try
+        {
+            (void) operation.apply();
+            ADD_FAILURE() << "no failure";
+        }
+        catch( const OpenOrvaneException& error )
+        {
+            EXPECT_EQ( std::string{ error.what() },
+                "[DoRepairIntersection::process_inverted_edges] Too many repair operations "
+                "occurs" );
+        }
+        // The crossing list was not worked on.
+        EXPECT_EQ( operation.first().edges.size(), 1u );
     }
 
     /// Surface m is the unit square A(0,0,0) B(1,0,0) C(1,1,0) D(0,1,0) cut
