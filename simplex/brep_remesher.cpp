@@ -2,33 +2,17 @@
 
 #include <memory>
 
-#include <openorvane/basic/exception.hpp>
-
 #include <simplex/block/block_meshing.hpp>
 #include <simplex/block/block_preprocessing.hpp>
 #include <simplex/block/block_relaxer.hpp>
 #include <simplex/corner/corner_remesher.hpp>
 #include <simplex/line/line_relaxer.hpp>
 #include <simplex/line/line_remesher.hpp>
+#include <simplex/line/line_repair.hpp>
 #include <simplex/metric/metric.hpp>
 #include <simplex/model_splitter.hpp>
 #include <simplex/remeshing_data.hpp>
 #include <simplex/repair/repair_brep_surfaces.hpp>
-
-namespace
-{
-    using namespace orvane;
-
-    /// Refuses, before anything runs, the stages this build does not have.
-    void check_available_stages( const BRepRemeshOptions& options )
-    {
-        if( options.repair_lines )
-        {
-            throw OpenOrvaneException{ "[remesh_brep] The line-intersection repair "
-                                       "(repair_lines) is not available" };
-        }
-    }
-} // namespace
 
 namespace orvane
 {
@@ -51,13 +35,17 @@ namespace orvane
             const BRepRemeshOptions& options,
             const SurfaceStages& stages )
         {
-            check_available_stages( options );
             BRep output;
             auto data = std::make_unique< RemeshingData< BRep > >(
                 std::move( model ), output, metric );
             prepare_remeshing( *data );
             remesh_corners( *data );
             remesh_lines( *data );
+            if( options.repair_lines )
+            {
+                RepairModelLines repair{ *data };
+                repair.repair();
+            }
             stages.remesh_surfaces( *data );
             if( options.mesh_blocks )
             {

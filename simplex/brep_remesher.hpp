@@ -45,10 +45,10 @@ namespace orvane
     /// live until the call returns. Any stage failure reaches the caller.
     /// With mesh_blocks, every block gets a tetrahedral mesh conformal to
     /// its remeshed boundary (and, with relax_blocks, improved by swaps).
-    /// With repair_surfaces, the remeshed surfaces that cross or wrongly
-    /// share edges are repaired before the block stage. The line repair is
-    /// not available: asking for it throws OpenOrvaneException before the
-    /// input is touched.
+    /// With repair_lines, remeshed lines that cross or come too close are
+    /// split along their input lines before the surfaces are remeshed; with
+    /// repair_surfaces, the remeshed surfaces that cross or wrongly share
+    /// edges are repaired before the block stage.
     [[nodiscard]] BRepRemeshResult remesh_brep(
         BRep&& model, const Metric< 3 >& metric, const BRepRemeshOptions& options );
 

@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/attribute_manager.hpp>
+#include <openorvane/basic/variable_attribute.hpp>
 #include <openorvane/inspector/triangulated_surface_intersections.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
 #include <openorvane/mesh/surface_mesh_merger.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/point_set.hpp>
 #include <openorvane/model/model_library.hpp>
+
+#include <simplex/line/line_remesher.hpp>
 
 #include <tests/support/brep_checks.hpp>
 
@@ -220,4 +224,43 @@ namespace orvane::test
         EXPECT_GT( share, min_share ) << nb_within << " of " << nb_edges << " edges near " << metric;
         return share;
     }
+
+    const Line< 3 >& output_line( const RemeshingRun& run, const uuid& input_line )
+    {
+        return run.output.line( internal::output_component_id(
+            *run.data, run.data->input.line( input_line ).component_id() ) );
+    }
+
+    void expect_linked_to_input( const RemeshingRun& run, const uuid& input_line )
+    {
+        const auto& input = run.data->input.line( input_line );
+        const auto& input_mesh = input.mesh();
+        const auto attribute =
+            input_mesh.vertex_attribute_manager().find_attribute< index_t >(
+                internal::REMESHED_LINE_ATTRIBUTE );
+        const auto& line = output_line( run, input_line );
+        const auto& mesh = line.mesh();
+        index_t nb_linked_inputs{ 0 };
+        for( index_t v = 0; v < input_mesh.nb_vertices(); v++ )
+        {
+            nb_linked_inputs += attribute->value( v ) != NO_ID ? 1 : 0;
+        }
+        EXPECT_EQ( nb_linked_inputs, mesh.nb_vertices() );
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            const auto unique = run.output.unique_vertex( { line.component_id(), v } );
+            ASSERT_NE( unique, NO_ID ) << "output vertex " << v;
+            bool found{ false };
+            for( index_t w = 0; w < input_mesh.nb_vertices(); w++ )
+            {
+                if( attribute->value( w ) == unique )
+                {
+                    found = true;
+                    EXPECT_TRUE( input_mesh.point( w ).inexact_equal( mesh.point( v ) ) );
+                }
+            }
+            EXPECT_TRUE( found ) << "output vertex " << v;
+        }
+    }
+
 } // namespace orvane::test

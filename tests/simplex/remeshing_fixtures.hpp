@@ -147,6 +147,14 @@ namespace orvane::test
 
     [[nodiscard]] InputSurfaceShapes input_surface_shapes( const BRep& input );
 
+    /// The output line of an input line of the run.
+    const Line< 3 >& output_line( const RemeshingRun& run, const uuid& input_line );
+
+    /// Every output vertex of the line has a unique vertex, and the input
+    /// line has a vertex at its point carrying that unique vertex in
+    /// "remeshed_line_attribute"; input vertices elsewhere carry none.
+    void expect_linked_to_input( const RemeshingRun& run, const uuid& input_line );
+
     /// Checks the surfaces of a model remeshed to a constant metric against
     /// its input: the model is conformal (shared checks, manifold and
     /// consistently oriented surfaces without degenerate triangle); no two

@@ -88,37 +88,6 @@ namespace
         }
     }
 
-    TEST( BRepRemesher, unavailable_stages_are_refused_before_the_input_is_touched )
-    {
-        struct Case
-        {
-            bool BRepRemeshOptions::*option;
-            std::string stage;
-        };
-        for( const auto& [option, stage] :
-            { Case{ &BRepRemeshOptions::repair_lines, "(repair_lines)" } } )
-        {
-            auto fixture = two_surfaces_sharing_a_line();
-            const ConstantMetric< 3 > metric{ 1. };
-            auto options = no_switch();
-            options.*option = true;
-            LoggerCapture capture;
-            try
-            {
-                (void) internal::remesh_brep(
-                    std::move( fixture.model ), metric, options, logging_stages( metric ) );
-                ADD_FAILURE() << stage << ": no failure";
-            }
-            catch( const OpenOrvaneException& error )
-            {
-                EXPECT_NE( std::string{ error.what() }.find( stage ), std::string::npos )
-                    << error.what();
-            }
-            EXPECT_TRUE( stage_log( capture ).empty() ) << stage;
-            EXPECT_EQ( fixture.model.nb_surfaces(), 2 ) << stage;
-        }
-    }
-
     TEST( BRepRemesher, stages_run_in_order_under_their_switches )
     {
         const std::vector< std::string > base{ "Model split started",

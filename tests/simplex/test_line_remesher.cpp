@@ -32,12 +32,6 @@ namespace
         return run;
     }
 
-    const Line< 3 >& output_line( const RemeshingRun& run, const uuid& input_line )
-    {
-        return run.output.line( internal::output_component_id(
-            *run.data, run.data->input.line( input_line ).component_id() ) );
-    }
-
     /// The vertices of a chain or a cycle, walked from vertex 0.
     std::vector< index_t > chain( const EdgedCurve< 3 >& mesh )
     {
@@ -93,41 +87,6 @@ namespace
             length += point_point_distance( points[i - 1], points[i] );
         }
         return length;
-    }
-
-    /// Every output vertex of the line has a unique vertex, and the input
-    /// line has a vertex at its point carrying that unique vertex in the
-    /// link attribute; input vertices elsewhere carry none.
-    void expect_linked_to_input( const RemeshingRun& run, const uuid& input_line )
-    {
-        const auto& input = run.data->input.line( input_line );
-        const auto& input_mesh = input.mesh();
-        const auto attribute =
-            input_mesh.vertex_attribute_manager().find_attribute< index_t >(
-                internal::REMESHED_LINE_ATTRIBUTE );
-        const auto& line = output_line( run, input_line );
-        const auto& mesh = line.mesh();
-        index_t nb_linked_inputs{ 0 };
-        for( index_t v = 0; v < input_mesh.nb_vertices(); v++ )
-        {
-            nb_linked_inputs += attribute->value( v ) != NO_ID ? 1 : 0;
-        }
-        EXPECT_EQ( nb_linked_inputs, mesh.nb_vertices() );
-        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
-        {
-            const auto unique = run.output.unique_vertex( { line.component_id(), v } );
-            ASSERT_NE( unique, NO_ID ) << "output vertex " << v;
-            bool found{ false };
-            for( index_t w = 0; w < input_mesh.nb_vertices(); w++ )
-            {
-                if( attribute->value( w ) == unique )
-                {
-                    found = true;
-                    EXPECT_TRUE( input_mesh.point( w ).inexact_equal( mesh.point( v ) ) );
-                }
-            }
-            EXPECT_TRUE( found ) << "output vertex " << v;
-        }
     }
 
     TEST( LineRemeshing, a_one_edge_line_shorter_than_the_metric_gets_its_midpoint )
