@@ -56,6 +56,15 @@ namespace
         double distance{ 0 };
     };
 
+    /// Deletes the inactive edges of one line. A split only leaves inactive
+    /// edges in the line it names, and the repair deletes them after every
+    /// split: so this does what deleting the inactive edges of every line
+    /// would, without scanning every line of the model each time.
+    void delete_inactive_edges( BRepGeometricModifier& modifier, const Line< 3 >& line )
+    {
+        modifier.line_modifier( line ).delete_inactive_edges();
+    }
+
     /// The box around the line's vertices, each grown by the metric there.
     BoundingBox< 3 > inflated_box( const EdgedCurve< 3 >& mesh, const Metric< 3 >& metric )
     {
@@ -114,14 +123,13 @@ namespace orvane
 
             void repair()
             {
-                bool split{ false };
                 for( const auto& line : coincident_single_edge_lines() )
                 {
-                    split |= split_single_edge_line( input_.line( line ) );
-                }
-                if( split )
-                {
-                    data_.output_modifier.impl().delete_inactive_line_edges();
+                    const auto& input_line = input_.line( line );
+                    if( split_single_edge_line( input_line ) )
+                    {
+                        delete_inactive_edges( data_.output_modifier, output_line( input_line ) );
+                    }
                 }
                 run_line_repair_passes( [this] { return repair_pass(); } );
                 data_.input_modifier.clean();
@@ -396,12 +404,15 @@ namespace orvane
                 }
                 const bool changed_p = repair_edges( input_p, output_p, edges_p );
                 const bool changed_q = repair_edges( input_q, output_q, edges_q );
-                if( !changed_p && !changed_q )
+                if( changed_p )
                 {
-                    return false;
+                    delete_inactive_edges( data_.output_modifier, output_p );
                 }
-                data_.output_modifier.impl().delete_inactive_line_edges();
-                return true;
+                if( changed_q )
+                {
+                    delete_inactive_edges( data_.output_modifier, output_q );
+                }
+                return changed_p || changed_q;
             }
 
             /// Repairs the listed edges of the output line; when one was
@@ -460,7 +471,7 @@ namespace orvane
                     data_.input_modifier.split_edge( input_line, point->edge, point->point );
                 set_remeshed_point(
                     input_line, split.lines.at( input_line.id() ).front(), new_unique_vertex );
-                data_.input_modifier.impl().delete_inactive_line_edges();
+                delete_inactive_edges( data_.input_modifier, input_line );
                 input_line_trees_.at( output_line.id() ).reset();
                 return true;
             }
