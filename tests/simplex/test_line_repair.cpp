@@ -173,9 +173,9 @@ namespace
     }
 
     /// Two wavy lines 0.015 apart along x in [0, 5], out of phase by 0.4
-    /// rad, sampled every 0.05: they never come closer than 0.003, but with
-    /// a metric of 1 their waves (0.03 high) are below the line remesher's
-    /// deviation tolerance, so its chords of the two lines cross.
+    /// rad, sampled every 0.05: their vertical gap never falls below 0.003,
+    /// but with a metric of 1 their waves (0.03 high) are below the line
+    /// remesher's deviation tolerance, so its chords of the two lines cross.
     struct BraidedLines
     {
         static constexpr double MIN_GAP = 0.003;
