@@ -21,6 +21,14 @@ namespace
     constexpr double EPSILON = std::numeric_limits< double >::epsilon() / 2.;
     constexpr double CCW_ERROR_BOUND_A = ( 3.0 + 16.0 * EPSILON ) * EPSILON;
     constexpr double O3D_ERROR_BOUND_A = ( 7.0 + 56.0 * EPSILON ) * EPSILON;
+    /// Rounding of n . (p - o) in doubles: each term n_i (p_i - o_i) is off
+    /// by at most 2 eps of itself, the two additions by at most 2 eps of the
+    /// sum of the terms' magnitudes; the margin covers the second-order terms
+    /// and the rounding of the bound itself.
+    constexpr double PLANE_SIDE_ERROR_BOUND = ( 8.0 + 64.0 * EPSILON ) * EPSILON;
+    /// Below this sum of magnitudes a product may have lost relative
+    /// precision to underflow: the exact sum decides.
+    constexpr double PLANE_SIDE_MIN_MAGNITUDE = 1e-200;
 
     /// Called when a predicate meets a value that is not finite: throws,
     /// naming a non-finite coordinate when there is one, and otherwise the
@@ -523,6 +531,26 @@ namespace orvane
 
     SIDE point_side_to_plane( const Point< 3 >& point, const Plane& plane )
     {
+        // Filter: a sum in doubles farther from zero than its rounding bound
+        // has the exact sign. Non-finite or tiny values fail the test and
+        // take the exact sum, which refuses what cannot be signed.
+        double approximation{ 0 };
+        double magnitude{ 0 };
+        for( const local_index_t i : { 0, 1, 2 } )
+        {
+            const auto term = plane.normal().value( i )
+                              * ( point.value( i ) - plane.origin().value( i ) );
+            approximation += term;
+            magnitude += std::fabs( term );
+        }
+        if( magnitude > PLANE_SIDE_MIN_MAGNITUDE && std::isfinite( magnitude ) )
+        {
+            const auto bound = PLANE_SIDE_ERROR_BOUND * magnitude;
+            if( approximation > bound || approximation < -bound )
+            {
+                return side( approximation );
+            }
+        }
         ExactSum sum;
         for( const local_index_t i : { 0, 1, 2 } )
         {

@@ -21,6 +21,7 @@
 #include <common/cutter/surface_cut_along_path.hpp>
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
+#include <simplex/surface/frontal/frontal_edge_info.hpp>
 #include <simplex/surface/frontal/frontal_remesher.hpp>
 
 namespace orvane::internal
@@ -62,10 +63,6 @@ namespace orvane::internal
 
     /// "triangle info" of a macro polygon being gathered into a hole piece.
     inline constexpr index_t FRONTAL_HOLE_MARK = 0xFFFFFFFE;
-
-    /// Per local edge of a macro polygon: the elements whose macro path uses
-    /// that polygon edge.
-    using FrontalEdgeInfo = std::array< absl::InlinedVector< index_t, 1 >, 3 >;
 
     /// The state of the frontal remesher.
     ///

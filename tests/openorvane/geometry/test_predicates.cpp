@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <random>
@@ -268,6 +269,73 @@ TEST( Predicates, PredicatesRunFromManyThreadsAtOnce )
     {
         EXPECT_EQ( count, 200 );
     }
+}
+
+TEST( Predicates, SideToPlaneIsExactForPointsWithinRoundingOfThePlane )
+{
+    // Coordinates in [2^20, 2^21) are multiples of 2^-32 and the unit normal's
+    // components, at least 2^-9 in magnitude, multiples of 2^-61: the side
+    // is exactly the sign of a sum of 128-bit integer products. Each point is
+    // the one nearest the plane along z, moved by up to three ulps, so that
+    // n . (p - o) is within a few roundings of zero.
+    std::mt19937_64 random{ 20261211 };
+    std::uniform_int_distribution< int > component{ -1000, 1000 };
+    std::uniform_real_distribution< double > near_origin{ -256., 256. };
+    std::uniform_real_distribution< double > origin{ 1.25, 1.75 };
+    std::uniform_int_distribution< int > ulps{ -3, 3 };
+    const auto scaled = []( double value, int exponent ) {
+        return static_cast< std::int64_t >( std::ldexp( value, exponent ) );
+    };
+    std::array< int, 3 > answers{ 0, 0, 0 };
+    int trials{ 0 };
+    while( trials < 20000 )
+    {
+        const orvane::Vector3D direction{ { double( component( random ) ),
+            double( component( random ) ), double( component( random ) ) } };
+        if( direction.length() < 1 )
+        {
+            continue;
+        }
+        const P3 o{ { std::ldexp( origin( random ), 20 ),
+            std::ldexp( origin( random ), 20 ), std::ldexp( origin( random ), 20 ) } };
+        const orvane::Plane plane{ direction, o };
+        const auto& n = plane.normal();
+        if( std::fabs( n.value( 0 ) ) < 0x1p-9 || std::fabs( n.value( 1 ) ) < 0x1p-9
+            || std::fabs( n.value( 2 ) ) < 0x1p-9 )
+        {
+            continue;
+        }
+        // Coordinates rounded to multiples of 2^-32.
+        const auto on_grid = []( double value ) {
+            return std::ldexp( std::nearbyint( std::ldexp( value, 32 ) ), -32 );
+        };
+        P3 p{ { on_grid( o.value( 0 ) + near_origin( random ) ),
+            on_grid( o.value( 1 ) + near_origin( random ) ), 0. } };
+        auto z = o.value( 2 )
+                 - ( n.value( 0 ) * ( p.value( 0 ) - o.value( 0 ) )
+                       + n.value( 1 ) * ( p.value( 1 ) - o.value( 1 ) ) )
+                       / n.value( 2 );
+        for( auto step = ulps( random ); step != 0; step += step > 0 ? -1 : 1 )
+        {
+            z = std::nextafter( z, step > 0 ? 1e300 : -1e300 );
+        }
+        p.set_value( 2, z );
+        __int128 exact{ 0 };
+        for( const orvane::local_index_t i : { 0, 1, 2 } )
+        {
+            exact += static_cast< __int128 >( scaled( n.value( i ), 61 ) )
+                     * scaled( p.value( i ) - o.value( i ), 32 );
+        }
+        const auto expected =
+            exact > 0 ? SIDE::positive : exact < 0 ? SIDE::negative : SIDE::zero;
+        ASSERT_EQ( orvane::point_side_to_plane( p, plane ), expected )
+            << "trial " << trials;
+        answers[static_cast< int >( exact > 0 ) + static_cast< int >( exact >= 0 )]++;
+        trials++;
+    }
+    // Both sides were met many times.
+    EXPECT_GT( answers[0], 1000 );
+    EXPECT_GT( answers[2], 1000 );
 }
 
 TEST( Predicates, SideToPlaneLineAndSegment )
