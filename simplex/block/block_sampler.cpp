@@ -2,14 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <utility>
 
 #include <absl/container/flat_hash_set.h>
 
-#include <openorvane/basic/algorithm.hpp>
-#include <openorvane/basic/attribute_manager.hpp>
-#include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/distance.hpp>
 #include <openorvane/model/brep.hpp>
 
@@ -124,24 +120,14 @@ namespace orvane
         {
             const auto box = bounding_box();
             cell_length_ = TOO_CLOSE_FACTOR * metric_->mean_metric();
-            if( std::fabs( cell_length_ ) <= DIVISION_EPSILON )
-            {
-                throw OpenOrvaneException{ OpenOrvaneException::no_stack,
-                    "[Point::operator/] Cannot divide Point by something close to zero" };
-            }
-            std::array< index_t, 3 > counts{};
+            const auto counts = detail::sample_grid_cell_counts( box, cell_length_ );
             for( const local_index_t axis : { 0, 1, 2 } )
             {
-                nb_cells_[axis] = static_cast< int >(
-                    std::ceil( ( box.max().value( axis ) - box.min().value( axis ) ) / cell_length_ ) );
-                // A flat box still needs one layer of cells.
-                counts[axis] = static_cast< index_t >( std::max( nb_cells_[axis], 1 ) );
+                nb_cells_[axis] = static_cast< int >( counts[axis] );
             }
             grid_ = std::make_unique< LightRegularGrid< 3 > >(
                 box.min(), counts, std::array< double, 3 >{ cell_length_, cell_length_, cell_length_ } );
-            cell_points_ = grid_->cell_attribute_manager()
-                               .find_or_create_attribute< VariableAttribute, detail::CellPoints >(
-                                   "cell points", detail::CellPoints{} );
+            cell_points_ = detail::cell_points_attribute( *grid_ );
         }
 
         bool Sampler< Triangle >::is_too_close( const LightRegularGrid< 3 >::CellsAroundPoint& cells,
@@ -160,31 +146,12 @@ namespace orvane
             double size,
             const Point< 3 >& point )
         {
-            const auto radius = NEIGHBOUR_FACTOR * size;
-            std::vector< Point< 3 > > neighbours;
-            std::vector< double > distances;
-            detail::visit_cell_points( *grid_, *cell_points_,
-                detail::cell_range( *grid_, cells, radius ),
-                [&]( const Point< 3 >& other ) {
-                    const auto distance = point_point_distance( point, other );
-                    if( distance < radius )
-                    {
-                        neighbours.push_back( other );
-                        distances.push_back( distance );
-                    }
-                    return false;
-                } );
+            const auto neighbours = detail::cell_points_closer_than(
+                *grid_, *cell_points_, cells, NEIGHBOUR_FACTOR * size, point );
             if( neighbours.size() < 2 )
             {
                 return;
             }
-            std::vector< index_t > order( neighbours.size() );
-            std::iota( order.begin(), order.end(), 0 );
-            // Stable, so that equal distances keep the visit order and runs
-            // repeat exactly.
-            std::stable_sort( order.begin(), order.end(),
-                [&distances]( index_t a, index_t b ) { return distances[a] < distances[b]; } );
-            permute( neighbours, order );
             for( auto& triangle : new_queue_elements( neighbours, size, point ) )
             {
                 front_.push_back( std::move( triangle ) );

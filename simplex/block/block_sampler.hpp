@@ -13,7 +13,7 @@
 #include <openorvane/geometry/point.hpp>
 #include <openorvane/mesh/light_regular_grid.hpp>
 
-#include <simplex/block/cell_points.hpp>
+#include <simplex/sampling/cell_points.hpp>
 
 namespace orvane
 {

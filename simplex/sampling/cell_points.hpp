@@ -1,11 +1,14 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <vector>
 
 #include <absl/container/inlined_vector.h>
 
 #include <openorvane/basic/types.hpp>
 #include <openorvane/basic/variable_attribute.hpp>
+#include <openorvane/geometry/bounding_box.hpp>
 #include <openorvane/geometry/point.hpp>
 #include <openorvane/mesh/light_regular_grid.hpp>
 
@@ -29,6 +32,19 @@ namespace orvane
         [[nodiscard]] CellRange cell_range( const LightRegularGrid< 3 >& grid,
             const LightRegularGrid< 3 >::CellsAroundPoint& cells,
             double distance );
+
+        /// The number of cubic cells of the given length along each axis of
+        /// the box: ceil(extent / length), and at least one, so that a box
+        /// flat along an axis still holds a layer of cells. Throws
+        /// "[Point::operator/] Cannot divide Point by something close to
+        /// zero" when the length is at most 1e-30 in magnitude.
+        [[nodiscard]] std::array< index_t, 3 > sample_grid_cell_counts(
+            const BoundingBox< 3 >& box, double cell_length );
+
+        /// The "cell points" attribute of the grid's cells (empty lists by
+        /// default), created when missing.
+        [[nodiscard]] std::shared_ptr< VariableAttribute< CellPoints > > cell_points_attribute(
+            LightRegularGrid< 3 >& grid );
 
         /// Appends the point to the cell points of each given cell.
         void add_point_to_cells( const LightRegularGrid< 3 >& grid,
@@ -64,5 +80,17 @@ namespace orvane
             }
             return false;
         }
+
+        /// The points registered in the cells around `cells` (those of the
+        /// point) that lie closer than `radius` to the point, each once
+        /// (a point registered in several cells included), sorted by
+        /// increasing distance; points at equal distance keep their visit
+        /// order, so that runs repeat exactly.
+        [[nodiscard]] std::vector< Point< 3 > > cell_points_closer_than(
+            const LightRegularGrid< 3 >& grid,
+            const VariableAttribute< CellPoints >& cell_points,
+            const LightRegularGrid< 3 >::CellsAroundPoint& cells,
+            double radius,
+            const Point< 3 >& point );
     } // namespace detail
 } // namespace orvane
