@@ -94,6 +94,7 @@ namespace orvane
             const auto [model, mappings] = detail::build_brep_from_meshes( {}, {}, pointers );
             tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
             index_t nb_surfaces{ 0 };
+            const auto cpu_before = bench::process_cpu_seconds();
             for( auto _ : state )
             {
                 arena.execute( [&] {
@@ -103,6 +104,10 @@ namespace orvane
                 } );
             }
             state.counters["surfaces_out"] = nb_surfaces;
+            // CPU seconds of every thread per iteration (result release
+            // included), to read through the noise of a shared machine.
+            state.counters["process_cpu_s"] = ( bench::process_cpu_seconds() - cpu_before )
+                                              / static_cast< double >( state.iterations() );
             state.counters["peak_rss_MB"] = bench::peak_rss_mib();
         }
         BENCHMARK( split_by_feature_angle )

@@ -11,6 +11,7 @@
 #include <absl/strings/str_cat.h>
 
 #include <conversion/brep_blocks_builder.hpp>
+#include <conversion/surface_piece_mesh.hpp>
 #include <openorvane/basic/async.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
@@ -542,18 +543,59 @@ namespace orvane
                 }
             }
 
+            /// Makes one surface per piece. The surfaces are added in piece
+            /// order, their meshes are built side by side on the pool (each
+            /// task touches its own mesh only), then the line relationships,
+            /// unique vertices, names, provenance and inner corners are set
+            /// piece by piece in order: the model does not depend on the
+            /// number of threads.
             void build_surfaces()
             {
                 const auto& pieces = identifier_.identified_connected_polygons();
-                for( index_t piece = 0; piece < pieces.size(); piece++ )
+                const auto nb_pieces = static_cast< index_t >( pieces.size() );
+                std::vector< uuid > surface_ids;
+                surface_ids.reserve( nb_pieces );
+                for( index_t piece = 0; piece < nb_pieces; piece++ )
                 {
-                    const auto& polygons = pieces[piece];
-                    const auto& first_origin = merger_.polygon_origins( polygons.front() ).front();
+                    const auto& first_origin =
+                        merger_.polygon_origins( pieces[piece].front() ).front();
                     const auto& first_input = *surfaces_[first_origin.mesh_index];
-                    const auto surface_id =
-                        builder_.add_surface( MeshFactory::default_impl( first_input.type_name() ) );
-                    const auto& surface = model_.surface( surface_id );
-                    const auto [boundaries, internals] = classify_surface_lines( piece, polygons );
+                    surface_ids.push_back(
+                        builder_.add_surface( MeshFactory::default_impl( first_input.type_name() ) ) );
+                }
+                std::vector< SurfacePieceMesh > piece_meshes( nb_pieces );
+                std::vector< std::pair< std::vector< uuid >, std::vector< uuid > > > piece_lines(
+                    nb_pieces );
+                std::vector< index_t > polygon_map( merged_->nb_polygons(), NO_ID );
+                // Each piece writes its polygon entries to its own range of
+                // the list, in piece order.
+                std::vector< std::size_t > first_entry( nb_pieces + 1, 0 );
+                async::parallel_for( 0, nb_pieces, [&]( index_t piece ) {
+                    first_entry[piece + 1] = nb_polygon_origins( merger_, pieces[piece] );
+                } );
+                for( index_t piece = 0; piece < nb_pieces; piece++ )
+                {
+                    first_entry[piece + 1] += first_entry[piece];
+                }
+                // Filled with copies of one entry: a default MeshElement
+                // would draw a fresh uuid per element.
+                const MeshElement unset{ uuid{}, NO_ID };
+                polygon_entries_.assign( first_entry.back(), { unset, unset } );
+                const MergedSurfaces merged{ surfaces_, merger_, *merged_, vertex_table_ };
+                async::parallel_for( 0, nb_pieces, [&]( index_t piece ) {
+                    const auto& surface = model_.surface( surface_ids[piece] );
+                    auto mesh_builder = builder_.surface_mesh_builder( surface.id() );
+                    piece_meshes[piece] = build_surface_piece_mesh( merged, pieces[piece],
+                        surface.id(), surface.mesh(), *mesh_builder, absl::MakeSpan( polygon_map ),
+                        absl::MakeSpan( polygon_entries_ )
+                            .subspan( first_entry[piece], first_entry[piece + 1] - first_entry[piece] ) );
+                    piece_lines[piece] = classify_surface_lines( piece, pieces[piece] );
+                } );
+                for( index_t piece = 0; piece < nb_pieces; piece++ )
+                {
+                    auto& piece_mesh = piece_meshes[piece];
+                    const auto& surface = model_.surface( surface_ids[piece] );
+                    const auto& [boundaries, internals] = piece_lines[piece];
                     for( const auto& line : boundaries )
                     {
                         builder_.add_line_surface_boundary_relationship(
@@ -564,28 +606,33 @@ namespace orvane
                         builder_.add_line_surface_internal_relationship(
                             model_.line( line ), surface );
                     }
-                    create_surface_mesh( surface, polygons );
-                    auto mesh_builder = builder_.surface_mesh_builder( surface_id );
-                    mesh_builder->compute_polygon_adjacencies();
-                    for( index_t j = 0; j < polygons.size(); j++ )
+                    const auto id = surface.component_id();
+                    for( index_t v = 0; v < piece_mesh.unique_vertices.size(); v++ )
                     {
-                        for( local_index_t e = 0; e < merged_->nb_polygon_vertices( polygons[j] );
-                             e++ )
-                        {
-                            if( merged_->is_edge_on_border( { polygons[j], e } ) )
-                            {
-                                mesh_builder->unset_polygon_adjacent( { j, e } );
-                            }
-                        }
+                        builder_.set_unique_vertex( { id, v }, piece_mesh.unique_vertices[v] );
                     }
+                    builder_.set_surface_name( surface.id(), piece_mesh.name );
+                    auto& input_ids = surface_inputs_[surface.id()];
+                    for( const auto& input : piece_mesh.input_ids )
+                    {
+                        add_once( input_ids, input );
+                    }
+                    piece_mesh = SurfacePieceMesh{};
                     relate_inner_corners( surface );
                 }
-                elements_.surfaces.map_all( polygon_entries_ );
-                decltype( polygon_entries_ ){}.swap( polygon_entries_ );
-                complete_surface_mappings();
-                complete_line_mappings();
-                complete_corner_mappings();
-                map_split_vertices();
+                // The surface element mapping and the rest touch different
+                // tables: they are filled side by side.
+                async::parallel_invoke(
+                    [this] {
+                        elements_.surfaces.map_all( polygon_entries_ );
+                        decltype( polygon_entries_ ){}.swap( polygon_entries_ );
+                    },
+                    [this] {
+                        complete_surface_mappings();
+                        complete_line_mappings();
+                        complete_corner_mappings();
+                        map_split_vertices();
+                    } );
             }
 
             /// The lines along the piece: those with the piece on one side
@@ -617,130 +664,6 @@ namespace orvane
                     }
                 }
                 return { std::move( boundaries ), std::move( internals ) };
-            }
-
-            void create_surface_mesh(
-                const Surface< 3 >& surface, const std::vector< index_t >& polygons )
-            {
-                auto mesh_builder = builder_.surface_mesh_builder( surface.id() );
-                const auto id = surface.component_id();
-                // The two tables span the whole merged surface but a piece
-                // fills only its own entries: they are made once and reset
-                // entry by entry after each piece.
-                auto& vertex_map = vertex_map_;
-                auto& polygon_map = polygon_map_;
-                vertex_map.resize( merged_->nb_vertices(), NO_ID );
-                polygon_map.resize( merged_->nb_polygons(), NO_ID );
-                for( const auto polygon : polygons )
-                {
-                    absl::InlinedVector< index_t, 3 > vertices;
-                    for( const auto merged_vertex : merged_->polygon_vertices( polygon ) )
-                    {
-                        const auto unique = vertex_table_[merged_vertex];
-                        if( vertex_map[unique] == NO_ID )
-                        {
-                            vertex_map[unique] = mesh_builder->create_point( merged_->point( unique ) );
-                            builder_.set_unique_vertex( { id, vertex_map[unique] }, unique );
-                        }
-                        vertices.push_back( vertex_map[unique] );
-                    }
-                    polygon_map[polygon] = mesh_builder->create_polygon( vertices );
-                }
-                // Provenance: the input meshes of the piece's polygons, those
-                // of its first polygon first. Only the first polygon's inputs
-                // name the surface; every input contributes its attribute
-                // values and its element entries, so that no input polygon
-                // of the piece is left without a place in the mappings.
-                std::vector< index_t > inputs;
-                for( const auto& origin : merger_.polygon_origins( polygons.front() ) )
-                {
-                    if( std::find( inputs.begin(), inputs.end(), origin.mesh_index ) == inputs.end() )
-                    {
-                        inputs.push_back( origin.mesh_index );
-                    }
-                }
-                std::string name;
-                for( const auto input : inputs )
-                {
-                    name += surfaces_[input]->name();
-                }
-                for( const auto polygon : polygons )
-                {
-                    for( const auto& origin : merger_.polygon_origins( polygon ) )
-                    {
-                        if( std::find( inputs.begin(), inputs.end(), origin.mesh_index )
-                            == inputs.end() )
-                        {
-                            inputs.push_back( origin.mesh_index );
-                        }
-                    }
-                }
-                const auto& mesh = surface.mesh();
-                auto& input_ids = surface_inputs_[surface.id()];
-                for( const auto input : inputs )
-                {
-                    import_vertex_attributes( mesh, input, polygons, vertex_map );
-                    import_polygon_attributes( surface, input, polygons, polygon_map );
-                    add_once( input_ids, surfaces_[input]->id() );
-                }
-                builder_.set_surface_name( surface.id(), name );
-                for( const auto polygon : polygons )
-                {
-                    polygon_map[polygon] = NO_ID;
-                    for( const auto merged_vertex : merged_->polygon_vertices( polygon ) )
-                    {
-                        vertex_map[vertex_table_[merged_vertex]] = NO_ID;
-                    }
-                }
-            }
-
-            void import_vertex_attributes( const SurfaceMesh< 3 >& mesh,
-                index_t input,
-                const std::vector< index_t >& polygons,
-                const std::vector< index_t >& vertex_map ) const
-            {
-                const auto& source = *surfaces_[input];
-                std::vector< index_t > old2new( source.nb_vertices(), NO_ID );
-                for( const auto polygon : polygons )
-                {
-                    for( const auto& origin : merger_.polygon_origins( polygon ) )
-                    {
-                        if( origin.mesh_index != input )
-                        {
-                            continue;
-                        }
-                        for( const auto vertex : source.polygon_vertices( origin.element ) )
-                        {
-                            old2new[vertex] = vertex_map[vertex_table_[merger_.vertex_in_merged(
-                                input, vertex )]];
-                        }
-                    }
-                }
-                mesh.vertex_attribute_manager().import( source.vertex_attribute_manager(), old2new );
-            }
-
-            void import_polygon_attributes( const Surface< 3 >& surface,
-                index_t input,
-                const std::vector< index_t >& polygons,
-                const std::vector< index_t >& polygon_map )
-            {
-                const auto& source = *surfaces_[input];
-                std::vector< index_t > old2new( source.nb_polygons(), NO_ID );
-                for( const auto polygon : polygons )
-                {
-                    for( const auto& origin : merger_.polygon_origins( polygon ) )
-                    {
-                        if( origin.mesh_index != input )
-                        {
-                            continue;
-                        }
-                        old2new[origin.element] = polygon_map[polygon];
-                        polygon_entries_.push_back( { { source.id(), origin.element },
-                            { surface.id(), polygon_map[polygon] } } );
-                    }
-                }
-                surface.mesh().polygon_attribute_manager().import(
-                    source.polygon_attribute_manager(), old2new );
             }
 
             /// Relates the surface to the corners inside it: those at a
@@ -977,11 +900,6 @@ namespace orvane
             /// The surface polygon entries of the element mapping, gathered
             /// while the surfaces are made and mapped all at once.
             std::vector< std::pair< MeshElement, MeshElement > > polygon_entries_;
-            /// The new vertex of each unique vertex and the new polygon of
-            /// each merged polygon in the surface mesh being made; NO_ID
-            /// between surfaces.
-            std::vector< index_t > vertex_map_;
-            std::vector< index_t > polygon_map_;
             /// The input surface meshes behind each surface, in the order of
             /// its polygons.
             absl::flat_hash_map< uuid, std::vector< uuid > > surface_inputs_;
