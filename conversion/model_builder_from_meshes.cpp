@@ -522,23 +522,44 @@ namespace orvane
                 }
             }
 
+            /// Unsets the merged adjacency across every polygon edge on a
+            /// wireframe edge and lists the edge there. The edges are found
+            /// on the pool, chunk by chunk of polygons (a read-only search),
+            /// and the cuts are applied in polygon order.
             void cut_along_wireframe()
             {
                 polygon_edges_.resize( owner_.wireframe().nb_edges() );
-                auto merged_builder = SurfaceMeshBuilder< 3 >::create( *merged_ );
-                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
-                {
-                    for( local_index_t e = 0; e < merged_->nb_polygon_vertices( polygon ); e++ )
-                    {
-                        const PolygonEdge edge{ polygon, e };
-                        const auto ends = merged_->polygon_edge_vertices( edge );
-                        const auto wireframe_edge = owner_.find_wireframe_edge(
-                            { vertex_table_[ends[0]], vertex_table_[ends[1]] } );
-                        if( wireframe_edge )
+                const auto nb_polygons = merged_->nb_polygons();
+                const auto chunk = async::grain( nb_polygons );
+                std::vector< std::vector< std::pair< PolygonEdge, index_t > > > found(
+                    nb_polygons / chunk + 1 );
+                auto tasks = async::chunked_tasks(
+                    nb_polygons, [this, &found, chunk]( index_t begin, index_t end ) {
+                        auto& list = found[begin / chunk];
+                        for( auto polygon = begin; polygon < end; polygon++ )
                         {
-                            merged_builder->unset_polygon_adjacent( edge );
-                            polygon_edges_[*wireframe_edge].push_back( edge );
+                            for( local_index_t e = 0; e < merged_->nb_polygon_vertices( polygon );
+                                 e++ )
+                            {
+                                const PolygonEdge edge{ polygon, e };
+                                const auto ends = merged_->polygon_edge_vertices( edge );
+                                const auto wireframe_edge = owner_.find_wireframe_edge(
+                                    { vertex_table_[ends[0]], vertex_table_[ends[1]] } );
+                                if( wireframe_edge )
+                                {
+                                    list.emplace_back( edge, *wireframe_edge );
+                                }
+                            }
                         }
+                    } );
+                async::wait_all( tasks );
+                auto merged_builder = SurfaceMeshBuilder< 3 >::create( *merged_ );
+                for( const auto& list : found )
+                {
+                    for( const auto& [edge, wireframe_edge] : list )
+                    {
+                        merged_builder->unset_polygon_adjacent( edge );
+                        polygon_edges_[wireframe_edge].push_back( edge );
                     }
                 }
             }
