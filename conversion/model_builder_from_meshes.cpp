@@ -9,6 +9,7 @@
 #include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
 #include <absl/strings/str_cat.h>
+#include <oneapi/tbb/enumerable_thread_specific.h>
 
 #include <conversion/brep_blocks_builder.hpp>
 #include <conversion/surface_piece_mesh.hpp>
@@ -603,11 +604,17 @@ namespace orvane
                 const MeshElement unset{ uuid{}, NO_ID };
                 polygon_entries_.assign( first_entry.back(), { unset, unset } );
                 const MergedSurfaces merged{ surfaces_, merger_, *merged_, vertex_table_ };
+                // One vertex table per worker thread, made on its first piece
+                // and reset by each piece it builds.
+                tbb::enumerable_thread_specific< std::vector< index_t > > vertex_maps;
                 async::parallel_for( 0, nb_pieces, [&]( index_t piece ) {
                     const auto& surface = model_.surface( surface_ids[piece] );
                     auto mesh_builder = builder_.surface_mesh_builder( surface.id() );
+                    auto& vertex_map = vertex_maps.local();
+                    vertex_map.resize( merged_->nb_vertices(), NO_ID );
                     piece_meshes[piece] = build_surface_piece_mesh( merged, pieces[piece],
                         surface.id(), surface.mesh(), *mesh_builder, absl::MakeSpan( polygon_map ),
+                        absl::MakeSpan( vertex_map ),
                         absl::MakeSpan( polygon_entries_ )
                             .subspan( first_entry[piece], first_entry[piece + 1] - first_entry[piece] ) );
                     piece_lines[piece] = classify_surface_lines( piece, pieces[piece] );

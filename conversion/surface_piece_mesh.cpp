@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 
 #include <openorvane/basic/attribute_manager.hpp>
@@ -42,7 +41,7 @@ namespace orvane
             void import_vertex_attributes( const MergedSurfaces& merged,
                 index_t input,
                 absl::Span< const index_t > polygons,
-                const absl::flat_hash_map< index_t, index_t >& vertex_of_unique,
+                absl::Span< const index_t > vertex_map,
                 const SurfaceMesh< 3 >& mesh )
             {
                 const auto& source = *merged.inputs[input];
@@ -57,10 +56,8 @@ namespace orvane
                         }
                         for( const auto vertex : source.polygon_vertices( origin.element ) )
                         {
-                            const auto found = vertex_of_unique.find(
-                                merged.unique_of[merged.merger.vertex_in_merged( input, vertex )] );
-                            old2new[vertex] =
-                                found == vertex_of_unique.end() ? NO_ID : found->second;
+                            old2new[vertex] = vertex_map[merged.unique_of[merged.merger
+                                    .vertex_in_merged( input, vertex )]];
                         }
                     }
                 }
@@ -113,24 +110,22 @@ namespace orvane
             const SurfaceMesh< 3 >& mesh,
             SurfaceMeshBuilder< 3 >& builder,
             absl::Span< index_t > polygon_map,
+            absl::Span< index_t > vertex_map,
             absl::Span< std::pair< MeshElement, MeshElement > > polygon_entries )
         {
             SurfacePieceMesh piece;
-            absl::flat_hash_map< index_t, index_t > vertex_of_unique;
-            vertex_of_unique.reserve( polygons.size() );
             for( const auto polygon : polygons )
             {
                 absl::InlinedVector< index_t, 3 > vertices;
                 for( const auto merged_vertex : merged.merged.polygon_vertices( polygon ) )
                 {
                     const auto unique = merged.unique_of[merged_vertex];
-                    const auto [found, inserted] = vertex_of_unique.try_emplace( unique, NO_ID );
-                    if( inserted )
+                    if( vertex_map[unique] == NO_ID )
                     {
-                        found->second = builder.create_point( merged.merged.point( unique ) );
+                        vertex_map[unique] = builder.create_point( merged.merged.point( unique ) );
                         piece.unique_vertices.push_back( unique );
                     }
-                    vertices.push_back( found->second );
+                    vertices.push_back( vertex_map[unique] );
                 }
                 polygon_map[polygon] = builder.create_polygon( vertices );
             }
@@ -158,7 +153,7 @@ namespace orvane
             std::size_t nb_entries{ 0 };
             for( const auto input : inputs )
             {
-                import_vertex_attributes( merged, input, polygons, vertex_of_unique, mesh );
+                import_vertex_attributes( merged, input, polygons, vertex_map, mesh );
                 import_polygon_attributes(
                     merged, input, polygons, polygon_map, surface_id, mesh, polygon_entries, nb_entries );
                 const auto& id = merged.inputs[input]->id();
@@ -182,6 +177,10 @@ namespace orvane
             for( const auto polygon : polygons )
             {
                 polygon_map[polygon] = NO_ID;
+            }
+            for( const auto unique : piece.unique_vertices )
+            {
+                vertex_map[unique] = NO_ID;
             }
             return piece;
         }

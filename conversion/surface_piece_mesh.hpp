@@ -57,13 +57,16 @@ namespace orvane
         /// Touches only the given mesh, so pieces may be built side by side.
         /// `polygon_map` spans the merged polygons: the call writes (and
         /// then resets to NO_ID) the entries of the piece's polygons only,
-        /// so that pieces built side by side may share it.
+        /// so that pieces built side by side may share it. `vertex_map`
+        /// spans the unique vertices, all NO_ID: a scratch table of the
+        /// caller's thread, left all NO_ID again.
         [[nodiscard]] SurfacePieceMesh build_surface_piece_mesh( const MergedSurfaces& merged,
             absl::Span< const index_t > polygons,
             const uuid& surface_id,
             const SurfaceMesh< 3 >& mesh,
             SurfaceMeshBuilder< 3 >& builder,
             absl::Span< index_t > polygon_map,
+            absl::Span< index_t > vertex_map,
             absl::Span< std::pair< MeshElement, MeshElement > > polygon_entries );
     } // namespace detail
 } // namespace orvane
