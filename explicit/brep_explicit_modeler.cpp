@@ -251,9 +251,10 @@ namespace orvane
             surfaces_.push_back( std::move( clone ) );
         }
 
-        std::pair< BRep, ModelMappings > build()
+        std::pair< BRep, ModelMappings > build( const internal::StageObserver& observer )
         {
             Logger::log_trace( "[ExplicitModeler3D::build with local strategy]" );
+            internal::StageClock clock{ observer };
             const auto meshes = current_meshes();
             auto graph = internal::find_conflicts( meshes );
             for( index_t pass = 0; graph; pass++ )
@@ -277,7 +278,9 @@ namespace orvane
                     throw_remaining( meshes, **graph );
                 }
             }
+            clock.lap( "explicit modeling" );
             auto [model, mappings] = build_model( meshes );
+            clock.lap( "model building" );
             Logger::log_info( "[BRepExplicitModeler::build] Generation of a conformal "
                               "BRep from input meshes done" );
             return { std::move( model ), std::move( mappings ) };
@@ -421,9 +424,10 @@ namespace orvane
         impl_->add_triangulated_surface( surface );
     }
 
-    std::pair< BRep, ModelMappings > BRepExplicitModeler::build()
+    std::pair< BRep, ModelMappings > BRepExplicitModeler::build(
+        const internal::StageObserver& observer )
     {
-        return impl_->build();
+        return impl_->build( observer );
     }
 
     void BRepExplicitModeler::set_zone_resolver( ZoneResolver resolver )

@@ -10,6 +10,8 @@
 #include <openorvane/geometry/bounding_box.hpp>
 #include <openorvane/model/brep.hpp>
 
+#include <core_support/stage_clock.hpp>
+
 #include <explicit/component_resolution.hpp>
 
 namespace orvane
@@ -63,8 +65,11 @@ namespace orvane
         /// Throws BRepExplicitModelerRemainingException, listing at least
         /// one element, when a pass inserts none of its zones' elements or
         /// conflicts remain after MAX_PASSES passes; lets the failures of
-        /// the search and of the zones through.
-        std::pair< BRep, ModelMappings > build();
+        /// the search and of the zones through. The observer, when given, is
+        /// told the time of the conflict passes ("explicit modeling") and of
+        /// the model building ("model building").
+        std::pair< BRep, ModelMappings > build(
+            const internal::StageObserver& observer = {} );
 
         /// Replaces the resolution of conflict zones.
         void set_zone_resolver( ZoneResolver resolver );

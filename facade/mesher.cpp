@@ -38,17 +38,21 @@ namespace orvane
     {
         orvane_tamsel::MesherResult mesh_surfaces( BRepExplicitModeler& modeler,
             const orvane_tamsel::MesherOptions& options,
-            const SurfaceStages& stages )
+            const SurfaceStages& stages,
+            const StageObserver& observer )
         {
             check_options( options );
-            auto [conformal, conformal_mappings] = modeler.build();
+            auto [conformal, conformal_mappings] = modeler.build( observer );
+            StageClock clock{ observer };
             auto [split, split_mappings] =
                 detail::split_brep_by_feature_angle( conformal, options.angle );
             const auto split_input =
                 detail::merge_mappings( conformal_mappings, split_mappings );
+            clock.lap( "feature split" );
             BRepMetricConstraints::Impl constraints{ split };
             constraints.set_default_metric( options.metric );
             const auto& metric = constraints.setup_metric();
+            clock.lap( "metric" );
             BRepRemeshOptions remesh_options;
             remesh_options.repair_lines = false;
             remesh_options.relax_lines = true;
@@ -56,8 +60,8 @@ namespace orvane
             remesh_options.relax_surfaces = true;
             remesh_options.relax_blocks = true;
             remesh_options.mesh_blocks = false;
-            auto [remeshed, remeshed_mapping] =
-                internal::remesh_brep( std::move( split ), metric, remesh_options, stages );
+            auto [remeshed, remeshed_mapping] = internal::remesh_brep(
+                std::move( split ), metric, remesh_options, stages, observer );
             auto mapping =
                 detail::merge_mappings( split_input.component_mapping, remeshed_mapping );
             return { std::move( remeshed ), std::move( mapping ) };

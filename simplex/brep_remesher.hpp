@@ -6,6 +6,8 @@
 #include <openorvane/basic/mapping.hpp>
 #include <openorvane/model/brep.hpp>
 
+#include <core_support/stage_clock.hpp>
+
 #include <simplex/surface/surface_stages.hpp>
 
 namespace orvane
@@ -66,10 +68,16 @@ namespace orvane
         /// The library's own surface stages.
         [[nodiscard]] SurfaceStages default_surface_stages();
 
-        /// remesh_brep with the given surface stages.
+        /// remesh_brep with the given surface stages. The observer, when
+        /// given, is told the time of each stage as it ends, in run order:
+        /// "prepare", "corners", "lines", then "repair lines" when asked
+        /// for, "surfaces", then those the options ask for among "flip
+        /// surfaces", "repair surfaces", "block meshing", "relax lines",
+        /// "relax surfaces" and "relax blocks", and last "clean".
         [[nodiscard]] BRepRemeshResult remesh_brep( BRep&& model,
             const Metric< 3 >& metric,
             const BRepRemeshOptions& options,
-            const SurfaceStages& stages );
+            const SurfaceStages& stages,
+            const StageObserver& observer = {} );
     } // namespace internal
 } // namespace orvane

@@ -1,7 +1,12 @@
 #include <facade/mesher_pipeline.hpp>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include <gtest/gtest.h>
 
+#include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/edged_curve.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/model/brep.hpp>
@@ -77,6 +82,59 @@ namespace orvane
                     EXPECT_LT( mesh.edge_length( edge ), 0.4 * 2 );
                 }
             }
+        }
+
+        /// Records the name of every stage reported and checks its time.
+        struct StageLog
+        {
+            std::vector< std::string > stages;
+
+            internal::StageObserver observer()
+            {
+                return [this]( std::string_view stage, double seconds ) {
+                    EXPECT_GE( seconds, 0. ) << stage;
+                    stages.emplace_back( stage );
+                };
+            }
+        };
+
+        TEST_F( MesherPipelineTest, ObserverIsToldEveryStageInRunOrder )
+        {
+            const auto surfaces = test::layered_box( 1 );
+            BRepExplicitModeler modeler{ scene_box() };
+            for( const auto& surface : surfaces )
+            {
+                modeler.add_triangulated_surface( *surface );
+            }
+            StageLog log;
+            const auto [model, mapping] = internal::mesh_surfaces( modeler,
+                orvane_tamsel::MesherOptions{ 0.4 }, idle_surface_stages(), log.observer() );
+            const std::vector< std::string > expected{ "explicit modeling", "model building",
+                "feature split", "metric", "prepare", "corners", "lines", "surfaces",
+                "relax lines", "relax surfaces", "clean" };
+            EXPECT_EQ( log.stages, expected );
+            EXPECT_GT( model.nb_surfaces(), 0 );
+        }
+
+        TEST_F( MesherPipelineTest, StageLeftByAnExceptionIsNotReported )
+        {
+            const auto surfaces = test::layered_box( 1 );
+            BRepExplicitModeler modeler{ scene_box() };
+            for( const auto& surface : surfaces )
+            {
+                modeler.add_triangulated_surface( *surface );
+            }
+            auto stages = idle_surface_stages();
+            stages.remesh_surfaces = []( RemeshingData< BRep >& ) {
+                throw OpenOrvaneException{ "surface stage failed" };
+            };
+            StageLog log;
+            EXPECT_THROW( static_cast< void >( internal::mesh_surfaces( modeler,
+                              orvane_tamsel::MesherOptions{ 0.4 }, stages, log.observer() ) ),
+                OpenOrvaneException );
+            const std::vector< std::string > expected{ "explicit modeling", "model building",
+                "feature split", "metric", "prepare", "corners", "lines" };
+            EXPECT_EQ( log.stages, expected );
         }
     } // namespace
 } // namespace orvane
