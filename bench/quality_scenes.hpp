@@ -5,6 +5,7 @@
 // dipping fault, and two crossing faults through two horizons. Lengths are
 // in metres.
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <numbers>
