@@ -1,6 +1,7 @@
 #include <facade/mesher.hpp>
 
 #include <cmath>
+#include <utility>
 
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
@@ -30,6 +31,17 @@ namespace
                 options.angle };
         }
     }
+
+    /// The component mapping of the record alone, moved out of it. Only the
+    /// component mappings of the modeling stages go further: composing
+    /// their element and vertex mappings, which list every polygon and
+    /// vertex of the input, would be wasted work on large meshes.
+    orvane::ModelMappings components_only( orvane::ModelMappings& mappings )
+    {
+        orvane::ModelMappings result;
+        result.component_mapping = std::move( mappings.component_mapping );
+        return result;
+    }
 } // namespace
 
 namespace orvane
@@ -46,8 +58,16 @@ namespace orvane
             StageClock clock{ observer };
             auto [split, split_mappings] =
                 detail::split_brep_by_feature_angle( conformal, options.angle );
-            const auto split_input =
-                detail::merge_mappings( conformal_mappings, split_mappings );
+            const auto split_components =
+                detail::merge_mappings( components_only( conformal_mappings ),
+                    components_only( split_mappings ) )
+                    .component_mapping;
+            // The conformal model and the modeling mappings are not needed
+            // any more: freed now rather than on the way out, they do not
+            // add to the peak memory of the remeshing.
+            conformal = BRep{};
+            conformal_mappings = ModelMappings{};
+            split_mappings = ModelMappings{};
             clock.lap( "feature split" );
             BRepMetricConstraints::Impl constraints{ split };
             constraints.set_default_metric( options.metric );
@@ -63,7 +83,7 @@ namespace orvane
             auto [remeshed, remeshed_mapping] = internal::remesh_brep(
                 std::move( split ), metric, remesh_options, stages, observer );
             auto mapping =
-                detail::merge_mappings( split_input.component_mapping, remeshed_mapping );
+                detail::merge_mappings( split_components, remeshed_mapping );
             return { std::move( remeshed ), std::move( mapping ) };
         }
     } // namespace internal
