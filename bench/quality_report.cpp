@@ -182,7 +182,7 @@ namespace
                 std::chrono::duration< double >( std::chrono::steady_clock::now() - wall_start )
                     .count();
             const auto cpu = bench::process_cpu_seconds() - cpu_start;
-            const auto peak = bench::status_kb( "VmHWM" ) / 1024.;
+            const auto peak = bench::peak_rss_mib();
             std::printf( "    %-18s %9s %9s\n", "stage", "wall s", "cpu s" );
             for( const auto& stage : times.stages )
             {
