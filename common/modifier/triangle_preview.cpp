@@ -184,25 +184,183 @@ namespace orvane
             }
         }
 
-        /// The edge is looked up in both directions, so that the verdict
-        /// does not depend on the order of the ends.
+        /// The fans of both ends of a collapsed edge, walked once for the
+        /// whole validity test.
+        struct EndFans
+        {
+            std::array< index_t, 2 > vertices;
+            std::array< PolygonsAroundVertex, 2 > fans;
+
+            const PolygonsAroundVertex& of( index_t vertex ) const
+            {
+                return vertex == vertices[0] ? fans[0] : fans[1];
+            }
+        };
+
         template < index_t dimension >
-        bool is_collapse_topologically_valid(
-            const TriangulatedSurface< dimension >& mesh,
+        EndFans end_fans( const TriangulatedSurface< dimension >& mesh,
             const std::array< index_t, 2 >& edge_vertices )
         {
-            const auto edge = any_polygon_edge( mesh, edge_vertices );
+            return { edge_vertices, { mesh.polygons_around_vertex( edge_vertices[0] ),
+                                        mesh.polygons_around_vertex( edge_vertices[1] ) } };
+        }
+
+        /// The polygon edge running from `from` to `to` found in the fans as
+        /// polygon_edge_from_vertices finds it: a corner of `from` whose next
+        /// vertex is `to`, else a corner of `to` whose previous vertex is
+        /// `from`.
+        template < index_t dimension >
+        std::optional< PolygonEdge > polygon_edge_in_fans(
+            const TriangulatedSurface< dimension >& mesh,
+            const EndFans& ends,
+            index_t from,
+            index_t to )
+        {
+            for( const auto& corner : ends.of( from ) )
+            {
+                if( mesh.polygon_vertex( mesh.next_polygon_vertex( corner ) ) == to )
+                {
+                    return PolygonEdge{ corner };
+                }
+            }
+            for( const auto& corner : ends.of( to ) )
+            {
+                const auto previous = mesh.previous_polygon_vertex( corner );
+                if( mesh.polygon_vertex( previous ) == from )
+                {
+                    return PolygonEdge{ previous };
+                }
+            }
+            return std::nullopt;
+        }
+
+        /// The vertices joined to a vertex through its fan, without
+        /// repetition (the set of vertices_around_vertex).
+        template < index_t dimension >
+        absl::InlinedVector< index_t, 20 > fan_neighbours(
+            const TriangulatedSurface< dimension >& mesh,
+            const PolygonsAroundVertex& fan )
+        {
+            absl::InlinedVector< index_t, 20 > result;
+            const auto add = [&result]( index_t vertex ) {
+                if( std::find( result.begin(), result.end(), vertex ) == result.end() )
+                {
+                    result.push_back( vertex );
+                }
+            };
+            for( const auto& corner : fan )
+            {
+                add( mesh.polygon_vertex( mesh.next_polygon_vertex( corner ) ) );
+                add( mesh.polygon_vertex( mesh.previous_polygon_vertex( corner ) ) );
+            }
+            return result;
+        }
+
+        /// detail::edge_common_vertices( mesh, edge ).link_broken, counted
+        /// on the fans.
+        template < index_t dimension >
+        bool is_link_broken( const TriangulatedSurface< dimension >& mesh,
+            const EndFans& ends,
+            const PolygonEdge& edge )
+        {
+            const auto vertices = mesh.polygon_edge_vertices( edge );
+            const auto around_first = fan_neighbours( mesh, ends.of( vertices[0] ) );
+            const auto around_second = fan_neighbours( mesh, ends.of( vertices[1] ) );
+            const std::size_t allowed = mesh.is_edge_on_border( edge ) ? 1 : 2;
+            std::size_t nb_common{ 0 };
+            for( const auto vertex : around_second )
+            {
+                if( std::find( around_first.begin(), around_first.end(), vertex )
+                        != around_first.end()
+                    && ++nb_common > allowed )
+                {
+                    return true;
+                }
+            }
+            return false;
+        }
+
+        /// mesh.is_vertex_on_border, on the vertex's fan.
+        template < index_t dimension >
+        bool is_fan_on_border( const TriangulatedSurface< dimension >& mesh,
+            const PolygonsAroundVertex& fan )
+        {
+            return std::any_of(
+                fan.begin(), fan.end(), [&mesh]( const PolygonVertex& corner ) {
+                    return mesh.is_edge_on_border( PolygonEdge{ corner } )
+                           || mesh.is_edge_on_border(
+                               PolygonEdge{ mesh.previous_polygon_vertex( corner ) } );
+                } );
+        }
+
+        /// detail::collapse_pinches_border, with the ends' border test made
+        /// on their fans.
+        template < index_t dimension >
+        bool pinches_border( const TriangulatedSurface< dimension >& mesh,
+            const EndFans& ends,
+            const PolygonEdge& edge )
+        {
+            const auto adjacent = mesh.polygon_adjacent_edge( edge );
+            if( !adjacent )
+            {
+                return false;
+            }
+            if( !is_fan_on_border( mesh, ends.fans[0] )
+                || !is_fan_on_border( mesh, ends.fans[1] ) )
+            {
+                return false;
+            }
+            if( mesh.polygons_around_vertex( opposite_vertex( mesh, edge ) ).size()
+                == 1 )
+            {
+                return false;
+            }
+            return mesh.polygons_around_vertex(
+                           opposite_vertex( mesh, adjacent.value() ) )
+                       .size()
+                   != 1;
+        }
+
+        /// The edge is looked up in both directions, so that the verdict
+        /// does not depend on the order of the ends. The same verdict as the
+        /// detail:: tests, with each end's fan walked once.
+        template < index_t dimension >
+        bool is_collapse_topologically_valid(
+            const TriangulatedSurface< dimension >& mesh, const EndFans& ends )
+        {
+            const auto& vertices = ends.vertices;
+            auto edge = polygon_edge_in_fans( mesh, ends, vertices[0], vertices[1] );
+            if( !edge )
+            {
+                edge = polygon_edge_in_fans( mesh, ends, vertices[1], vertices[0] );
+            }
             if( !edge )
             {
                 return true;
             }
-            if( detail::edge_common_vertices( mesh, edge.value() ).link_broken
+            if( is_link_broken( mesh, ends, edge.value() )
                 || detail::collapse_duplicates_triangles( mesh, edge.value() )
                 || detail::collapse_removes_every_polygon( mesh, edge.value() ) )
             {
                 return false;
             }
-            return !detail::collapse_pinches_border( mesh, edge.value() );
+            return !pinches_border( mesh, ends, edge.value() );
+        }
+
+        /// The corners of the fan whose polygon does not hold the vertex.
+        template < index_t dimension >
+        void add_corners_without( const TriangulatedSurface< dimension >& mesh,
+            const PolygonsAroundVertex& fan,
+            index_t vertex,
+            EdgeVerticesCorners& corners )
+        {
+            for( const auto& corner : fan )
+            {
+                if( !polygon_holds_vertex( mesh, corner.polygon_id, vertex ) )
+                {
+                    corners.push_back( corner );
+                }
+            }
         }
     } // namespace
 
@@ -211,10 +369,24 @@ namespace orvane
         const std::array< index_t, 2 >& edge_vertices,
         const Point< dimension >& point )
     {
-        const auto previews = triangles_with_moved_vertices(
-            mesh, polygons_around_edge_vertices( mesh, edge_vertices ), point );
-        return are_kept_triangles_valid( previews )
-               && is_collapse_topologically_valid( mesh, edge_vertices );
+        const auto ends = end_fans( mesh, edge_vertices );
+        if constexpr( dimension == 2 )
+        {
+            // Only the plane checks the kept triangles.
+            EdgeVerticesCorners corners;
+            add_corners_without( mesh, ends.fans[0], edge_vertices[1], corners );
+            add_corners_without( mesh, ends.fans[1], edge_vertices[0], corners );
+            if( !are_kept_triangles_valid(
+                    triangles_with_moved_vertices( mesh, corners, point ) ) )
+            {
+                return false;
+            }
+        }
+        else
+        {
+            static_cast< void >( point );
+        }
+        return is_collapse_topologically_valid( mesh, ends );
     }
 
     template < index_t dimension >
@@ -222,10 +394,20 @@ namespace orvane
         const std::array< index_t, 2 >& edge_vertices,
         local_index_t kept_end )
     {
-        const auto previews =
-            triangles_after_collapse_onto_vertex( mesh, edge_vertices, kept_end );
-        return are_kept_triangles_valid( previews )
-               && is_collapse_topologically_valid( mesh, edge_vertices );
+        if constexpr( dimension == 2 )
+        {
+            if( !are_kept_triangles_valid( triangles_after_collapse_onto_vertex(
+                    mesh, edge_vertices, kept_end ) ) )
+            {
+                return false;
+            }
+        }
+        else
+        {
+            static_cast< void >( kept_end );
+        }
+        return is_collapse_topologically_valid(
+            mesh, end_fans( mesh, edge_vertices ) );
     }
 
     TrianglesSwapPreview triangles_after_swap_edge(

@@ -63,14 +63,35 @@ namespace orvane
             }
             std::sort( link.begin(), link.end() );
             link.erase( std::unique( link.begin(), link.end() ), link.end() );
-            // Every old edge of the end must be in the table: look them up
-            // now, before the surface changes.
-            auto& link_edges = context.link_edges[end];
-            link_edges.reserve( link.size() );
-            for( const auto vertex : link )
+        }
+        // Every old edge of the ends must be in the table: look them all up
+        // together now, before the surface changes.
+        absl::InlinedVector< EdgeVertices, 20 > pairs;
+        for( const auto end : { 0, 1 } )
+        {
+            for( const auto vertex : context.links[end] )
             {
-                link_edges.push_back( table_edge( context.vertices[end], vertex,
-                    "[TriangulatedSurfaceModifier::collapse_edge]" ) );
+                pairs.push_back( { context.vertices[end], vertex } );
+            }
+        }
+        absl::InlinedVector< index_t, 20 > found( pairs.size() );
+        mesh_.edges().edges_from_vertices( pairs, absl::MakeSpan( found ) );
+        std::size_t next{ 0 };
+        for( const auto end : { 0, 1 } )
+        {
+            auto& link_edges = context.link_edges[end];
+            link_edges.reserve( context.links[end].size() );
+            for( const auto vertex : context.links[end] )
+            {
+                if( found[next] == NO_ID )
+                {
+                    throw OpenOrvaneException{
+                        "[TriangulatedSurfaceModifier::collapse_edge] The edge "
+                        "table holds no edge between vertices ",
+                        context.vertices[end], " and ", vertex
+                    };
+                }
+                link_edges.push_back( found[next++] );
             }
         }
         return context;
@@ -141,6 +162,9 @@ namespace orvane
         const auto polygon = context.side.edge.polygon_id;
         const auto adjacent_polygon =
             context.adjacent_side ? context.adjacent_side->edge.polygon_id : NO_ID;
+        // Both ends' corners move together, so that the builder registers
+        // each new edge once.
+        absl::InlinedVector< PolygonVertex, 20 > moved;
         for( const auto end : { 0, 1 } )
         {
             builder_.disassociate_polygon_vertex_to_vertex( context.vertices[end] );
@@ -151,10 +175,11 @@ namespace orvane
                 {
                     continue;
                 }
-                builder_.set_polygon_vertex( corner, new_vertex );
+                moved.push_back( corner );
                 info.moved_polygon_vertices.push_back( corner );
             }
         }
+        builder_.set_polygon_vertices( moved, new_vertex );
         close_hole( context.side, context.adjacent_side );
         if( context.adjacent_side )
         {

@@ -18,6 +18,12 @@ namespace
     /// Ranges at least this long build their two halves over the pool.
     constexpr orvane::index_t PARALLEL_RANGE = 4096;
 
+    /// Ranges of at most this many points are leaves: their points are
+    /// scanned one after the other instead of being split further, which
+    /// spares the deepest levels of the build and the searches' branching
+    /// over a few contiguous nodes.
+    constexpr orvane::index_t LEAF_SIZE = 8;
+
     /// Neighbour counts up to this keep their candidates on the stack.
     constexpr orvane::index_t INLINE_NEIGHBORS = 16;
 
@@ -53,10 +59,13 @@ namespace
 
 namespace orvane
 {
-    /// An implicit k-d tree: the range [b, e) of `nodes_` is split at its
-    /// median position m = b + (e - b) / 2, whose point separates the two
-    /// halves along nodes_[m].axis. The nodes hold copies of their points so
-    /// that a search walks contiguous memory.
+    /// An implicit k-d tree: a range [b, e) of `nodes_` longer than
+    /// LEAF_SIZE is split at its median position m = b + (e - b) / 2, whose
+    /// point separates the two halves along nodes_[m].axis; a shorter range
+    /// is a leaf whose points are all examined. The nodes hold copies of
+    /// their points so that a search walks contiguous memory. The searches'
+    /// answers are defined by distances and indices alone (ties go to the
+    /// lower index), not by the order in which they meet the points.
     ///
     /// The split order is a strict total order on (coordinate, index), so
     /// each half holds a fixed set of points whatever the selection algorithm
@@ -173,15 +182,23 @@ namespace orvane
         {
             while( begin < end )
             {
+                if( end - begin <= LEAF_SIZE )
+                {
+                    for( auto position = begin; position < end; position++ )
+                    {
+                        const auto& node = nodes_[position];
+                        if( distance2( query, node.point ) <= radius2 )
+                        {
+                            visitor( node.index );
+                        }
+                    }
+                    return;
+                }
                 const auto middle = begin + ( end - begin ) / 2;
                 const auto& node = nodes_[middle];
                 if( distance2( query, node.point ) <= radius2 )
                 {
                     visitor( node.index );
-                }
-                if( end - begin == 1 )
-                {
-                    return;
                 }
                 const auto split = split_node( begin, middle, end, query );
                 if( split.offset * split.offset <= radius2 )
@@ -214,7 +231,7 @@ namespace orvane
 
         void build( index_t begin, index_t end )
         {
-            if( end - begin <= 1 )
+            if( end - begin <= LEAF_SIZE )
             {
                 return;
             }
@@ -309,6 +326,20 @@ namespace orvane
         {
             while( begin < end )
             {
+                if( end - begin <= LEAF_SIZE )
+                {
+                    for( auto position = begin; position < end; position++ )
+                    {
+                        const auto& node = nodes_[position];
+                        const Candidate candidate{ distance2( query, node.point ),
+                            node.index };
+                        if( candidate < best )
+                        {
+                            best = candidate;
+                        }
+                    }
+                    return;
+                }
                 const auto middle = begin + ( end - begin ) / 2;
                 const auto& node = nodes_[middle];
                 const Candidate candidate{ distance2( query, node.point ),
@@ -316,10 +347,6 @@ namespace orvane
                 if( candidate < best )
                 {
                     best = candidate;
-                }
-                if( end - begin == 1 )
-                {
-                    return;
                 }
                 const auto split = split_node( begin, middle, end, query );
                 search_closest( split.near_begin, split.near_end, query, best );
@@ -341,12 +368,7 @@ namespace orvane
             index_t nb_neighbors,
             Heap& best ) const
         {
-            while( begin < end )
-            {
-                const auto middle = begin + ( end - begin ) / 2;
-                const auto& node = nodes_[middle];
-                const Candidate candidate{ distance2( query, node.point ),
-                    node.index };
+            const auto offer = [&best, nb_neighbors]( const Candidate& candidate ) {
                 if( best.size() < nb_neighbors )
                 {
                     best.push_back( candidate );
@@ -358,10 +380,21 @@ namespace orvane
                     best.back() = candidate;
                     std::push_heap( best.begin(), best.end() );
                 }
-                if( end - begin == 1 )
+            };
+            while( begin < end )
+            {
+                if( end - begin <= LEAF_SIZE )
                 {
+                    for( auto position = begin; position < end; position++ )
+                    {
+                        const auto& node = nodes_[position];
+                        offer( { distance2( query, node.point ), node.index } );
+                    }
                     return;
                 }
+                const auto middle = begin + ( end - begin ) / 2;
+                const auto& node = nodes_[middle];
+                offer( { distance2( query, node.point ), node.index } );
                 const auto split = split_node( begin, middle, end, query );
                 search_nearest(
                     split.near_begin, split.near_end, query, nb_neighbors, best );

@@ -96,6 +96,24 @@ namespace orvane
         return found->second;
     }
 
+    void Edges::edges_from_vertices( absl::Span< const EdgeVertices > vertices,
+        absl::Span< index_t > edges ) const
+    {
+        ORVANE_EXCEPTION( vertices.size() == edges.size(),
+            "[Edges::edges_from_vertices] Expected one output entry per pair, got ",
+            edges.size(), " entries for ", vertices.size(), " pairs" );
+        const auto& lookup = impl_->lookup;
+        for( const auto& pair : vertices )
+        {
+            lookup.prefetch( key( pair ) );
+        }
+        for( std::size_t i = 0; i < vertices.size(); i++ )
+        {
+            const auto found = lookup.find( key( vertices[i] ) );
+            edges[i] = found == lookup.end() ? NO_ID : found->second;
+        }
+    }
+
     AttributeManager& Edges::edge_attribute_manager() const
     {
         return impl_->attributes;
@@ -117,6 +135,24 @@ namespace orvane
             impl.attributes.resize( next + 1 );
         }
         return it->second;
+    }
+
+    void EdgesBuilder::find_or_create_edges(
+        absl::Span< const EdgeVertices > vertices, absl::Span< index_t > edges )
+    {
+        ORVANE_EXCEPTION( vertices.size() == edges.size(),
+            "[EdgesBuilder::find_or_create_edges] Expected one output entry per "
+            "pair, got ",
+            edges.size(), " entries for ", vertices.size(), " pairs" );
+        const auto& lookup = edges_.impl_->lookup;
+        for( const auto& pair : vertices )
+        {
+            lookup.prefetch( key( pair ) );
+        }
+        for( std::size_t i = 0; i < vertices.size(); i++ )
+        {
+            edges[i] = find_or_create_edge( vertices[i] );
+        }
     }
 
     void EdgesBuilder::update_edge_vertices( const OldToNew& old2new )

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include <absl/types/span.h>
+
 #include <openorvane/basic/types.hpp>
 #include <openorvane/mesh/mesh_records.hpp>
 
@@ -45,6 +47,14 @@ namespace orvane
         std::optional< index_t > edge_from_vertices(
             const EdgeVertices& vertices ) const;
 
+        /// edge_from_vertices for each pair, written to the entry of `edges`
+        /// at the same position (NO_ID when not registered); the spans have
+        /// the same size. The lookups of the pairs overlap in memory, which
+        /// makes the handful of edges around a vertex cheaper to look up
+        /// together than one at a time.
+        void edges_from_vertices( absl::Span< const EdgeVertices > vertices,
+            absl::Span< index_t > edges ) const;
+
         AttributeManager& edge_attribute_manager() const;
 
     private:
@@ -76,6 +86,13 @@ namespace orvane
         /// appended with default attribute values when missing. A registered
         /// entry that no element uses any more is returned as it is.
         index_t find_or_create_edge( const EdgeVertices& vertices );
+
+        /// find_or_create_edge for each pair in order, written to the entry
+        /// of `edges` at the same position (the spans have the same size):
+        /// the entries created and their indices are those of one call per
+        /// pair, but the lookups overlap in memory.
+        void find_or_create_edges( absl::Span< const EdgeVertices > vertices,
+            absl::Span< index_t > edges );
 
         /// Renumbers the edges' vertices after a deletion of vertices. An
         /// edge that loses a vertex can no longer be found from vertices; it

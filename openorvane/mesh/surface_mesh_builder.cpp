@@ -138,6 +138,52 @@ namespace orvane
     }
 
     template < index_t dimension >
+    void SurfaceMeshBuilder< dimension >::set_polygon_vertices(
+        absl::Span< const PolygonVertex > corners, index_t vertex_id )
+    {
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        check_vertex( vertex_id, surface_.nb_vertices(), "set_polygon_vertices" );
+        for( const auto& corner : corners )
+        {
+            check_polygon_local( impl, corner.polygon_id, corner.vertex_id,
+                "set_polygon_vertices" );
+        }
+        // The edges of the fan around a vertex come twice (once from each
+        // polygon on either side): keep the first use of each pair, so that
+        // the table creates its entries in the order single calls would.
+        absl::InlinedVector< EdgeVertices, 32 > pairs;
+        const auto add_pair = [&pairs]( index_t from, index_t to ) {
+            for( const auto& pair : pairs )
+            {
+                if( ( pair[0] == from && pair[1] == to )
+                    || ( pair[0] == to && pair[1] == from ) )
+                {
+                    return;
+                }
+            }
+            pairs.push_back( { from, to } );
+        };
+        for( const auto& corner : corners )
+        {
+            const auto polygon = corner.polygon_id;
+            const auto local = corner.vertex_id;
+            impl.vertex( polygon, local ) = vertex_id;
+            impl.polygon_around_vertex[vertex_id] = corner;
+            if( impl.edges )
+            {
+                add_pair( impl.vertex( polygon, Impl::previous( local ) ), vertex_id );
+                add_pair( vertex_id, impl.vertex( polygon, Impl::next( local ) ) );
+            }
+        }
+        if( impl.edges && !pairs.empty() )
+        {
+            absl::InlinedVector< index_t, 32 > found( pairs.size() );
+            EdgesBuilder{ *impl.edges }.find_or_create_edges( pairs, absl::MakeSpan( found ) );
+        }
+    }
+
+    template < index_t dimension >
     void SurfaceMeshBuilder< dimension >::set_polygon_adjacent(
         const PolygonEdge& polygon_edge, index_t adjacent_id )
     {
@@ -384,10 +430,7 @@ namespace orvane
         auto& impl = *surface_.impl_;
         const auto corners = surface_.polygons_around_vertex( old_vertex_id );
         const auto start = impl.polygon_around_vertex[old_vertex_id];
-        for( const auto& corner : corners )
-        {
-            set_polygon_vertex( corner, new_vertex_id );
-        }
+        set_polygon_vertices( corners, new_vertex_id );
         impl.polygon_around_vertex[new_vertex_id] = start;
         impl.polygon_around_vertex[old_vertex_id] = PolygonVertex{};
     }

@@ -60,6 +60,14 @@ namespace orvane
         void set_polygon_vertex( const PolygonVertex& polygon_vertex,
             index_t vertex_id );
 
+        /// set_polygon_vertex( corner, vertex_id ) for each corner in order:
+        /// the vertex ends associated with the last corner, and the edge
+        /// table gets the entries (and indices) that one call per corner
+        /// would give, each distinct edge looked up once. Every corner is
+        /// checked before anything changes.
+        void set_polygon_vertices(
+            absl::Span< const PolygonVertex > corners, index_t vertex_id );
+
         /// Sets the polygon across the edge (this direction only). NO_ID
         /// unsets it.
         void set_polygon_adjacent( const PolygonEdge& polygon_edge,

@@ -376,6 +376,86 @@ namespace
         }
     }
 
+    /// The collapse verdict put together from the separate checks of
+    /// triangle_preview.hpp: the kept triangles (2-D only), then the
+    /// topological tests on the polygon edge joining the ends.
+    template < index_t dimension >
+    bool separate_checks_verdict( const TriangulatedSurface< dimension >& mesh,
+        const std::array< index_t, 2 >& ends,
+        const TrianglePreviews< dimension >& kept )
+    {
+        if constexpr( dimension == 2 )
+        {
+            for( const auto& preview : kept )
+            {
+                if( triangle_area_sign( preview.triangle ) != SIDE::positive )
+                {
+                    return false;
+                }
+            }
+        }
+        auto edge = mesh.polygon_edge_from_vertices( ends[0], ends[1] );
+        if( !edge )
+        {
+            edge = mesh.polygon_edge_from_vertices( ends[1], ends[0] );
+        }
+        if( !edge )
+        {
+            return true;
+        }
+        return !detail::edge_common_vertices( mesh, edge.value() ).link_broken
+               && !detail::collapse_duplicates_triangles( mesh, edge.value() )
+               && !detail::collapse_removes_every_polygon( mesh, edge.value() )
+               && !detail::collapse_pinches_border( mesh, edge.value() );
+    }
+
+    /// After random edits (dead polygons left in place), every polygon edge
+    /// of the surface, in both orders of its ends, gets from
+    /// is_collapse_edge_valid the verdict of the separate checks.
+    template < index_t dimension >
+    void check_collapse_verdicts( std::uint32_t seed )
+    {
+        SCOPED_TRACE( absl::StrCat( "seed ", seed, ", dimension ", dimension ) );
+        auto surface = test::make_grid< dimension >( 12, 12 );
+        RandomEditor< dimension > editor{ surface, seed };
+        editor.run( 400 );
+        const auto& mesh = *surface.mesh;
+        index_t nb_refused{ 0 };
+        for( index_t polygon = 0; polygon < mesh.nb_polygons(); polygon++ )
+        {
+            for( local_index_t local = 0; local < 3; local++ )
+            {
+                const auto vertices = mesh.polygon_edge_vertices( { polygon, local } );
+                for( const auto& ends : { std::array< index_t, 2 >{ vertices[0], vertices[1] },
+                         std::array< index_t, 2 >{ vertices[1], vertices[0] } } )
+                {
+                    const auto point = mesh.edge_barycenter( { polygon, local } );
+                    const auto expected = separate_checks_verdict( mesh, ends,
+                        triangles_with_moved_vertices(
+                            mesh, polygons_around_edge_vertices( mesh, ends ), point ) );
+                    ASSERT_EQ( is_collapse_edge_valid( mesh, ends, point ), expected )
+                        << "polygon " << polygon << " edge " << local;
+                    nb_refused += expected ? 0 : 1;
+                    for( const local_index_t kept : { 0, 1 } )
+                    {
+                        ASSERT_EQ( is_collapse_edge_valid( mesh, ends, kept ),
+                            separate_checks_verdict( mesh, ends,
+                                triangles_after_collapse_onto_vertex( mesh, ends, kept ) ) )
+                            << "polygon " << polygon << " edge " << local << " kept " << kept;
+                    }
+                }
+            }
+        }
+        // Both verdicts were met.
+        EXPECT_GT( nb_refused, 0 );
+    }
+
+    TEST( SurfaceRandomEdits, collapse_verdicts_match_the_separate_checks )
+    {
+        check_collapse_verdicts< 2 >( 77 );
+        check_collapse_verdicts< 3 >( 78 );
+    }
+
     TEST( SurfaceRandomEdits, planar_surface_stays_valid )
     {
         run_random_edits< 2 >( 20261210, false );

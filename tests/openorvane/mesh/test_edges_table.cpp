@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <openorvane/basic/attribute_manager.hpp>
@@ -23,6 +25,31 @@ namespace orvane
         // New entries take the attributes' defaults.
         EXPECT_EQ( edges.edge_attribute_manager().nb_elements(), 2 );
         EXPECT_TRUE( flags->value( 1 ) );
+    }
+
+    TEST( EdgesTable, BatchedCallsMatchSingleCalls )
+    {
+        Edges edges;
+        EdgesBuilder builder{ edges };
+        builder.find_or_create_edge( { 4, 2 } );
+        // A known pair, a new one, the new one reversed, another new one.
+        const std::vector< EdgeVertices > pairs{ { 2, 4 }, { 2, 7 }, { 7, 2 }, { 9, 4 } };
+        std::vector< index_t > created( pairs.size() );
+        builder.find_or_create_edges( pairs, absl::MakeSpan( created ) );
+        EXPECT_EQ( created, ( std::vector< index_t >{ 0, 1, 1, 2 } ) );
+        EXPECT_EQ( edges.edge_vertices( 1 ), ( EdgeVertices{ 2, 7 } ) );
+        EXPECT_EQ( edges.edge_vertices( 2 ), ( EdgeVertices{ 9, 4 } ) );
+
+        const std::vector< EdgeVertices > queries{ { 7, 2 }, { 4, 7 }, { 4, 9 } };
+        std::vector< index_t > found( queries.size() );
+        edges.edges_from_vertices( queries, absl::MakeSpan( found ) );
+        EXPECT_EQ( found, ( std::vector< index_t >{ 1, NO_ID, 2 } ) );
+        std::vector< index_t > too_short( 2 );
+        EXPECT_THROW( edges.edges_from_vertices( queries, absl::MakeSpan( too_short ) ),
+            OpenOrvaneException );
+        EXPECT_THROW( builder.find_or_create_edges( queries, absl::MakeSpan( too_short ) ),
+            OpenOrvaneException );
+        EXPECT_EQ( edges.nb_edges(), 3 );
     }
 
     TEST( EdgesTable, VertexRenumberingLeavesOrphans )

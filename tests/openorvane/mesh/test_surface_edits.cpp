@@ -1,3 +1,5 @@
+#include <array>
+
 #include <gtest/gtest.h>
 
 #include <openorvane/basic/attribute_manager.hpp>
@@ -91,6 +93,58 @@ namespace orvane
         builder->reset_polygons_around_vertex( extra );
         EXPECT_EQ( surface->polygon_around_vertex( extra ), PolygonVertex( 0, 1 ) );
         EXPECT_TRUE( test::is_valid_triangulated_surface( *surface ) );
+    }
+
+    TEST( SurfaceEdits, SetPolygonVerticesMatchesOneCallPerCorner )
+    {
+        // The same fan moved to a new centre corner by corner and in one
+        // batch: same corners, association and edge table, entry by entry.
+        const auto by_corner = test::triangle_fan< 3 >( 6, true );
+        const auto batched = test::triangle_fan< 3 >( 6, true );
+        const auto corners = by_corner->polygons_around_vertex( 0 );
+        ASSERT_EQ( corners.size(), 6 );
+        std::array< index_t, 2 > centres{};
+        for( const auto s : { 0, 1 } )
+        {
+            const auto& surface = s == 0 ? *by_corner : *batched;
+            surface.enable_edges();
+            auto builder = TriangulatedSurfaceBuilder< 3 >::create(
+                s == 0 ? *by_corner : *batched );
+            centres[s] = builder->create_point( test::planar_point< 3 >( 0.1, 0 ) );
+            if( s == 0 )
+            {
+                for( const auto& corner : corners )
+                {
+                    builder->set_polygon_vertex( corner, centres[s] );
+                }
+            }
+            else
+            {
+                builder->set_polygon_vertices( corners, centres[s] );
+            }
+        }
+        ASSERT_EQ( centres[0], centres[1] );
+        EXPECT_EQ( batched->polygon_around_vertex( centres[1] ),
+            by_corner->polygon_around_vertex( centres[0] ) );
+        for( index_t p = 0; p < by_corner->nb_polygons(); p++ )
+        {
+            EXPECT_EQ( batched->polygon_vertices( p ), by_corner->polygon_vertices( p ) );
+        }
+        const auto& expected = by_corner->edges();
+        const auto& edges = batched->edges();
+        ASSERT_EQ( edges.nb_edges(), expected.nb_edges() );
+        for( index_t e = 0; e < expected.nb_edges(); e++ )
+        {
+            EXPECT_EQ( edges.edge_vertices( e ), expected.edge_vertices( e ) ) << "edge " << e;
+        }
+
+        // A bad corner anywhere in the list changes nothing.
+        auto builder = TriangulatedSurfaceBuilder< 3 >::create( *batched );
+        const std::array< PolygonVertex, 2 > bad{ { { 0, 0 }, { 0, 3 } } };
+        const auto before = batched->polygon_vertices( 0 );
+        EXPECT_THROW( builder->set_polygon_vertices( bad, 1 ), OpenOrvaneException );
+        EXPECT_EQ( batched->polygon_vertices( 0 ), before );
+        EXPECT_EQ( batched->edges().nb_edges(), expected.nb_edges() );
     }
 
     TEST( SurfaceEdits, ReplaceVertexMovesTheFan )
