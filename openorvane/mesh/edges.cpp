@@ -9,6 +9,7 @@
 #include <openorvane/basic/algorithm.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 
 namespace orvane
 {
@@ -52,8 +53,15 @@ namespace orvane
         /// The vertices of each edge as first created.
         std::vector< EdgeVertices > vertices;
         /// Sorted vertex pair (packed by key()) to edge; orphans (a deleted
-        /// vertex) are absent.
-        absl::flat_hash_map< std::uint64_t, index_t > lookup;
+        /// vertex) are absent. The table of a large mesh is rebuilt whole
+        /// each time it grows: the large-array allocator spares that rebuild
+        /// a page fault per 4 KiB.
+        absl::flat_hash_map< std::uint64_t,
+            index_t,
+            absl::Hash< std::uint64_t >,
+            std::equal_to< std::uint64_t >,
+            PrefaultedArrayAllocator< std::pair< const std::uint64_t, index_t > > >
+            lookup;
         AttributeManager attributes;
     };
 
