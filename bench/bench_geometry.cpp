@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -95,14 +96,20 @@ namespace
     }
 
     /// Runs the body on an arena of state.range( 0 ) threads and records the
-    /// thread count and the peak memory.
+    /// thread count, the peak memory and the CPU time of every thread of the
+    /// process per iteration (the figure to trust on a busy machine, where
+    /// the wall time of several threads says little).
     template < typename Body >
     void on_threads( benchmark::State& state, const Body& body )
     {
         tbb::task_arena arena{ static_cast< int >( state.range( 0 ) ) };
+        const auto cpu_before = orvane::bench::process_cpu_seconds();
         arena.execute( body );
+        const auto cpu = orvane::bench::process_cpu_seconds() - cpu_before;
         state.counters["threads"] = static_cast< double >( state.range( 0 ) );
         state.counters["peak_rss_MB"] = orvane::bench::peak_rss_mib();
+        state.counters["all_threads_cpu_ms"] =
+            1e3 * cpu / static_cast< double >( std::max< benchmark::IterationCount >( state.iterations(), 1 ) );
     }
 
     void build_tree( benchmark::State& state )
