@@ -14,6 +14,7 @@
 #include <simplex/repair/do_repair_intersection.hpp>
 #include <simplex/repair/repair_brep_surfaces.hpp>
 #include <simplex/repair/repair_geometry.hpp>
+#include <simplex/simplex_brep_library.hpp>
 
 #include <tests/simplex/repair/repair_scenes.hpp>
 #include <tests/support/brep_fixtures.hpp>
@@ -31,6 +32,7 @@ namespace
 
     TEST( RepairGeometry, edge_median_plane_holds_the_apex_and_the_triangle_normal )
     {
+        SimplexBRepLibrary::initialize();
         struct Case
         {
             const char* name;
@@ -64,6 +66,7 @@ namespace
 
     TEST( RepairGeometry, line_part_walks_the_curve_between_two_edges )
     {
+        SimplexBRepLibrary::initialize();
         BRep model;
         BRepBuilder builder{ model };
         builder.create_unique_vertices( 10 );
