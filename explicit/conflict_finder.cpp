@@ -94,6 +94,26 @@ namespace
             first, second, certainly_apart_distance( first, second ) );
     }
 
+    /// A box tree of the elements of a mesh, each box grown by the length
+    /// tolerance. Two elements closer than the tolerance may have boxes
+    /// that do not meet (two parallel faces 1e-7 apart): the pair searches
+    /// of the proximity tests reach only pairs whose boxes meet, so they
+    /// search these grown boxes. Element i of the tree is element i of the
+    /// mesh, as in the trees create_aabb_tree gives.
+    template < typename Mesh, typename Vertices >
+    AABBTree< 3 > grown_tree( const Mesh& mesh, index_t nb_elements, const Vertices& vertices )
+    {
+        std::vector< BoundingBox< 3 > > boxes( nb_elements );
+        async::parallel_for( 0, nb_elements, [&mesh, &boxes, &vertices]( index_t e ) {
+            for( const auto vertex : vertices( e ) )
+            {
+                boxes[e].add_point( mesh.point( vertex ) );
+            }
+            boxes[e].extends( GLOBAL_EPSILON );
+        } );
+        return AABBTree< 3 >{ boxes };
+    }
+
     class ConflictFinder
     {
     public:
@@ -110,8 +130,15 @@ namespace
         std::optional< std::unique_ptr< ConflictGraph > > find()
         {
             // One box tree of the merged surface serves the intersection and
-            // the proximity searches.
-            const auto surface_tree = create_aabb_tree( *merged_surface_ );
+            // the proximity searches. Its boxes are grown, so that no pair
+            // within the tolerance escapes the proximity searches; the
+            // intersection search only gets a few more candidate pairs,
+            // which its exact tests settle.
+            const auto& surface = *merged_surface_;
+            const auto surface_tree =
+                grown_tree( surface, surface.nb_polygons(), [&surface]( index_t p ) {
+                    return surface.polygon_vertices( p );
+                } );
             auto intersections = async::spawn( [this, &surface_tree] {
                 auto graph = std::make_unique< ConflictGraph >( meshes_ );
                 find_intersections( *graph, surface_tree );
@@ -119,7 +146,11 @@ namespace
             } );
             auto proximity = async::spawn( [this, &surface_tree] {
                 auto graph = std::make_unique< ConflictGraph >( meshes_ );
-                const auto curve_tree = create_aabb_tree( *merged_curve_ );
+                const auto& curve = *merged_curve_;
+                const auto curve_tree =
+                    grown_tree( curve, curve.nb_edges(), [&curve]( index_t e ) {
+                        return curve.edge_vertices( e );
+                    } );
                 find_close_polygons( *graph, surface_tree );
                 find_corners_close_to_polygons( *graph, surface_tree );
                 find_corners_close_to_edges( *graph, curve_tree );

@@ -34,10 +34,11 @@ namespace orvane
         explicit TriangulatedSurfaceIntersections(
             const TriangulatedSurface< dimension >& surface );
 
-        /// Uses `tree`, the box tree of the surface's polygons that
-        /// create_aabb_tree gives (element i is polygon i), instead of
-        /// building one, for callers that search the surface with it too.
-        /// The tree must outlive the finder.
+        /// Uses `tree`, a box tree of the surface's polygons (element i is
+        /// polygon i, its box holding the polygon: the tree create_aabb_tree
+        /// gives, or one with grown boxes), instead of building one, for
+        /// callers that search the surface with it too. The tree must
+        /// outlive the finder.
         TriangulatedSurfaceIntersections( const TriangulatedSurface< dimension >& surface,
             const AABBTree< dimension >& tree );
         ~TriangulatedSurfaceIntersections();

@@ -236,6 +236,44 @@ namespace orvane
             EXPECT_EQ( found, expected );
         }
 
+        TEST_F( ConflictFinderTest, ElementsCloserThanTheToleranceConflictWhenTheirBoxesAreApart )
+        {
+            // Each pair lies 1e-7 apart across an axis-aligned gap, so that
+            // the elements' own boxes do not meet.
+            const std::vector< std::pair< const char*, std::vector< TriangleCorners > > >
+                pairs{ { "parallel faces",
+                           { { p( 0, 0, 0 ), p( 1, 0, 0 ), p( 0, 1, 0 ) },
+                               { p( 0.3, 0.3, 1e-7 ), p( 1.3, 0.3, 1e-7 ),
+                                   p( 0.3, 1.3, 1e-7 ) } } },
+                    // A horizontal triangle ending 1e-7 short of a vertical
+                    // one.
+                    { "border against face",
+                        { { p( 0, 0, 0.5 ), p( 1 - 1e-7, 0, 0.5 ), p( 1 - 1e-7, 1, 0.5 ) },
+                            { p( 1, -1, 0 ), p( 1, 2, 0 ), p( 1, 0, 1 ) } } } };
+            for( const auto& [name, triangles] : pairs )
+            {
+                SCOPED_TRACE( name );
+                std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
+                surfaces.push_back( triangles_surface( { triangles[0] } ) );
+                surfaces.push_back( triangles_surface( { triangles[1] } ) );
+                const auto graph = internal::find_conflicts( meshes_of( surfaces ) );
+                ASSERT_TRUE( graph.has_value() );
+                EXPECT_EQ( conflicts( **graph ).size(), 1 );
+            }
+            // Two parallel curve edges 1e-7 apart, overlapping on half their
+            // length.
+            const auto first = test::curve( { p( 0, 0, 0 ), p( 1, 0, 0 ) } );
+            const auto second = test::curve( { p( 0.5, 1e-7, 0 ), p( 1.5, 1e-7, 0 ) } );
+            internal::ModelerMeshes meshes;
+            meshes.curves = { first.get(), second.get() };
+            const auto graph = internal::find_conflicts( meshes );
+            ASSERT_TRUE( graph.has_value() );
+            const ElementKey a{ "Line", first->id(), 0 };
+            const ElementKey b{ "Line", second->id(), 0 };
+            EXPECT_EQ( conflicts( **graph ),
+                ( std::set< Conflict >{ { std::min( a, b ), std::max( a, b ) } } ) );
+        }
+
         TEST_F( ConflictFinderTest, CurveEdgesAgainstTrianglesAndEdges )
         {
             std::vector< std::unique_ptr< TriangulatedSurface< 3 > > > surfaces;
