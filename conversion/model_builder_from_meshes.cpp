@@ -405,17 +405,73 @@ namespace orvane
                 return meshes( origins0 ) == meshes( origins1 );
             }
 
-            /// The merged vertices away from the merged border where two or
-            /// more input vertices meet, in index order; each gets its
-            /// wireframe vertex. Whether it also gets a corner is decided
+            /// Per merged vertex of two or more input vertices, whether it
+            /// lies inside a patch that their input surfaces share: every
+            /// merged polygon around it merges, for each of those input
+            /// vertices, a polygon of that vertex. The surfaces then
+            /// coincide all around the vertex, which is an inner point of
+            /// the shared patch rather than a point where surfaces touch
+            /// (nor a pinch of one surface, whose fans do not each hold
+            /// both of its vertices there).
+            std::vector< bool > vertices_inside_shared_patches() const
+            {
+                enum : char
+                {
+                    unseen,
+                    inside,
+                    outside
+                };
+                std::vector< char > state( merged_->nb_vertices(), unseen );
+                for( index_t polygon = 0; polygon < merged_->nb_polygons(); polygon++ )
+                {
+                    const auto polygon_origins = merger_.polygon_origins( polygon );
+                    for( const auto vertex : merged_->polygon_vertices( polygon ) )
+                    {
+                        const auto vertex_origins = merger_.vertex_origins( vertex );
+                        if( vertex_origins.size() < 2 || state[vertex] == outside )
+                        {
+                            continue;
+                        }
+                        const auto covered = std::all_of( vertex_origins.begin(),
+                            vertex_origins.end(), [&]( const detail::MergeOrigin& vertex_origin ) {
+                                return std::any_of( polygon_origins.begin(),
+                                    polygon_origins.end(),
+                                    [&]( const detail::MergeOrigin& origin ) {
+                                        if( origin.mesh_index != vertex_origin.mesh_index )
+                                        {
+                                            return false;
+                                        }
+                                        const auto vertices =
+                                            surfaces_[origin.mesh_index]->polygon_vertices(
+                                                origin.element );
+                                        return std::find( vertices.begin(), vertices.end(),
+                                                   vertex_origin.element )
+                                               != vertices.end();
+                                    } );
+                            } );
+                        state[vertex] = covered ? inside : outside;
+                    }
+                }
+                std::vector< bool > result( state.size() );
+                for( index_t v = 0; v < state.size(); v++ )
+                {
+                    result[v] = state[v] == inside;
+                }
+                return result;
+            }
+
+            /// The merged vertices away from the merged border and outside
+            /// shared patches where two or more input vertices meet, in index
+            /// order; each gets its wireframe vertex. Whether it also gets a corner is decided
             /// once the input line edges are known (add_touching_corners).
             std::vector< index_t > add_touching_vertices( const std::vector< index_t >& unique_of )
             {
+                const auto shared = vertices_inside_shared_patches();
                 std::vector< index_t > touching;
                 for( index_t v = 0; v < merged_->nb_vertices(); v++ )
                 {
                     if( merger_.vertex_origins( v ).size() >= 2
-                        && !merged_->is_vertex_on_border( v ) )
+                        && !merged_->is_vertex_on_border( v ) && !shared[v] )
                     {
                         owner_.add_wireframe_vertex( unique_of[v], merged_->point( v ) );
                         touching.push_back( v );

@@ -389,6 +389,39 @@ namespace orvane
         expect_mappings_in_place( model, mappings, inputs );
     }
 
+    TEST_F( BuildBRepFromMeshes, SurfacesSharingACoplanarPatchGetNoCornerInsideIt )
+    {
+        // Two strips of two 2 x 2 grids each, sharing the middle grid
+        // [1, 2] x [0, 1] triangle for triangle: its centre vertex is held by
+        // both surfaces but is no touching point.
+        Inputs inputs;
+        for( const auto first : { 0., 1. } )
+        {
+            test::TriangleSoup soup;
+            for( const auto x : { first, first + 1 } )
+            {
+                soup.add_grid( p( x, 0 ), Vector< 3 >{ { 1, 0, 0 } },
+                    Vector< 3 >{ { 0, 1, 0 } }, 2 );
+            }
+            inputs.surfaces.push_back( soup.mesh() );
+        }
+        const auto [model, mappings] = inputs.build();
+        EXPECT_EQ( model.nb_surfaces(), 3 );
+        for( const auto& surface : model.surfaces() )
+        {
+            EXPECT_EQ( model.internal_corners( surface ).size(), 0 );
+        }
+        for( const auto& corner : model.corners() )
+        {
+            const auto& point = corner.mesh().point( 0 );
+            EXPECT_FALSE( point.value( 0 ) > 1 && point.value( 0 ) < 2
+                          && point.value( 1 ) > 0 && point.value( 1 ) < 1 )
+                << point.string();
+        }
+        EXPECT_TRUE( test::is_valid_brep( model ) );
+        expect_mappings_in_place( model, mappings, inputs );
+    }
+
     TEST_F( BuildBRepFromMeshes, InputLineMapsThroughCornersWhereLinesMeet )
     {
         // An open line with a sharp branch: a second line leaves its middle.
