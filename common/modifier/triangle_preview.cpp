@@ -42,6 +42,20 @@ namespace
         return mesh.polygon_edge_from_vertices(
             edge_vertices[1], edge_vertices[0] );
     }
+
+    /// Whether the apexes of the two triangles sharing the edge (seen from
+    /// `edge` and from `adjacent`) each lie in more than one triangle: when
+    /// both ends of the edge are on the border, collapsing it then pinches
+    /// the surface.
+    template < index_t dimension >
+    bool are_apexes_shared( const TriangulatedSurface< dimension >& mesh,
+        const PolygonEdge& edge,
+        const PolygonEdge& adjacent )
+    {
+        return mesh.polygons_around_vertex( opposite_vertex( mesh, edge ) ).size() != 1
+               && mesh.polygons_around_vertex( opposite_vertex( mesh, adjacent ) ).size()
+                      != 1;
+    }
 } // namespace
 
 namespace orvane
@@ -310,15 +324,7 @@ namespace orvane
             {
                 return false;
             }
-            if( mesh.polygons_around_vertex( opposite_vertex( mesh, edge ) ).size()
-                == 1 )
-            {
-                return false;
-            }
-            return mesh.polygons_around_vertex(
-                           opposite_vertex( mesh, adjacent.value() ) )
-                       .size()
-                   != 1;
+            return are_apexes_shared( mesh, edge, adjacent.value() );
         }
 
         /// The edge is looked up in both directions, so that the verdict
@@ -564,15 +570,7 @@ namespace orvane
             {
                 return false;
             }
-            if( mesh.polygons_around_vertex( opposite_vertex( mesh, edge ) ).size()
-                == 1 )
-            {
-                return false;
-            }
-            return mesh.polygons_around_vertex(
-                           opposite_vertex( mesh, adjacent.value() ) )
-                       .size()
-                   != 1;
+            return are_apexes_shared( mesh, edge, adjacent.value() );
         }
 
         SurfaceOperationReport check_collapse_edge(
