@@ -11,14 +11,11 @@ namespace
 
     /// Share of the bound below which an edge is too short to split.
     constexpr double LENGTH_RATIO = 0.05;
-    /// A closest point within this distance of an edge end is at that end.
-    constexpr double END_TOLERANCE = 1e-6;
-
     bool is_inside( const Segment< 3 >& segment, const Point< 3 >& point )
     {
         const auto& [v0, v1] = segment.vertices();
-        return point_point_distance( point, v0 ) > END_TOLERANCE
-               && point_point_distance( point, v1 ) > END_TOLERANCE;
+        return point_point_distance( point, v0 ) > GLOBAL_EPSILON
+               && point_point_distance( point, v1 ) > GLOBAL_EPSILON;
     }
 } // namespace
 

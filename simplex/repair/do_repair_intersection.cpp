@@ -30,8 +30,8 @@ namespace
     constexpr index_t MAX_OPERATIONS{ 99 };
 
     /// Stop distance of the shared-edge candidate point: ten length
-    /// tolerances, one unit in the last place below 1e-5.
-    constexpr double SHARED_EDGE_STOP{ 9.999999999999999e-6 };
+    /// tolerances.
+    constexpr double SHARED_EDGE_STOP{ 10. * GLOBAL_EPSILON };
 
     /// Appends the new edge of every split record of the surface whose old
     /// edge is `old_edge`: the pieces of that edge, or the edge that
