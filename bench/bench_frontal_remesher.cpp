@@ -1,5 +1,7 @@
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -71,6 +73,56 @@ namespace
         return surface;
     }
 
+    // A checksum of everything a remesh hands back: output points (their
+    // bits), triangles, vertex records and hole pieces. Speed work must leave
+    // it unchanged. Folded to 48 bits so that a benchmark counter (a double)
+    // carries it exactly.
+    std::uint64_t mix( std::uint64_t hash, std::uint64_t value )
+    {
+        hash ^= value + 0x9e3779b97f4a7c15ULL + ( hash << 6 ) + ( hash >> 2 );
+        return hash * 0xff51afd7ed558ccdULL;
+    }
+
+    std::uint64_t surface_checksum(
+        std::uint64_t hash, const TriangulatedSurface< 3 >& mesh )
+    {
+        hash = mix( hash, mesh.nb_vertices() );
+        for( index_t v = 0; v < mesh.nb_vertices(); v++ )
+        {
+            for( index_t d = 0; d < 3; d++ )
+            {
+                hash = mix( hash, std::bit_cast< std::uint64_t >( mesh.point( v ).value( d ) ) );
+            }
+        }
+        hash = mix( hash, mesh.nb_polygons() );
+        for( index_t p = 0; p < mesh.nb_polygons(); p++ )
+        {
+            for( const auto vertex : mesh.polygon_vertices( p ) )
+            {
+                hash = mix( hash, vertex );
+            }
+        }
+        return hash;
+    }
+
+    double result_checksum( const internal::FrontalResult< 3 >& result )
+    {
+        auto hash = surface_checksum( 0, *result.mesh );
+        for( const auto& [macro, fixed] : result.created_vertices )
+        {
+            hash = mix( hash, macro * 2 + ( fixed ? 1 : 0 ) );
+        }
+        for( const auto& hole : result.holes )
+        {
+            hash = surface_checksum( hash, *hole.mesh );
+            for( const auto vertex : hole.output_vertices )
+            {
+                hash = mix( hash, vertex );
+            }
+        }
+        return static_cast< double >( hash >> 16 );
+    }
+
     void BM_frontal_remesh( benchmark::State& state )
     {
         SimplexBRepLibrary::initialize();
@@ -80,6 +132,7 @@ namespace
         const ConstantMetric< 3 > metric{ TARGET };
         double output_triangles{ 0 };
         double hole_pieces{ 0 };
+        double checksum{ 0 };
         double seconds{ 0 };
         double cpu_seconds{ 0 };
         for( auto _ : state )
@@ -116,6 +169,7 @@ namespace
                 output_triangles += result.mesh->nb_polygons();
                 hole_pieces += static_cast< double >( result.holes.size() );
             }
+            checksum = result_checksum( results.front() );
             benchmark::DoNotOptimize( output_triangles );
         }
         const auto iterations = static_cast< double >( state.iterations() );
@@ -129,6 +183,7 @@ namespace
         // better than the wall clock does.
         state.counters["triangles_per_cpu_s"] =
             output_triangles * iterations / cpu_seconds;
+        state.counters["output_checksum"] = checksum;
         state.counters["peak_rss_mb"] = bench::peak_rss_mib();
     }
 } // namespace
