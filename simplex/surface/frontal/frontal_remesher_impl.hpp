@@ -22,6 +22,7 @@
 #include <common/modifier/triangulated_surface_modifier.hpp>
 
 #include <simplex/surface/frontal/frontal_edge_info.hpp>
+#include <simplex/surface/frontal/frontal_marks.hpp>
 #include <simplex/surface/frontal/frontal_remesher.hpp>
 
 namespace orvane::internal
@@ -187,6 +188,13 @@ namespace orvane::internal
         [[nodiscard]] std::optional< MacroEdgeStep > find_next_edge_on_macro_edge(
             const MacroEdgeStep& step, index_t element );
 
+        /// find_next_edge_on_macro_edge with the element's ends (through the
+        /// vertex map) already read, empty for an id beyond the database.
+        [[nodiscard]] std::optional< MacroEdgeStep > next_path_step(
+            const MacroEdgeStep& step,
+            index_t element,
+            const std::optional< std::pair< index_t, index_t > >& ends ) const;
+
         /// The element's macro path from a to b (either direction).
         [[nodiscard]] std::vector< MacroEdgeStep > macro_edge_path(
             index_t a, index_t b, index_t element );
@@ -335,13 +343,11 @@ namespace orvane::internal
             const MacroEdgeInfo& second,
             const FrontalQueueElement< dimension >& element );
 
-        /// Adds the boundary records of the element's macro path from a to
-        /// b; a vertex pair met twice drops out.
-        void add_path_boundary( index_t a,
-            index_t b,
-            index_t element,
-            absl::flat_hash_map< std::pair< index_t, index_t >,
-                FrontalBoundaryRecord >& boundary );
+        /// Appends the boundary records of the element's macro path from a
+        /// to b to scratch_boundary, numbered in the order met. A vertex pair
+        /// met an even number of times drops out; one met an odd number of
+        /// times keeps its last record.
+        void add_path_boundary( index_t a, index_t b, index_t element );
 
         /// The vertices of the covered polygons that have an output vertex,
         /// other than v0, v1 and the apex, in increasing order.
@@ -426,13 +432,14 @@ namespace orvane::internal
         /// Per element: its macro vertices as stored at creation. Always as
         /// long as element_triangles.
         std::vector< std::pair< index_t, index_t > > element_vertices_;
-        /// Working sets of nearby_front_vertices and init_stack, kept from
-        /// one call to the next so that their storage is reused (each call
-        /// clears them first; neither call nests in the other). Only looked
-        /// up, never iterated in their own order.
-        absl::flat_hash_set< index_t > scratch_vertices;
-        absl::flat_hash_set< index_t > scratch_polygons;
-        absl::flat_hash_map< std::pair< index_t, index_t >, FrontalBoundaryRecord >
-            scratch_boundary;
+        /// Working storage of nearby_front_vertices and init_stack, kept from
+        /// one call to the next so that it is reused (each call starts it
+        /// afresh; neither call nests in the other). The marks are only
+        /// looked up, never iterated.
+        FrontalMarks scratch_vertices;
+        FrontalMarks scratch_polygons;
+        std::vector< index_t > scratch_stack;
+        /// Boundary records with the order in which they were met.
+        std::vector< std::pair< FrontalBoundaryRecord, index_t > > scratch_boundary;
     };
 } // namespace orvane::internal

@@ -82,6 +82,18 @@ namespace orvane::internal
         }
         if( open.empty() )
         {
+            // Most polygons beside a search list nothing at all: their record
+            // answers before the twin edge is looked for.
+            const auto adjacent = macro.polygon_adjacent( edge );
+            if( !adjacent || *adjacent >= macro.nb_polygons() )
+            {
+                return NO_ID;
+            }
+            const auto& beside = edge_info->value( *adjacent );
+            if( beside[0].empty() && beside[1].empty() && beside[2].empty() )
+            {
+                return NO_ID;
+            }
             index_t smallest{ NO_ID };
             if( const auto twin = macro.polygon_adjacent_edge( edge ) )
             {
@@ -140,20 +152,27 @@ namespace orvane::internal
         FrontalRemesher< dimension >::Impl::element_edges_around_vertex(
             index_t element, index_t vertex ) const
     {
+        const auto holds = []( const FrontalElementList& list, index_t id ) {
+            return std::find( list.begin(), list.end(), id ) != list.end();
+        };
         Steps steps;
         for( const auto& corner : macro.polygons_around_vertex( vertex ) )
         {
-            const PolygonEdge leaving{ corner.polygon_id, corner.vertex_id };
-            if( edge_info_holds( leaving, element ) )
+            // Both edges of the corner are read from one record; the edge
+            // arriving at the corner is the previous local edge.
+            const auto& lists = edge_info->value( corner.polygon_id );
+            if( holds( lists[corner.vertex_id], element ) )
             {
-                steps.push_back( { leaving, corner, true } );
+                steps.push_back(
+                    { PolygonEdge{ corner.polygon_id, corner.vertex_id }, corner,
+                        true } );
             }
-            const auto previous = macro.previous_polygon_edge( leaving );
-            if( edge_info_holds( previous, element ) )
+            const auto previous =
+                static_cast< local_index_t >( ( corner.vertex_id + 2 ) % 3 );
+            if( holds( lists[previous], element ) )
             {
-                steps.push_back( { previous,
-                    PolygonVertex{ previous.polygon_id, previous.edge_id },
-                    false } );
+                steps.push_back( { PolygonEdge{ corner.polygon_id, previous },
+                    PolygonVertex{ corner.polygon_id, previous }, false } );
             }
         }
         return steps;
@@ -164,14 +183,24 @@ namespace orvane::internal
         FrontalRemesher< dimension >::Impl::find_next_edge_on_macro_edge(
             const MacroEdgeStep& step, index_t element )
     {
-        const auto destination = step_destination( macro, step );
+        std::optional< std::pair< index_t, index_t > > ends;
         if( element < element_vertices_.size() )
         {
-            const auto ends = element_vertices( element );
-            if( destination == ends.first || destination == ends.second )
-            {
-                return std::nullopt;
-            }
+            ends = element_vertices( element );
+        }
+        return next_path_step( step, element, ends );
+    }
+
+    template < index_t dimension >
+    std::optional< MacroEdgeStep >
+        FrontalRemesher< dimension >::Impl::next_path_step( const MacroEdgeStep& step,
+            index_t element,
+            const std::optional< std::pair< index_t, index_t > >& ends ) const
+    {
+        const auto destination = step_destination( macro, step );
+        if( ends && ( destination == ends->first || destination == ends->second ) )
+        {
+            return std::nullopt;
         }
         const auto steps = element_edges_around_vertex( element, destination );
         if( steps.size() != 2 )
@@ -195,11 +224,17 @@ namespace orvane::internal
             throw OpenOrvaneException{ "[find_first_edge] Should find one edge, found ",
                 first.size() };
         }
+        // Nothing is edited during the walk: the element's ends are read
+        // through the vertex map once.
+        std::optional< std::pair< index_t, index_t > > ends;
+        if( element < element_vertices_.size() )
+        {
+            ends = element_vertices( element );
+        }
         std::vector< MacroEdgeStep > path{ first.front() };
         while( step_destination( macro, path.back() ) != b )
         {
-            path.push_back(
-                find_next_edge_on_macro_edge( path.back(), element ).value() );
+            path.push_back( next_path_step( path.back(), element, ends ).value() );
         }
         return path;
     }

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <limits>
 
-#include <absl/container/flat_hash_set.h>
 
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/distance.hpp>
@@ -128,9 +127,10 @@ namespace orvane::internal
 
         auto& examined = scratch_vertices;
         auto& visited = scratch_polygons;
-        examined.clear();
-        visited.clear();
-        std::vector< index_t > stack{ candidate.polygon };
+        examined.start( macro.nb_vertices() );
+        visited.start( macro.nb_polygons() );
+        auto& stack = scratch_stack;
+        stack.assign( 1, candidate.polygon );
         visited.insert( candidate.polygon );
         while( !stack.empty() )
         {
@@ -138,7 +138,7 @@ namespace orvane::internal
             stack.pop_back();
             for( const auto vertex : macro.polygon_vertices( polygon ) )
             {
-                if( !examined.insert( vertex ).second || !qualifies( vertex ) )
+                if( !examined.insert( vertex ) || !qualifies( vertex ) )
                 {
                     continue;
                 }
@@ -173,7 +173,7 @@ namespace orvane::internal
                         continue;
                     }
                     const auto across = macro.polygon_adjacent( edge );
-                    if( !across || !visited.insert( *across ).second
+                    if( !across || !visited.insert( *across )
                         || is_covered( *across ) )
                     {
                         continue;
@@ -335,11 +335,8 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
-    void FrontalRemesher< dimension >::Impl::add_path_boundary( index_t a,
-        index_t b,
-        index_t element,
-        absl::flat_hash_map< std::pair< index_t, index_t >, FrontalBoundaryRecord >&
-            boundary )
+    void FrontalRemesher< dimension >::Impl::add_path_boundary(
+        index_t a, index_t b, index_t element )
     {
         for( const auto& step : macro_edge_path( a, b, element ) )
         {
@@ -360,15 +357,8 @@ namespace orvane::internal
                     record.no_inner_polygon = true;
                 }
             }
-            const auto found = boundary.find( record.vertices );
-            if( found != boundary.end() )
-            {
-                boundary.erase( found );
-            }
-            else
-            {
-                boundary.emplace( record.vertices, record );
-            }
+            const auto order = static_cast< index_t >( scratch_boundary.size() );
+            scratch_boundary.emplace_back( record, order );
         }
     }
 
@@ -380,27 +370,43 @@ namespace orvane::internal
     {
         auto& boundary = scratch_boundary;
         boundary.clear();
-        add_path_boundary( first.v0, first.v1, first.element, boundary );
-        add_path_boundary( second.v0, second.v1, second.element, boundary );
-        add_path_boundary( element.v1, element.v0, element.id, boundary );
+        add_path_boundary( first.v0, first.v1, first.element );
+        add_path_boundary( second.v0, second.v1, second.element );
+        add_path_boundary( element.v1, element.v0, element.id );
 
         // Seeds in the order of their vertex pairs, so that the covered list
-        // does not depend on hashing.
-        std::vector< std::pair< index_t, index_t > > keys;
-        keys.reserve( boundary.size() );
-        for( const auto& entry : boundary )
-        {
-            keys.push_back( entry.first );
-        }
-        std::sort( keys.begin(), keys.end() );
+        // does not depend on the walks' order. A pair met an even number of
+        // times is inside the region; of one met an odd number of times the
+        // last record met counts.
+        std::sort( boundary.begin(), boundary.end(),
+            []( const auto& lhs, const auto& rhs ) {
+                if( lhs.first.vertices != rhs.first.vertices )
+                {
+                    return lhs.first.vertices < rhs.first.vertices;
+                }
+                return lhs.second < rhs.second;
+            } );
 
         auto& visited = scratch_polygons;
-        visited.clear();
-        std::vector< index_t > stack;
+        visited.start( macro.nb_polygons() );
+        auto& stack = scratch_stack;
+        stack.clear();
         std::vector< index_t > covered;
-        for( const auto& key : keys )
+        for( std::size_t run = 0; run < boundary.size(); )
         {
-            const auto& record = boundary.at( key );
+            auto next = run + 1;
+            while( next < boundary.size()
+                   && boundary[next].first.vertices == boundary[run].first.vertices )
+            {
+                next++;
+            }
+            const auto count = next - run;
+            run = next;
+            if( count % 2 == 0 )
+            {
+                continue;
+            }
+            const auto& record = boundary[next - 1].first;
             const auto polygon = record.edge.polygon_id;
             if( !modifier->is_polygon_active( polygon ) )
             {
@@ -417,7 +423,7 @@ namespace orvane::internal
             {
                 visited.insert( *across );
             }
-            if( visited.insert( polygon ).second )
+            if( visited.insert( polygon ) )
             {
                 covered.push_back( polygon );
                 stack.push_back( polygon );
@@ -436,7 +442,7 @@ namespace orvane::internal
                 {
                     continue;
                 }
-                if( visited.insert( *across ).second )
+                if( visited.insert( *across ) )
                 {
                     stack.push_back( *across );
                     covered.push_back( *across );
