@@ -5,7 +5,7 @@
 #include <optional>
 #include <tuple>
 
-#include <absl/container/flat_hash_set.h>
+#include <absl/container/flat_hash_map.h>
 
 #include <openorvane/geometry/predicates.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
@@ -33,173 +33,16 @@ namespace
         return edge.polygon_id == NO_ID && edge.edge_id == NO_LID;
     }
 
-    /// Orders polygon edges by polygon then local edge. A function object,
-    /// so that the sorts below inline the comparison.
-    struct EdgeLess
-    {
-        bool operator()( const PolygonEdge& edge, const PolygonEdge& other ) const
-        {
-            return std::tie( edge.polygon_id, edge.edge_id )
-                   < std::tie( other.polygon_id, other.edge_id );
-        }
-    };
-
     template < typename Container >
     bool contains( const Container& container, const PolygonEdge& edge )
     {
         return std::find( container.begin(), container.end(), edge )
                != container.end();
     }
-
-    /// The entries of an edge map sorted by edge, so that the map is read in
-    /// an order that does not depend on hashing, and searched without
-    /// hashing again.
-    template < typename Entry >
-    using SortedEntries = std::vector< std::pair< PolygonEdge, Entry* > >;
-
-    template < typename Map >
-    auto sorted_entries( Map& map )
-    {
-        using Entry = std::remove_reference_t< decltype( map.begin()->second ) >;
-        SortedEntries< Entry > entries;
-        entries.reserve( map.size() );
-        for( auto& [edge, entry] : map )
-        {
-            entries.emplace_back( edge, &entry );
-        }
-        std::sort( entries.begin(), entries.end(),
-            []( const auto& lhs, const auto& rhs ) {
-                return EdgeLess{}( lhs.first, rhs.first );
-            } );
-        return entries;
-    }
-
-    /// The position of the edge in the sorted entries, or their size when
-    /// the edge is not among them.
-    template < typename Entry >
-    std::size_t find_sorted( const SortedEntries< Entry >& entries, const PolygonEdge& edge )
-    {
-        const auto found = std::lower_bound( entries.begin(), entries.end(), edge,
-            []( const auto& entry, const PolygonEdge& key ) {
-                return EdgeLess{}( entry.first, key );
-            } );
-        if( found == entries.end() || !( found->first == edge ) )
-        {
-            return entries.size();
-        }
-        return static_cast< std::size_t >( found - entries.begin() );
-    }
-
-    /// Sorts the edges and removes repeats.
-    void sort_edges( absl::InlinedVector< PolygonEdge, 2 >& edges )
-    {
-        std::sort( edges.begin(), edges.end(), EdgeLess{} );
-        edges.erase( std::unique( edges.begin(), edges.end() ), edges.end() );
-    }
 } // namespace
 
 namespace orvane
 {
-    namespace detail
-    {
-        void resolve_edge_origins( SurfaceCutEdgeMap& edges )
-        {
-            // The map is read through its entries sorted by edge: positions
-            // stand for edges, and a few flat arrays for the hash containers
-            // a search by edge would need. The map itself changes only at the
-            // end, so that a cycle leaves it as it was.
-            const auto entries = sorted_entries( edges );
-            const auto nb_entries = entries.size();
-            constexpr std::uint8_t UNSEEN = 0;
-            constexpr std::uint8_t IN_PROGRESS = 1;
-            constexpr std::uint8_t RESOLVED = 2;
-            std::vector< std::uint8_t > states( nb_entries, UNSEEN );
-            std::vector< SurfaceCutEdgeEntry > resolved( nb_entries );
-            const auto lists_itself = [&]( std::size_t position ) {
-                return contains( entries[position].second->origins,
-                    entries[position].first );
-            };
-            // Depth-first over the origins, with an explicit stack: chains of
-            // origins are as long as the number of edits made on one edge.
-            std::vector< std::pair< std::size_t, std::size_t > > stack;
-            for( std::size_t start = 0; start < nb_entries; start++ )
-            {
-                if( states[start] == RESOLVED )
-                {
-                    continue;
-                }
-                stack.emplace_back( start, 0 );
-                states[start] = IN_PROGRESS;
-                while( !stack.empty() )
-                {
-                    const auto position = stack.back().first;
-                    const auto& edge = entries[position].first;
-                    const auto& entry = *entries[position].second;
-                    auto& next_origin = stack.back().second;
-                    if( next_origin < entry.origins.size() )
-                    {
-                        const auto origin = entry.origins[next_origin++];
-                        if( is_unset( origin ) || origin == edge )
-                        {
-                            continue;
-                        }
-                        const auto found = find_sorted( entries, origin );
-                        if( found == nb_entries || lists_itself( found )
-                            || states[found] == RESOLVED )
-                        {
-                            continue;
-                        }
-                        if( states[found] == IN_PROGRESS )
-                        {
-                            throw OpenOrvaneException{ CONTEXT,
-                                " The origins of edge ", edge.string(),
-                                " lead back to edge ", origin.string() };
-                        }
-                        states[found] = IN_PROGRESS;
-                        stack.emplace_back( found, 0 );
-                        continue;
-                    }
-                    auto& sources = resolved[position];
-                    sources.kind = entry.kind;
-                    for( const auto& origin : entry.origins )
-                    {
-                        if( is_unset( origin ) )
-                        {
-                            continue;
-                        }
-                        const auto found = origin == edge
-                                               ? nb_entries
-                                               : find_sorted( entries, origin );
-                        if( found == nb_entries )
-                        {
-                            sources.origins.push_back( origin );
-                        }
-                        else if( lists_itself( found ) )
-                        {
-                            sources.origins.push_back( origin );
-                            sources.kind = std::min(
-                                sources.kind, entries[found].second->kind );
-                        }
-                        else
-                        {
-                            const auto& reached = resolved[found];
-                            sources.origins.insert( sources.origins.end(),
-                                reached.origins.begin(), reached.origins.end() );
-                            sources.kind = std::min( sources.kind, reached.kind );
-                        }
-                    }
-                    sort_edges( sources.origins );
-                    states[position] = RESOLVED;
-                    stack.pop_back();
-                }
-            }
-            for( std::size_t position = 0; position < nb_entries; position++ )
-            {
-                *entries[position].second = std::move( resolved[position] );
-            }
-        }
-    } // namespace detail
-
     template < index_t dimension >
     SurfaceCutPathException< dimension >::SurfaceCutPathException()
         : OpenOrvaneException{ no_stack,
@@ -246,6 +89,7 @@ namespace orvane
                 return finalize();
             }
             check_cuts();
+            reserve( nb_cuts );
             cut_vertices.assign( nb_cuts, SurfaceCutVertex{} );
             for( std::size_t i = 0; i < nb_cuts; i++ )
             {
@@ -272,6 +116,25 @@ namespace orvane
         }
 
     private:
+        /// Sizes the work state for the edits of the cuts at once, rather
+        /// than growing it edit after edit.
+        void reserve( std::size_t nb_cuts )
+        {
+            std::size_t nb_splits{ 0 };
+            for( const auto& cut : cuts_ )
+            {
+                if( cut.vertex == NO_ID )
+                {
+                    nb_splits++;
+                }
+            }
+            // A split of an inner edge makes four triangles, twelve
+            // half-edges; a path edge between two vertices two half-edges.
+            edges_.reserve( 12 * nb_splits + 2 * nb_cuts );
+            sides_.reserve( 4 * nb_splits + 2 * nb_cuts );
+            state_.result.polygons.reserve( 4 * nb_splits );
+        }
+
         void check_vertex( index_t vertex, const char* what ) const
         {
             if( vertex >= mesh_.nb_vertices() )
@@ -493,7 +356,8 @@ namespace orvane
             clean_polygons();
             if( state_.degenerate_edges.empty() && state_.leftover_cuts.empty() )
             {
-                return state_.result;
+                // The object serves one call: the result moves out.
+                return std::move( state_.result );
             }
             throw state_;
         }
@@ -574,7 +438,9 @@ namespace orvane
                         const auto side = sides_.find( replaced.polygon_id );
                         if( side != sides_.end() )
                         {
-                            sides_[kept.polygon_id] = side->second;
+                            // Read before the insertion moves the entries.
+                            const auto replaced_side = side->second;
+                            sides_[kept.polygon_id] = replaced_side;
                         }
                     }
                     const auto found = edges_.find( replaced );
@@ -666,8 +532,12 @@ namespace orvane
         void remove_vertex_loops()
         {
             auto& cut_vertices = state_.result.cut_vertices;
-            absl::flat_hash_map< index_t, std::size_t > last_seen;
-            std::vector< bool > removed( cut_vertices.size(), false );
+            // The entries seen and not removed hold distinct vertices: a
+            // vertex seen again removes its earlier entry. The latest entry
+            // of a vertex is thus the one found looking back over them; a
+            // path has few cuts, so the look back beats a hash map.
+            absl::InlinedVector< std::size_t, 32 > seen;
+            absl::InlinedVector< bool, 32 > removed( cut_vertices.size(), false );
             for( std::size_t i = 0; i < cut_vertices.size(); i++ )
             {
                 const auto vertex = cut_vertices[i].vertex;
@@ -675,18 +545,20 @@ namespace orvane
                 {
                     continue;
                 }
-                const auto found = last_seen.find( vertex );
-                if( found != last_seen.end() )
+                const auto found = std::find_if( seen.rbegin(), seen.rend(),
+                    [&]( std::size_t j ) { return cut_vertices[j].vertex == vertex; } );
+                if( found != seen.rend() )
                 {
-                    const auto first = found->second;
+                    const auto first = *found;
                     for( auto j = first; j < i; j++ )
                     {
                         removed[j] = true;
-                        last_seen.erase( cut_vertices[j].vertex );
                         leave_path( cut_vertices[j].vertex, cut_vertices[j + 1].vertex );
                     }
+                    // The removed entries are the last seen ones.
+                    seen.erase( std::prev( found.base() ), seen.end() );
                 }
-                last_seen[vertex] = i;
+                seen.push_back( i );
             }
             std::size_t kept{ 0 };
             for( std::size_t i = 0; i < cut_vertices.size(); i++ )
@@ -702,16 +574,16 @@ namespace orvane
         void fill_edge_lists()
         {
             auto& result = state_.result;
-            for( const auto& [edge, stored] : sorted_entries( edges_ ) )
+            // The map is sorted by edge: the lists come out sorted too.
+            for( auto& [edge, entry] : edges_ )
             {
                 if( !modifier_.is_polygon_active( edge.polygon_id ) )
                 {
                     continue;
                 }
-                auto& entry = *stored;
                 // The map is not read again: its origins move to the result.
                 SurfaceCutEdge cut_edge{ edge, std::move( entry.origins ) };
-                sort_edges( cut_edge.origins );
+                detail::sort_edge_origins( cut_edge.origins );
                 if( cut_edge.origins.empty() )
                 {
                     cut_edge.origins.push_back( PolygonEdge{} );
@@ -737,15 +609,28 @@ namespace orvane
         void clean_polygons()
         {
             auto& polygons = state_.result.polygons;
-            absl::flat_hash_set< index_t > seen;
+            // The polygons kept so far, sorted. The splits make polygons of
+            // growing indices, so an insertion is mostly an append.
+            absl::InlinedVector< index_t, 64 > seen;
             std::size_t kept{ 0 };
             for( const auto& origin : polygons )
             {
-                if( modifier_.is_polygon_active( origin.new_element )
-                    && seen.insert( origin.new_element ).second )
+                const auto polygon = origin.new_element;
+                if( !modifier_.is_polygon_active( polygon ) )
                 {
-                    polygons[kept++] = origin;
+                    continue;
                 }
+                auto position = seen.end();
+                if( !seen.empty() && seen.back() >= polygon )
+                {
+                    position = std::lower_bound( seen.begin(), seen.end(), polygon );
+                    if( *position == polygon )
+                    {
+                        continue;
+                    }
+                }
+                seen.insert( position, polygon );
+                polygons[kept++] = origin;
             }
             polygons.resize( kept );
         }
@@ -761,7 +646,7 @@ namespace orvane
         /// The work state and the result; a failure throws a copy.
         SurfaceCutPathException< dimension > state_;
         detail::SurfaceCutEdgeMap edges_;
-        absl::flat_hash_map< index_t, std::uint8_t > sides_;
+        detail::SortedVectorMap< index_t, std::uint8_t > sides_;
     };
 
     template < index_t dimension >

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 #include <absl/types/span.h>
 
@@ -15,6 +14,7 @@
 #include <openorvane/mesh/mesh_records.hpp>
 
 #include <common/cutter/determine_cuts.hpp>
+#include <common/cutter/surface_cut_edge_map.hpp>
 #include <common/modifier/vertices_modifier.hpp>
 
 namespace orvane
@@ -134,26 +134,4 @@ namespace orvane
         class Impl;
         std::unique_ptr< Impl > impl_;
     };
-
-    namespace detail
-    {
-        /// An edge of the cutter's edge map: its origins and whether it lies
-        /// on the path (kind 0) or was made or replaced by an edit (kind 1).
-        struct SurfaceCutEdgeEntry
-        {
-            absl::InlinedVector< PolygonEdge, 2 > origins;
-            std::uint8_t kind{ 1 };
-        };
-
-        using SurfaceCutEdgeMap =
-            absl::flat_hash_map< PolygonEdge, SurfaceCutEdgeEntry >;
-
-        /// Replaces the origins of every entry by the source edges reached by
-        /// following origins through the map, sorted: an origin that is not a
-        /// key, or whose entry lists itself, is a source; unset origins are
-        /// skipped. Each entry takes the smallest kind met on the way. Throws
-        /// OpenOrvaneException, leaving the map unchanged, when the origins
-        /// form a cycle longer than an entry listing itself.
-        void resolve_edge_origins( SurfaceCutEdgeMap& edges );
-    } // namespace detail
 } // namespace orvane
