@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <new>
+#include <type_traits>
+#include <utility>
 
 #if defined( __linux__ )
 #    include <sys/mman.h>
@@ -72,6 +74,45 @@ namespace orvane
             return ( bytes + LARGE_BLOCK - 1 ) / LARGE_BLOCK * LARGE_BLOCK;
         }
     };
+    /// A large-array allocator that leaves value-initialised elements
+    /// uninitialised: `resize` on a vector using it writes nothing, for
+    /// arrays of trivially copyable items that are all written before they
+    /// are read (or whose unwritten slots are never read). Other
+    /// constructions behave as usual.
+    template < typename T >
+    class UninitializedArrayAllocator : public LargeArrayAllocator< T >
+    {
+    public:
+        using value_type = T;
+
+        UninitializedArrayAllocator() = default;
+
+        template < typename U >
+        UninitializedArrayAllocator( const UninitializedArrayAllocator< U >& ) noexcept
+        {
+        }
+
+        template < typename U >
+        void construct( U* ) noexcept
+        {
+            static_assert( std::is_trivially_copyable_v< U >
+                               && std::is_trivially_destructible_v< U >,
+                "only trivially copyable items may stay uninitialised" );
+        }
+
+        template < typename U, typename... Args >
+        void construct( U* place, Args&&... args )
+        {
+            ::new( static_cast< void* >( place ) ) U( std::forward< Args >( args )... );
+        }
+
+        template < typename U >
+        bool operator==( const UninitializedArrayAllocator< U >& ) const noexcept
+        {
+            return true;
+        }
+    };
+
     namespace detail
     {
         /// Writes one byte of every 4 KiB page of the block, the pages

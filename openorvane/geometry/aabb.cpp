@@ -6,6 +6,7 @@
 
 #include <openorvane/basic/async.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/geometry/median_split.hpp>
 
 namespace
 {
@@ -35,33 +36,33 @@ namespace
     {
     public:
         using Boxes = std::vector< orvane::BoundingBox< dimension >,
-            orvane::LargeArrayAllocator< orvane::BoundingBox< dimension > > >;
-        using Mapping =
-            std::vector< orvane::index_t, orvane::LargeArrayAllocator< orvane::index_t > >;
+            orvane::UninitializedArrayAllocator< orvane::BoundingBox< dimension > > >;
+        using Mapping = std::vector< orvane::index_t,
+            orvane::UninitializedArrayAllocator< orvane::index_t > >;
 
         TreeBuilder( absl::Span< const orvane::BoundingBox< dimension > > bboxes,
             Boxes& tree,
             Mapping& mapping )
-            : bboxes_( bboxes ), tree_( tree )
+            : bboxes_( bboxes ), tree_( tree ), mapping_( mapping )
         {
             const auto nb = static_cast< orvane::index_t >( bboxes.size() );
-            items_.resize( nb );
+            Items items( nb );
             // Refuse non-finite boxes before anything else: the median split
             // needs a strict order on the centres. The first bad box is named
             // whatever the thread count.
             std::atomic< bool > non_finite{ false };
-            const auto fill = [this, &non_finite]( orvane::index_t element ) {
+            const auto fill = [this, &items, &non_finite]( orvane::index_t element ) {
                 const auto& box = bboxes_[element];
                 if( box.empty() )
                 {
-                    items_[element] = { orvane::Point< dimension >{}, element };
+                    items[element] = { orvane::Point< dimension >{}, element };
                     return;
                 }
                 if( !is_finite( box.min() ) || !is_finite( box.max() ) )
                 {
                     non_finite.store( true, std::memory_order_relaxed );
                 }
-                items_[element] = { box.center(), element };
+                items[element] = { box.center(), element };
             };
             if( nb >= PARALLEL_RANGE )
             {
@@ -87,22 +88,29 @@ namespace
                     }
                 }
             }
+            // The build writes each slot once: the box of its node, or the
+            // empty box in the slots of numbers that are no node.
             tree_.resize( max_node( orvane::AABBTree< dimension >::ROOT, 0, nb )
                           + 1 );
-            build( orvane::AABBTree< dimension >::ROOT, 0, nb );
-            mapping.resize( nb );
-            for( orvane::index_t position = 0; position < nb; position++ )
+            tree_[0] = orvane::BoundingBox< dimension >{};
+            mapping_.resize( nb );
+            orvane::detail::PointExtent< dimension > extent;
+            for( const auto& item : items )
             {
-                mapping[position] = items_[position].element;
+                extent.add( item.point );
             }
+            Items spare( nb );
+            build( orvane::AABBTree< dimension >::ROOT, 0, nb, extent,
+                items.data(), spare.data() );
         }
 
     private:
         struct Item
         {
-            orvane::Point< dimension > center;
-            orvane::index_t element;
+            orvane::Point< dimension > point;
+            orvane::index_t index;
         };
+        using Items = std::vector< Item, orvane::UninitializedArrayAllocator< Item > >;
 
         static orvane::index_t max_node(
             orvane::index_t node, orvane::index_t begin, orvane::index_t end )
@@ -117,77 +125,68 @@ namespace
             return node;
         }
 
-        void build( orvane::index_t node, orvane::index_t begin, orvane::index_t end )
+        /// Gives the slots under a leaf, which are no node, the empty box,
+        /// so that every slot of the tree holds a defined box.
+        void clear_slots_below( orvane::index_t leaf )
+        {
+            const orvane::BoundingBox< dimension > empty;
+            const auto size = static_cast< orvane::index_t >( tree_.size() );
+            for( auto first = 2 * leaf, last = 2 * leaf + 1; first < size;
+                 first = 2 * first, last = 2 * last + 1 )
+            {
+                std::fill( tree_.begin() + first,
+                    tree_.begin() + std::min( last + 1, size ), empty );
+            }
+        }
+
+        /// Builds the subtree of `node` over the positions [begin, end),
+        /// whose items `items` holds and `extent` bounds; `spare` is as
+        /// large and free over [begin, end). The items move from one array
+        /// to the other at every level.
+        void build( orvane::index_t node,
+            orvane::index_t begin,
+            orvane::index_t end,
+            const orvane::detail::PointExtent< dimension >& extent,
+            Item* items,
+            Item* spare )
         {
             if( end - begin == 1 )
             {
-                tree_[node] = bboxes_[items_[begin].element];
+                const auto element = items[begin].index;
+                mapping_[begin] = element;
+                tree_[node] = bboxes_[element];
+                clear_slots_below( node );
                 return;
             }
-            const auto axis = widest_axis( begin, end );
+            const auto axis = extent.widest_axis();
             const auto m = orvane::AABBTree< dimension >::middle( begin, end );
-            std::nth_element( items_.begin() + begin, items_.begin() + m,
-                items_.begin() + end, [axis]( const Item& lhs, const Item& rhs ) {
-                    const double left = lhs.center.value( axis );
-                    const double right = rhs.center.value( axis );
-                    if( left != right )
-                    {
-                        return left < right;
-                    }
-                    return lhs.element < rhs.element;
-                } );
+            // The item of the middle rank opens the second half.
+            auto split = orvane::detail::split_at_rank(
+                items + begin, spare + begin, end - begin, m - begin, axis, extent );
+            split.after.add( spare[m].point );
             if( end - begin >= PARALLEL_RANGE )
             {
                 orvane::async::parallel_invoke(
-                    [this, node, begin, m] { build( 2 * node, begin, m ); },
-                    [this, node, m, end] { build( 2 * node + 1, m, end ); } );
+                    [this, node, begin, m, &split, items, spare] {
+                        build( 2 * node, begin, m, split.before, spare, items );
+                    },
+                    [this, node, m, end, &split, items, spare] {
+                        build( 2 * node + 1, m, end, split.after, spare, items );
+                    } );
             }
             else
             {
-                build( 2 * node, begin, m );
-                build( 2 * node + 1, m, end );
+                build( 2 * node, begin, m, split.before, spare, items );
+                build( 2 * node + 1, m, end, split.after, spare, items );
             }
             tree_[node] = tree_[2 * node];
             tree_[node].add_box( tree_[2 * node + 1] );
         }
 
-        orvane::local_index_t widest_axis(
-            orvane::index_t begin, orvane::index_t end ) const
-        {
-            auto low = items_[begin].center;
-            auto high = low;
-            for( auto position = begin + 1; position < end; position++ )
-            {
-                const auto& center = items_[position].center;
-                for( orvane::local_index_t i = 0; i < dimension; i++ )
-                {
-                    const auto value = center.value( i );
-                    if( value < low.value( i ) )
-                    {
-                        low.set_value( i, value );
-                    }
-                    if( value > high.value( i ) )
-                    {
-                        high.set_value( i, value );
-                    }
-                }
-            }
-            orvane::local_index_t axis{ 0 };
-            for( orvane::local_index_t i = 1; i < dimension; i++ )
-            {
-                if( high.value( i ) - low.value( i )
-                    > high.value( axis ) - low.value( axis ) )
-                {
-                    axis = i;
-                }
-            }
-            return axis;
-        }
-
     private:
         absl::Span< const orvane::BoundingBox< dimension > > bboxes_;
         Boxes& tree_;
-        std::vector< Item, orvane::LargeArrayAllocator< Item > > items_;
+        Mapping& mapping_;
     };
 } // namespace
 

@@ -285,12 +285,13 @@ namespace orvane
         }
 
     private:
-        /// Node boxes indexed by node number (entry 0 unused).
+        /// Node boxes indexed by node number; the slots of numbers that are
+        /// no node (entry 0 among them) hold the empty box.
         std::vector< BoundingBox< dimension >,
-            LargeArrayAllocator< BoundingBox< dimension > > >
+            UninitializedArrayAllocator< BoundingBox< dimension > > >
             tree_;
         /// Element index of each leaf position.
-        std::vector< index_t, LargeArrayAllocator< index_t > > mapping_;
+        std::vector< index_t, UninitializedArrayAllocator< index_t > > mapping_;
     };
 
     using AABBTree2D = AABBTree< 2 >;

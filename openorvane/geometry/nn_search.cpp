@@ -12,6 +12,7 @@
 #include <openorvane/basic/async.hpp>
 #include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/geometry/median_split.hpp>
 
 namespace
 {
@@ -110,7 +111,18 @@ namespace orvane
                     }
                 }
             }
-            build( 0, nb );
+            if( nb <= LEAF_SIZE )
+            {
+                return;
+            }
+            detail::PointExtent< dimension > extent;
+            for( const auto& point : points_ )
+            {
+                extent.add( point );
+            }
+            std::vector< Node, UninitializedArrayAllocator< Node > > scratch(
+                nodes_.size() );
+            build( 0, nb, extent, nodes_.data(), scratch.data() );
         }
 
         index_t nb_points() const
@@ -229,67 +241,45 @@ namespace orvane
             local_index_t axis;
         };
 
-        void build( index_t begin, index_t end )
+        /// Builds the subtree of [begin, end), whose nodes `items` holds
+        /// (nodes_ or the scratch array, `spare` being the other one) and
+        /// `extent` bounds. Every level moves its items from one array to the
+        /// other; the medians and the leaves are copied to nodes_.
+        void build( index_t begin,
+            index_t end,
+            const detail::PointExtent< dimension >& extent,
+            Node* items,
+            Node* spare )
         {
             if( end - begin <= LEAF_SIZE )
             {
+                if( items != nodes_.data() )
+                {
+                    std::copy( items + begin, items + end, nodes_.data() + begin );
+                }
                 return;
             }
-            const auto axis = widest_axis( begin, end );
+            const auto axis = extent.widest_axis();
             const auto middle = begin + ( end - begin ) / 2;
-            std::nth_element( nodes_.begin() + begin, nodes_.begin() + middle,
-                nodes_.begin() + end, [axis]( const Node& lhs, const Node& rhs ) {
-                    const double left = lhs.point.value( axis );
-                    const double right = rhs.point.value( axis );
-                    if( left != right )
-                    {
-                        return left < right;
-                    }
-                    return lhs.index < rhs.index;
-                } );
+            const auto split = detail::split_at_rank( items + begin,
+                spare + begin, end - begin, middle - begin, axis, extent );
+            nodes_[middle] = spare[middle];
             nodes_[middle].axis = axis;
             if( end - begin >= PARALLEL_RANGE )
             {
-                async::parallel_invoke( [this, begin, middle] { build( begin, middle ); },
-                    [this, middle, end] { build( middle + 1, end ); } );
+                async::parallel_invoke(
+                    [this, begin, middle, &split, items, spare] {
+                        build( begin, middle, split.before, spare, items );
+                    },
+                    [this, middle, end, &split, items, spare] {
+                        build( middle + 1, end, split.after, spare, items );
+                    } );
             }
             else
             {
-                build( begin, middle );
-                build( middle + 1, end );
+                build( begin, middle, split.before, spare, items );
+                build( middle + 1, end, split.after, spare, items );
             }
-        }
-
-        local_index_t widest_axis( index_t begin, index_t end ) const
-        {
-            auto low = nodes_[begin].point;
-            auto high = low;
-            for( auto position = begin + 1; position < end; position++ )
-            {
-                const auto& point = nodes_[position].point;
-                for( local_index_t i = 0; i < dimension; i++ )
-                {
-                    const auto value = point.value( i );
-                    if( value < low.value( i ) )
-                    {
-                        low.set_value( i, value );
-                    }
-                    if( value > high.value( i ) )
-                    {
-                        high.set_value( i, value );
-                    }
-                }
-            }
-            local_index_t axis{ 0 };
-            for( local_index_t i = 1; i < dimension; i++ )
-            {
-                if( high.value( i ) - low.value( i )
-                    > high.value( axis ) - low.value( axis ) )
-                {
-                    axis = i;
-                }
-            }
-            return axis;
         }
 
         /// The two halves of the node [begin, end) on either side of its
@@ -412,7 +402,7 @@ namespace orvane
 
     private:
         std::vector< Point< dimension > > points_;
-        std::vector< Node, LargeArrayAllocator< Node > > nodes_;
+        std::vector< Node, UninitializedArrayAllocator< Node > > nodes_;
     };
 
     template < index_t dimension >

@@ -206,6 +206,41 @@ TEST( AABBTree, ParallelBuildGivesTheDefinedLayoutOnAnyThreadCount )
     }
 }
 
+TEST( AABBTree, LayoutFollowsTheDefinitionOnSkewedCentres )
+{
+    // Centres whose coordinates span twelve orders of magnitude, pile up on
+    // a few values or coincide: the median selection must still follow the
+    // (coordinate, index) order exactly at every node.
+    std::mt19937 random{ 9 };
+    std::uniform_int_distribution< int > exponent{ -9, 3 };
+    std::uniform_real_distribution< double > unit{ 0, 1 };
+    std::vector< Box > boxes;
+    for( int i = 0; i < 6000; i++ )
+    {
+        const P3 min{ { std::pow( 10., exponent( random ) ) * unit( random ),
+            double( i % 4 ), i % 5 == 0 ? 7. : std::pow( 10., exponent( random ) ) } };
+        boxes.push_back( make_box( min, min ) );
+    }
+    std::vector< index_t > order( boxes.size() );
+    for( index_t i = 0; i < order.size(); i++ )
+    {
+        order[i] = i;
+    }
+    reference_layout( boxes, order, 0, static_cast< index_t >( order.size() ) );
+    for( const int nb_threads : { 1, 8 } )
+    {
+        SCOPED_TRACE( nb_threads );
+        tbb::task_arena arena{ nb_threads };
+        orvane::AABBTree3D tree;
+        arena.execute( [&] { tree = orvane::AABBTree3D{ boxes }; } );
+        check_layout( tree, boxes );
+        for( index_t p = 0; p < tree.nb_bboxes(); p++ )
+        {
+            ASSERT_EQ( tree.element_at( p ), order[p] ) << "position " << p;
+        }
+    }
+}
+
 TEST( AABBTree, NonFiniteBoxesAreRefused )
 {
     // Boxes never take a NaN coordinate (add_point ignores it), but they do
