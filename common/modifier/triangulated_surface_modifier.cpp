@@ -360,9 +360,45 @@ namespace orvane
     }
 
     template < index_t dimension >
+    void TriangulatedSurfaceModifier< dimension >::Impl::prefetch_edge_surroundings(
+        const PolygonEdge& edge ) const
+    {
+        // Reading a row waits for it; the hints before it let the other rows
+        // load meanwhile.
+        std::array< index_t, 3 > around;
+        for( local_index_t local = 0; local < 3; local++ )
+        {
+            around[local] = mesh_.polygon_adjacent( { edge.polygon_id, local } )
+                                .value_or( NO_ID );
+        }
+        mesh_.prefetch_polygons( around );
+        std::array< index_t, 4 > vertices{ mesh_.polygon_vertex( { edge.polygon_id, 0 } ),
+            mesh_.polygon_vertex( { edge.polygon_id, 1 } ),
+            mesh_.polygon_vertex( { edge.polygon_id, 2 } ), NO_ID };
+        const auto adjacent = around[edge.edge_id];
+        if( adjacent < mesh_.nb_polygons() )
+        {
+            for( local_index_t local = 0; local < 3; local++ )
+            {
+                around[local] =
+                    mesh_.polygon_adjacent( { adjacent, local } ).value_or( NO_ID );
+                const auto vertex = mesh_.polygon_vertex( { adjacent, local } );
+                if( vertex != vertices[0] && vertex != vertices[1]
+                    && vertex != vertices[2] )
+                {
+                    vertices[3] = vertex;
+                }
+            }
+            mesh_.prefetch_polygons( around );
+        }
+        mesh_.prefetch_vertices( vertices );
+    }
+
+    template < index_t dimension >
     SurfaceSplitEdgeInfo TriangulatedSurfaceModifier< dimension >::Impl::split_edge(
         const PolygonEdge& edge, const Point< dimension >& point )
     {
+        prefetch_edge_surroundings( edge );
         const auto vertices = mesh_.polygon_edge_vertices( edge );
         const auto copy_edge_attributes = has_assignable_edge_attributes();
         // Check the old edge before anything changes, so that a surface whose

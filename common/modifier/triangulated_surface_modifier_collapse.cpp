@@ -65,17 +65,28 @@ namespace orvane
             link.erase( std::unique( link.begin(), link.end() ), link.end() );
         }
         // Every old edge of the ends must be in the table: look them all up
-        // together now, before the surface changes.
+        // together now, before the surface changes, and the collapsed edge
+        // last.
+        const auto& edges = mesh_.edges();
         absl::InlinedVector< EdgeVertices, 20 > pairs;
+        // The new vertex, the next one created, gets an edge to each link
+        // vertex: start loading their place in the table now, so that those
+        // misses overlap with the lookups below.
+        absl::InlinedVector< EdgeVertices, 20 > created;
+        const auto new_vertex = mesh_.nb_vertices();
         for( const auto end : { 0, 1 } )
         {
             for( const auto vertex : context.links[end] )
             {
                 pairs.push_back( { context.vertices[end], vertex } );
+                created.push_back( { new_vertex, vertex } );
             }
         }
+        edges.prefetch_edges( created );
+        pairs.push_back( { context.vertices[0], context.vertices[1] } );
         absl::InlinedVector< index_t, 20 > found( pairs.size() );
-        mesh_.edges().edges_from_vertices( pairs, absl::MakeSpan( found ) );
+        edges.edges_from_vertices( pairs, absl::MakeSpan( found ) );
+        context.collapsed_edge = found.back();
         std::size_t next{ 0 };
         for( const auto end : { 0, 1 } )
         {
@@ -95,6 +106,16 @@ namespace orvane
             }
         }
         return context;
+    }
+
+    template < index_t dimension >
+    void TriangulatedSurfaceModifier< dimension >::Impl::deactivate_collapsed_edge(
+        const CollapseContext& context )
+    {
+        if( context.collapsed_edge != NO_ID )
+        {
+            set_edge_active( context.collapsed_edge, false );
+        }
     }
 
     template < index_t dimension >
@@ -241,7 +262,7 @@ namespace orvane
         const auto new_vertex = builder_.create_point( point );
         interpolate_on_segment(
             new_vertex, context.vertices[0], context.vertices[1] );
-        deactivate_edge( edge );
+        deactivate_collapsed_edge( context );
 
         SurfaceCollapsePolygonEdgeInfo info;
         collapse_polygons( context, new_vertex, info );
@@ -300,7 +321,7 @@ namespace orvane
         const auto context = collapse_context( polygon_edge.value() );
         const auto new_vertex = builder_.create_point( point );
         interpolate_on_segment( new_vertex, vertices[0], vertices[1] );
-        deactivate_edge( polygon_edge.value() );
+        deactivate_collapsed_edge( context );
 
         SurfaceCollapseEdgeInfo info;
         collapse_polygons( context, new_vertex, info );

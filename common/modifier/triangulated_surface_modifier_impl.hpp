@@ -101,6 +101,11 @@ namespace orvane
         SurfaceCleanInfo clean( VerticesModifier& modifier );
 
     private:
+        /// Hints the processor at the polygons and vertices that an edit of
+        /// the edge reads and writes: the edge's polygon, its neighbours and
+        /// those of the adjacent polygon. Changes nothing.
+        void prefetch_edge_surroundings( const PolygonEdge& edge ) const;
+
         /// Splits the triangle of `edge` (from x to y, apex z) into
         /// (x, v, z) and (v, y, z), linked to each other and to the outer
         /// neighbours, and deactivates it. Returns the triangle at x, then
@@ -133,6 +138,9 @@ namespace orvane
             /// (same order as `links`), looked up once before the surface
             /// changes.
             std::array< absl::InlinedVector< index_t, 10 >, 2 > link_edges;
+            /// The table edge joining the two ends; NO_ID when the surface
+            /// has no edge table or the table misses it.
+            index_t collapsed_edge{ NO_ID };
             CollapseSide side;
             std::optional< CollapseSide > adjacent_side;
         };
@@ -140,6 +148,10 @@ namespace orvane
         CollapseSide collapse_side( const PolygonEdge& edge ) const;
 
         CollapseContext collapse_context( const PolygonEdge& edge ) const;
+
+        /// Flags the table edge joining the collapsed ends inactive, when
+        /// there is one (deactivate_edge, with the lookup made beforehand).
+        void deactivate_collapsed_edge( const CollapseContext& context );
 
         /// Re-points the corners of both ends to the new vertex, closes the
         /// holes and deactivates the collapsed triangles.

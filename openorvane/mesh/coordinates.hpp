@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <openorvane/basic/assert.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/bounding_box.hpp>
 #include <openorvane/geometry/point.hpp>
@@ -22,6 +23,12 @@ namespace orvane
     class CoordinateArray
     {
     public:
+        /// Large arrays take huge pages: meshes grow one vertex at a time,
+        /// and first touching each 4 KiB page of a growing array would fault
+        /// once per page.
+        using Points =
+            std::vector< Point< dimension >, LargeArrayAllocator< Point< dimension > > >;
+
         const Point< dimension >& point( index_t vertex ) const
         {
             ORVANE_ASSERT( vertex < points_.size(), "[point] Vertex ", vertex,
@@ -52,7 +59,7 @@ namespace orvane
             return static_cast< index_t >( points_.size() );
         }
 
-        const std::vector< Point< dimension > >& points() const
+        const Points& points() const
         {
             return points_;
         }
@@ -67,6 +74,6 @@ namespace orvane
         BoundingBox< dimension > bounding_box() const;
 
     private:
-        std::vector< Point< dimension > > points_;
+        Points points_;
     };
 } // namespace orvane

@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <utility>
 
-#include <absl/container/flat_hash_map.h>
-
 #include <openorvane/basic/algorithm.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
-#include <openorvane/basic/large_array_allocator.hpp>
+#include <openorvane/mesh/edge_lookup.hpp>
 
 namespace orvane
 {
@@ -40,6 +38,7 @@ namespace orvane
         void rebuild_lookup()
         {
             lookup.clear();
+            lookup.reserve( vertices.size() );
             for( index_t e = 0; e < vertices.size(); e++ )
             {
                 const auto& edge = vertices[e];
@@ -53,15 +52,8 @@ namespace orvane
         /// The vertices of each edge as first created.
         std::vector< EdgeVertices > vertices;
         /// Sorted vertex pair (packed by key()) to edge; orphans (a deleted
-        /// vertex) are absent. The table of a large mesh is rebuilt whole
-        /// each time it grows: the large-array allocator spares that rebuild
-        /// a page fault per 4 KiB.
-        absl::flat_hash_map< std::uint64_t,
-            index_t,
-            absl::Hash< std::uint64_t >,
-            std::equal_to< std::uint64_t >,
-            PrefaultedArrayAllocator< std::pair< const std::uint64_t, index_t > > >
-            lookup;
+        /// vertex) are absent.
+        internal::EdgeLookup lookup;
         AttributeManager attributes;
     };
 
@@ -96,12 +88,7 @@ namespace orvane
     std::optional< index_t > Edges::edge_from_vertices(
         const EdgeVertices& vertices ) const
     {
-        const auto found = impl_->lookup.find( key( vertices ) );
-        if( found == impl_->lookup.end() )
-        {
-            return std::nullopt;
-        }
-        return found->second;
+        return impl_->lookup.find( key( vertices ) );
     }
 
     void Edges::edges_from_vertices( absl::Span< const EdgeVertices > vertices,
@@ -117,8 +104,16 @@ namespace orvane
         }
         for( std::size_t i = 0; i < vertices.size(); i++ )
         {
-            const auto found = lookup.find( key( vertices[i] ) );
-            edges[i] = found == lookup.end() ? NO_ID : found->second;
+            edges[i] = lookup.find( key( vertices[i] ) ).value_or( NO_ID );
+        }
+    }
+
+    void Edges::prefetch_edges( absl::Span< const EdgeVertices > vertices ) const
+    {
+        const auto& lookup = impl_->lookup;
+        for( const auto& pair : vertices )
+        {
+            lookup.prefetch( key( pair ) );
         }
     }
 
@@ -136,13 +131,13 @@ namespace orvane
     {
         auto& impl = *edges_.impl_;
         const auto next = static_cast< index_t >( impl.vertices.size() );
-        const auto [it, inserted] = impl.lookup.try_emplace( key( vertices ), next );
+        const auto [edge, inserted] = impl.lookup.try_emplace( key( vertices ), next );
         if( inserted )
         {
             impl.vertices.push_back( vertices );
             impl.attributes.resize( next + 1 );
         }
-        return it->second;
+        return edge;
     }
 
     void EdgesBuilder::find_or_create_edges(
@@ -152,14 +147,28 @@ namespace orvane
             "[EdgesBuilder::find_or_create_edges] Expected one output entry per "
             "pair, got ",
             edges.size(), " entries for ", vertices.size(), " pairs" );
-        const auto& lookup = edges_.impl_->lookup;
+        auto& impl = *edges_.impl_;
         for( const auto& pair : vertices )
         {
-            lookup.prefetch( key( pair ) );
+            impl.lookup.prefetch( key( pair ) );
         }
+        // The attributes grow once for the whole batch: nothing reads them
+        // in between.
+        const auto nb_before = impl.vertices.size();
         for( std::size_t i = 0; i < vertices.size(); i++ )
         {
-            edges[i] = find_or_create_edge( vertices[i] );
+            const auto next = static_cast< index_t >( impl.vertices.size() );
+            const auto [edge, inserted] =
+                impl.lookup.try_emplace( key( vertices[i] ), next );
+            if( inserted )
+            {
+                impl.vertices.push_back( vertices[i] );
+            }
+            edges[i] = edge;
+        }
+        if( impl.vertices.size() != nb_before )
+        {
+            impl.attributes.resize( static_cast< index_t >( impl.vertices.size() ) );
         }
     }
 

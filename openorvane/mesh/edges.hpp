@@ -55,6 +55,12 @@ namespace orvane
         void edges_from_vertices( absl::Span< const EdgeVertices > vertices,
             absl::Span< index_t > edges ) const;
 
+        /// Asks the processor to start loading the table entries of the
+        /// pairs, where each is found or would be created. An edit that is
+        /// about to look up or create a few edges names them first, so that
+        /// their cache misses overlap with its other work. Changes nothing.
+        void prefetch_edges( absl::Span< const EdgeVertices > vertices ) const;
+
         AttributeManager& edge_attribute_manager() const;
 
     private:

@@ -440,6 +440,50 @@ namespace orvane
     }
 
     template < index_t dimension >
+    void SurfaceMesh< dimension >::prefetch_polygons(
+        absl::Span< const index_t > polygon_ids ) const
+    {
+        const auto& impl = *impl_;
+        const auto nb_polygons = impl.nb_polygons();
+        for( const auto polygon : polygon_ids )
+        {
+            if( polygon >= nb_polygons )
+            {
+                continue;
+            }
+            // A row of three entries may straddle two cache lines: hint at
+            // its first and last entries.
+            const auto first = Impl::NB_POLYGON_VERTICES * polygon;
+            const auto last = first + Impl::NB_POLYGON_VERTICES - 1;
+            __builtin_prefetch( &impl.polygon_vertices[first] );
+            __builtin_prefetch( &impl.polygon_vertices[last] );
+            __builtin_prefetch( &impl.polygon_adjacents[first] );
+            __builtin_prefetch( &impl.polygon_adjacents[last] );
+        }
+    }
+
+    template < index_t dimension >
+    void SurfaceMesh< dimension >::prefetch_vertices(
+        absl::Span< const index_t > vertex_ids ) const
+    {
+        const auto& impl = *impl_;
+        const auto& points = impl.points.points();
+        const auto nb_vertices =
+            std::min( points.size(), impl.polygon_around_vertex.size() );
+        for( const auto vertex : vertex_ids )
+        {
+            if( vertex >= nb_vertices )
+            {
+                continue;
+            }
+            __builtin_prefetch( &impl.polygon_around_vertex[vertex] );
+            const auto* point = reinterpret_cast< const char* >( &points[vertex] );
+            __builtin_prefetch( point );
+            __builtin_prefetch( point + sizeof( Point< dimension > ) - 1 );
+        }
+    }
+
+    template < index_t dimension >
     const Point< dimension >& SurfaceMesh< dimension >::point( index_t vertex_id ) const
     {
         return impl_->points.point( vertex_id );

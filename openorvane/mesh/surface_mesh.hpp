@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <absl/container/inlined_vector.h>
+#include <absl/types/span.h>
 
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/basic_objects.hpp>
@@ -167,6 +168,20 @@ namespace orvane
         /// first vertex first, no repetition).
         PolygonEdges polygons_from_edge_vertices(
             const EdgeVertices& edge_vertices ) const;
+
+        // Memory hints
+
+        /// Asks the processor to start loading the vertex and adjacency
+        /// entries of the polygons; NO_ID and other indices out of range are
+        /// skipped. An edit that visits a few scattered polygons names them
+        /// all first, so that their cache misses overlap instead of following
+        /// one another. Changes nothing and reads nothing that a result
+        /// depends on.
+        void prefetch_polygons( absl::Span< const index_t > polygon_ids ) const;
+
+        /// The same for the stored PolygonVertex and the point of the
+        /// vertices.
+        void prefetch_vertices( absl::Span< const index_t > vertex_ids ) const;
 
         // Geometry
 

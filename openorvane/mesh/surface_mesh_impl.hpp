@@ -3,6 +3,7 @@
 // Storage of SurfaceMesh, shared by the mesh and its builder. Not part of
 // the public interface.
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -107,12 +108,14 @@ namespace orvane
             {
                 return;
             }
-            EdgesBuilder builder{ *edges };
+            std::array< EdgeVertices, NB_POLYGON_VERTICES > pairs;
             for( local_index_t e = 0; e < NB_POLYGON_VERTICES; e++ )
             {
-                builder.find_or_create_edge(
-                    { vertex( polygon, e ), vertex( polygon, next( e ) ) } );
+                pairs[e] = { vertex( polygon, e ), vertex( polygon, next( e ) ) };
             }
+            std::array< index_t, NB_POLYGON_VERTICES > found;
+            EdgesBuilder{ *edges }.find_or_create_edges(
+                pairs, absl::MakeSpan( found ) );
         }
 
         void copy( const Impl& other )
