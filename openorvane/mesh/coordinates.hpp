@@ -3,7 +3,7 @@
 #include <vector>
 
 #include <openorvane/basic/assert.hpp>
-#include <openorvane/basic/large_array_allocator.hpp>
+#include <openorvane/basic/growable_array.hpp>
 #include <openorvane/basic/types.hpp>
 #include <openorvane/geometry/bounding_box.hpp>
 #include <openorvane/geometry/point.hpp>
@@ -23,11 +23,9 @@ namespace orvane
     class CoordinateArray
     {
     public:
-        /// Large arrays take huge pages: meshes grow one vertex at a time,
-        /// and first touching each 4 KiB page of a growing array would fault
-        /// once per page.
-        using Points =
-            std::vector< Point< dimension >, LargeArrayAllocator< Point< dimension > > >;
+        /// Meshes grow one vertex at a time: large arrays take huge pages
+        /// and grow in place (see GrowableArray).
+        using Points = GrowableArray< Point< dimension > >;
 
         const Point< dimension >& point( index_t vertex ) const
         {

@@ -7,6 +7,7 @@
 #include <openorvane/basic/algorithm.hpp>
 #include <openorvane/basic/attribute_manager.hpp>
 #include <openorvane/basic/exception.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 #include <openorvane/mesh/edge_lookup.hpp>
 
 namespace orvane
@@ -49,8 +50,9 @@ namespace orvane
             }
         }
 
-        /// The vertices of each edge as first created.
-        std::vector< EdgeVertices > vertices;
+        /// The vertices of each edge as first created. Large tables take
+        /// huge pages: they grow one edge at a time.
+        std::vector< EdgeVertices, LargeArrayAllocator< EdgeVertices > > vertices;
         /// Sorted vertex pair (packed by key()) to edge; orphans (a deleted
         /// vertex) are absent.
         internal::EdgeLookup lookup;

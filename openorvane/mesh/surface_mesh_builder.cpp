@@ -101,10 +101,8 @@ namespace orvane
             "[SurfaceMeshBuilder::create_polygon] The vertices ", vertices[0], ", ",
             vertices[1], ", ", vertices[2], " of a polygon must differ" );
         const auto polygon = impl.nb_polygons();
-        impl.polygon_vertices.insert(
-            impl.polygon_vertices.end(), vertices.begin(), vertices.end() );
-        impl.polygon_adjacents.insert(
-            impl.polygon_adjacents.end(), Impl::NB_POLYGON_VERTICES, NO_ID );
+        impl.polygon_vertices.append( vertices.data(), vertices.data() + vertices.size() );
+        impl.polygon_adjacents.append( Impl::NB_POLYGON_VERTICES, NO_ID );
         impl.polygon_attributes.resize( polygon + 1 );
         for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
         {

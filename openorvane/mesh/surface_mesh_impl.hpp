@@ -9,7 +9,7 @@
 #include <vector>
 
 #include <openorvane/basic/attribute_manager.hpp>
-#include <openorvane/basic/large_array_allocator.hpp>
+#include <openorvane/basic/growable_array.hpp>
 #include <openorvane/mesh/coordinates.hpp>
 #include <openorvane/mesh/edges.hpp>
 #include <openorvane/mesh/surface_mesh.hpp>
@@ -138,10 +138,9 @@ namespace orvane
 
         CoordinateArray< dimension > points;
         // The per-polygon and per-vertex tables grow with every edit: large
-        // ones take huge pages, so that first touching their new part does
-        // not fault once per 4 KiB.
+        // ones take huge pages and grow in place (see GrowableArray).
         template < typename T >
-        using Table = std::vector< T, LargeArrayAllocator< T > >;
+        using Table = GrowableArray< T >;
 
         /// Three vertex indices per polygon.
         Table< index_t > polygon_vertices;

@@ -39,6 +39,8 @@ namespace orvane
         EXPECT_EQ( created, ( std::vector< index_t >{ 0, 1, 1, 2 } ) );
         EXPECT_EQ( edges.edge_vertices( 1 ), ( EdgeVertices{ 2, 7 } ) );
         EXPECT_EQ( edges.edge_vertices( 2 ), ( EdgeVertices{ 9, 4 } ) );
+        // The attributes grow with the batch.
+        EXPECT_EQ( edges.edge_attribute_manager().nb_elements(), 3 );
 
         const std::vector< EdgeVertices > queries{ { 7, 2 }, { 4, 7 }, { 4, 9 } };
         std::vector< index_t > found( queries.size() );

@@ -1,0 +1,108 @@
+#include <openorvane/basic/growable_array.hpp>
+
+#include <cstdlib>
+#include <new>
+
+#if defined( __linux__ )
+#    include <sys/mman.h>
+#endif
+
+namespace orvane
+{
+    namespace detail
+    {
+        namespace
+        {
+            bool is_mapped( std::size_t bytes )
+            {
+                return bytes >= GROWABLE_LARGE_BLOCK;
+            }
+
+#if defined( __linux__ )
+            /// Mapped blocks span whole huge pages.
+            std::size_t mapped_size( std::size_t bytes )
+            {
+                return ( bytes + GROWABLE_LARGE_BLOCK - 1 ) / GROWABLE_LARGE_BLOCK
+                       * GROWABLE_LARGE_BLOCK;
+            }
+
+            void advise_huge_pages( void* block, std::size_t bytes )
+            {
+#    if defined( MADV_HUGEPAGE )
+                // A refusal only loses the speed-up.
+                static_cast< void >( ::madvise( block, bytes, MADV_HUGEPAGE ) );
+#    else
+                static_cast< void >( block );
+                static_cast< void >( bytes );
+#    endif
+            }
+#endif
+        } // namespace
+
+        void* resize_growable_block( void* block,
+            std::size_t old_bytes,
+            std::size_t bytes,
+            std::size_t kept_bytes )
+        {
+#if defined( __linux__ )
+            if( is_mapped( bytes ) )
+            {
+                const auto size = mapped_size( bytes );
+                if( block != nullptr && is_mapped( old_bytes ) )
+                {
+                    const auto old_size = mapped_size( old_bytes );
+                    if( size == old_size )
+                    {
+                        return block;
+                    }
+                    // The pages move with their contents: nothing is copied.
+                    auto* moved = ::mremap( block, old_size, size, MREMAP_MAYMOVE );
+                    if( moved == MAP_FAILED )
+                    {
+                        throw std::bad_alloc{};
+                    }
+                    advise_huge_pages( moved, size );
+                    return moved;
+                }
+                auto* mapped = ::mmap( nullptr, size, PROT_READ | PROT_WRITE,
+                    MAP_PRIVATE | MAP_ANONYMOUS, -1, 0 );
+                if( mapped == MAP_FAILED )
+                {
+                    throw std::bad_alloc{};
+                }
+                advise_huge_pages( mapped, size );
+                if( kept_bytes > 0 )
+                {
+                    std::memcpy( mapped, block, kept_bytes );
+                }
+                std::free( block );
+                return mapped;
+            }
+#else
+            static_cast< void >( old_bytes );
+            static_cast< void >( kept_bytes );
+#endif
+            // Both sizes are small here: realloc keeps the contents.
+            auto* resized = std::realloc( block, bytes );
+            if( resized == nullptr )
+            {
+                throw std::bad_alloc{};
+            }
+            return resized;
+        }
+
+        void release_growable_block( void* block, std::size_t bytes ) noexcept
+        {
+#if defined( __linux__ )
+            if( is_mapped( bytes ) )
+            {
+                ::munmap( block, mapped_size( bytes ) );
+                return;
+            }
+#else
+            static_cast< void >( bytes );
+#endif
+            std::free( block );
+        }
+    } // namespace detail
+} // namespace orvane
