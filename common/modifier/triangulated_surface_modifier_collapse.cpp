@@ -186,6 +186,8 @@ namespace orvane
         // Both ends' corners move together, so that the builder registers
         // each new edge once.
         absl::InlinedVector< PolygonVertex, 20 > moved;
+        info.moved_polygon_vertices.reserve( context.polygons_around[0].size()
+                                             + context.polygons_around[1].size() );
         for( const auto end : { 0, 1 } )
         {
             builder_.disassociate_polygon_vertex_to_vertex( context.vertices[end] );
