@@ -451,14 +451,11 @@ namespace orvane
             {
                 continue;
             }
-            // A row of three entries may straddle two cache lines: hint at
-            // its first and last entries.
-            const auto first = Impl::NB_POLYGON_VERTICES * polygon;
-            const auto last = first + Impl::NB_POLYGON_VERTICES - 1;
-            __builtin_prefetch( &impl.polygon_vertices[first] );
-            __builtin_prefetch( &impl.polygon_vertices[last] );
-            __builtin_prefetch( &impl.polygon_adjacents[first] );
-            __builtin_prefetch( &impl.polygon_adjacents[last] );
+            // A row may straddle two cache lines: hint at its first and last
+            // bytes.
+            const auto* row = reinterpret_cast< const char* >( &impl.polygons[polygon] );
+            __builtin_prefetch( row );
+            __builtin_prefetch( row + sizeof( typename Impl::PolygonRow ) - 1 );
         }
     }
 
@@ -614,11 +611,14 @@ namespace orvane
         auto& impl = *impl_;
         impl.points.delete_points( to_delete );
         delete_vector_elements( to_delete, impl.polygon_around_vertex );
-        for( auto& vertex : impl.polygon_vertices )
+        for( auto& row : impl.polygons )
         {
-            if( vertex != NO_ID )
+            for( auto& vertex : row.vertices )
             {
-                vertex = old2new[vertex];
+                if( vertex != NO_ID )
+                {
+                    vertex = old2new[vertex];
+                }
             }
         }
         if( impl.edges )

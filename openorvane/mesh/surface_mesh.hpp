@@ -29,10 +29,10 @@ namespace orvane
 
     /// A surface made of polygons, in 2 or 3 dimensions.
     ///
-    /// Storage is a compact structure of arrays: three vertex indices and
-    /// three adjacency entries per polygon (every polygon of this library's
-    /// surfaces is a triangle), one point and one stored PolygonVertex per
-    /// vertex, and the optional edge table.
+    /// Storage is compact: one row per polygon holding its three vertex
+    /// indices and its three adjacency entries side by side (every polygon
+    /// of this library's surfaces is a triangle), one point and one stored
+    /// PolygonVertex per vertex, and the optional edge table.
     ///
     /// Conventions:
     /// - local edge e of a polygon runs from its local vertex e to local

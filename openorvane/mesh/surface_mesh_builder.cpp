@@ -101,8 +101,8 @@ namespace orvane
             "[SurfaceMeshBuilder::create_polygon] The vertices ", vertices[0], ", ",
             vertices[1], ", ", vertices[2], " of a polygon must differ" );
         const auto polygon = impl.nb_polygons();
-        impl.polygon_vertices.append( vertices.data(), vertices.data() + vertices.size() );
-        impl.polygon_adjacents.append( Impl::NB_POLYGON_VERTICES, NO_ID );
+        impl.polygons.push_back( { { vertices[0], vertices[1], vertices[2] },
+            { NO_ID, NO_ID, NO_ID } } );
         impl.polygon_attributes.resize( polygon + 1 );
         for( local_index_t v = 0; v < Impl::NB_POLYGON_VERTICES; v++ )
         {
@@ -208,12 +208,15 @@ namespace orvane
     {
         using Impl = typename SurfaceMesh< dimension >::Impl;
         auto& impl = *surface_.impl_;
-        std::fill( impl.polygon_adjacents.begin(), impl.polygon_adjacents.end(), NO_ID );
+        for( auto& row : impl.polygons )
+        {
+            row.adjacents.fill( NO_ID );
+        }
         // Bucket every polygon edge under its smaller vertex (counting sort),
         // then group each bucket by the larger vertex.
         const auto nb_vertices = surface_.nb_vertices();
         std::vector< index_t > offsets( nb_vertices + 1, 0 );
-        const auto nb_polygon_edges = static_cast< index_t >( impl.polygon_vertices.size() );
+        const auto nb_polygon_edges = Impl::NB_POLYGON_VERTICES * impl.nb_polygons();
         const auto edge_ends = [&impl]( index_t polygon_edge ) {
             const auto polygon = polygon_edge / Impl::NB_POLYGON_VERTICES;
             const auto local =
@@ -265,8 +268,13 @@ namespace orvane
                            != ( group + 1 )->polygon_edge / Impl::NB_POLYGON_VERTICES )
                 {
                     const auto second = ( group + 1 )->polygon_edge;
-                    impl.polygon_adjacents[first] = second / Impl::NB_POLYGON_VERTICES;
-                    impl.polygon_adjacents[second] = first / Impl::NB_POLYGON_VERTICES;
+                    const auto adjacent_entry = [&impl]( index_t polygon_edge ) -> index_t& {
+                        return impl.adjacent( polygon_edge / Impl::NB_POLYGON_VERTICES,
+                            static_cast< local_index_t >(
+                                polygon_edge % Impl::NB_POLYGON_VERTICES ) );
+                    };
+                    adjacent_entry( first ) = second / Impl::NB_POLYGON_VERTICES;
+                    adjacent_entry( second ) = first / Impl::NB_POLYGON_VERTICES;
                 }
                 group = group_end;
             }
@@ -465,8 +473,7 @@ namespace orvane
             }
             kept++;
         }
-        impl.polygon_vertices.resize( Impl::NB_POLYGON_VERTICES * kept );
-        impl.polygon_adjacents.resize( Impl::NB_POLYGON_VERTICES * kept );
+        impl.polygons.resize( kept );
         impl.polygon_attributes.delete_elements( to_delete );
 
         // Renumber the associations; a vertex that lost its polygon goes to

@@ -37,28 +37,27 @@ namespace orvane
 
         index_t nb_polygons() const
         {
-            return static_cast< index_t >(
-                polygon_vertices.size() / NB_POLYGON_VERTICES );
+            return static_cast< index_t >( polygons.size() );
         }
 
         index_t& vertex( index_t polygon, local_index_t local )
         {
-            return polygon_vertices[NB_POLYGON_VERTICES * polygon + local];
+            return polygons[polygon].vertices[local];
         }
 
         index_t vertex( index_t polygon, local_index_t local ) const
         {
-            return polygon_vertices[NB_POLYGON_VERTICES * polygon + local];
+            return polygons[polygon].vertices[local];
         }
 
         index_t& adjacent( index_t polygon, local_index_t edge )
         {
-            return polygon_adjacents[NB_POLYGON_VERTICES * polygon + edge];
+            return polygons[polygon].adjacents[edge];
         }
 
         index_t adjacent( index_t polygon, local_index_t edge ) const
         {
-            return polygon_adjacents[NB_POLYGON_VERTICES * polygon + edge];
+            return polygons[polygon].adjacents[edge];
         }
 
         std::optional< local_index_t > local_vertex(
@@ -121,8 +120,7 @@ namespace orvane
         void copy( const Impl& other )
         {
             points = other.points;
-            polygon_vertices = other.polygon_vertices;
-            polygon_adjacents = other.polygon_adjacents;
+            polygons = other.polygons;
             polygon_around_vertex = other.polygon_around_vertex;
             polygon_attributes.copy( other.polygon_attributes );
             if( other.edges )
@@ -142,11 +140,17 @@ namespace orvane
         template < typename T >
         using Table = GrowableArray< T >;
 
-        /// Three vertex indices per polygon.
-        Table< index_t > polygon_vertices;
-        /// Three entries per polygon: the polygon across each local edge, or
-        /// NO_ID.
-        Table< index_t > polygon_adjacents;
+        /// The vertices and the neighbours of a polygon side by side: the
+        /// edits that read one mostly read the other, and a single cache
+        /// line then usually holds both.
+        struct PolygonRow
+        {
+            /// The vertex indices.
+            std::array< index_t, NB_POLYGON_VERTICES > vertices;
+            /// The polygon across each local edge, or NO_ID.
+            std::array< index_t, NB_POLYGON_VERTICES > adjacents;
+        };
+        Table< PolygonRow > polygons;
         /// One stored corner per vertex ({NO_ID, NO_LID} when isolated).
         Table< PolygonVertex > polygon_around_vertex;
         AttributeManager polygon_attributes;
