@@ -1,7 +1,6 @@
 #include <common/cutter/surface_cut_along_path.hpp>
 
 #include <algorithm>
-#include <deque>
 #include <optional>
 #include <tuple>
 
@@ -203,19 +202,32 @@ namespace orvane
 
         void enter_split( const SurfaceSplitEdgeInfo& split )
         {
+            // The split's edges with their origins, in the order they enter.
+            absl::InlinedVector< std::pair< PolygonEdge, PolygonEdge >, 16 > made;
             for( const auto& half : split.halves )
             {
                 for( const auto& inner : half.new_edges )
                 {
-                    enter_edge( inner, PolygonEdge{} );
+                    made.emplace_back( inner, PolygonEdge{} );
                 }
                 for( const auto* origins : { &half.split_edges, &half.outer_edges } )
                 {
                     for( const auto& origin : *origins )
                     {
-                        enter_edge( origin.new_edge, origin.old_edge );
+                        made.emplace_back( origin.new_edge, origin.old_edge );
                     }
                 }
+            }
+            // Entered in edge order, they land after the map's edges, which
+            // lie in older polygons, without moving any entry. The sort is
+            // stable: of repeated edges the first still enters.
+            std::stable_sort( made.begin(), made.end(),
+                []( const auto& lhs, const auto& rhs ) {
+                    return detail::PolygonEdgeLess{}( lhs.first, rhs.first );
+                } );
+            for( const auto& [edge, origin] : made )
+            {
+                enter_edge( edge, origin );
             }
         }
 
@@ -366,16 +378,17 @@ namespace orvane
         /// of their ends, the first end first, when the collapse is valid.
         void collapse_short_edges()
         {
-            std::deque< index_t > queue;
+            // A first-in first-out queue: a vector read from `next` on.
+            std::vector< index_t > queue;
+            queue.reserve( state_.result.polygons.size() );
             for( const auto& origin : state_.result.polygons )
             {
                 queue.push_back( origin.new_element );
             }
             std::vector< PolygonEdge > degenerate;
-            while( !queue.empty() )
+            for( std::size_t next = 0; next < queue.size(); next++ )
             {
-                const auto polygon = queue.front();
-                queue.pop_front();
+                const auto polygon = queue[next];
                 if( !modifier_.is_polygon_active( polygon ) )
                 {
                     continue;
