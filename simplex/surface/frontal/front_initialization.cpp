@@ -219,7 +219,13 @@ namespace orvane::internal
     std::optional< index_t > FrontalRemesher< dimension >::Impl::find_element(
         index_t a, index_t b )
     {
-        const auto element = common_element( a, b );
+        return element_running( common_element( a, b ), a, b );
+    }
+
+    template < index_t dimension >
+    std::optional< index_t > FrontalRemesher< dimension >::Impl::element_running(
+        std::optional< index_t > element, index_t a, index_t b )
+    {
         // An id reserved for a side still being settled has no vertices yet.
         if( !element || *element >= element_vertices_.size() )
         {
@@ -230,6 +236,45 @@ namespace orvane::internal
             return element;
         }
         return std::nullopt;
+    }
+
+    template < index_t dimension >
+    std::pair< std::optional< index_t >, std::optional< index_t > >
+        FrontalRemesher< dimension >::Impl::find_elements_between(
+            index_t a, index_t b )
+    {
+        // The ids around each vertex are gathered once for both questions.
+        absl::InlinedVector< index_t, 16 > around_a;
+        visit_elements_around_vertex( a, [&]( index_t element ) {
+            around_a.push_back( element );
+            return false;
+        } );
+        absl::InlinedVector< index_t, 16 > around_b;
+        visit_elements_around_vertex( b, [&]( index_t element ) {
+            around_b.push_back( element );
+            return false;
+        } );
+        // common_element( x, y ): the first id around y also around x.
+        const auto first_common = []( absl::Span< const index_t > around_x,
+                                      absl::Span< const index_t > around_y ) {
+            std::optional< index_t > common;
+            if( around_x.empty() )
+            {
+                return common;
+            }
+            for( const auto element : around_y )
+            {
+                if( std::find( around_x.begin(), around_x.end(), element )
+                    != around_x.end() )
+                {
+                    common = element;
+                    break;
+                }
+            }
+            return common;
+        };
+        return { element_running( first_common( around_b, around_a ), b, a ),
+            element_running( first_common( around_a, around_b ), a, b ) };
     }
 
     template < index_t dimension >

@@ -265,7 +265,7 @@ namespace orvane::internal
     {
         // The cuts add macro polygons and vertices in proportion to the
         // output triangles, not to the input: reserving for the expected
-        // output spares the attributes (above all the 72 bytes of "edge
+        // output spares the attributes (above all the 24 bytes of "edge
         // info" per polygon) the copies of repeated growth.
         const auto expected = expected_output_triangles(
             macro, *output().metric, [this]( index_t polygon ) {

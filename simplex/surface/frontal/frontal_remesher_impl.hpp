@@ -265,6 +265,15 @@ namespace orvane::internal
         /// The element running from a to b, judged on common_element only.
         [[nodiscard]] std::optional< index_t > find_element( index_t a, index_t b );
 
+        /// ( find_element( b, a ), find_element( a, b ) ), walking the fans
+        /// of a and b once each.
+        [[nodiscard]] std::pair< std::optional< index_t >, std::optional< index_t > >
+            find_elements_between( index_t a, index_t b );
+
+        /// The element when it is in the database and runs from a to b.
+        [[nodiscard]] std::optional< index_t > element_running(
+            std::optional< index_t > element, index_t a, index_t b );
+
         void add_edge_element( const PolygonEdge& edge, index_t element );
         void add_element_to_edges(
             absl::Span< const PolygonEdge > edges, index_t element );

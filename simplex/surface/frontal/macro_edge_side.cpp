@@ -17,7 +17,8 @@ namespace orvane::internal
             FrontEdgeMidpoint< dimension >& midpoint,
             const FrontalQueueElement< dimension >& element )
     {
-        if( const auto reverse = find_element( b, a ) )
+        const auto [reverse, same_way] = find_elements_between( a, b );
+        if( reverse )
         {
             if( element_triangles.at( *reverse ).second != NO_ID )
             {
@@ -25,7 +26,7 @@ namespace orvane::internal
             }
             return existing_macro_edge_info( a, b, *reverse );
         }
-        if( find_element( a, b ) )
+        if( same_way )
         {
             return std::nullopt;
         }
