@@ -27,11 +27,6 @@ namespace
     constexpr std::uint8_t RIGHT = 0;
     constexpr std::uint8_t LEFT = 1;
 
-    bool is_unset( const PolygonEdge& edge )
-    {
-        return edge.polygon_id == NO_ID && edge.edge_id == NO_LID;
-    }
-
     template < typename Container >
     bool contains( const Container& container, const PolygonEdge& edge )
     {
@@ -470,7 +465,8 @@ namespace orvane
                     merged.kind = std::min( merged.kind, entry.kind );
                     for( const auto& origin : entry.origins )
                     {
-                        if( !is_unset( origin ) && !contains( merged.origins, origin ) )
+                        if( !detail::is_unset( origin )
+                            && !contains( merged.origins, origin ) )
                         {
                             merged.origins.push_back( origin );
                         }

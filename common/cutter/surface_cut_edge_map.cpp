@@ -5,17 +5,6 @@
 
 #include <openorvane/basic/exception.hpp>
 
-namespace
-{
-    using namespace orvane;
-
-    bool is_unset( const PolygonEdge& edge )
-    {
-        return edge.polygon_id == NO_ID && edge.edge_id == NO_LID;
-    }
-
-} // namespace
-
 namespace orvane::detail
 {
     void sort_edge_origins( absl::InlinedVector< PolygonEdge, 2 >& origins )

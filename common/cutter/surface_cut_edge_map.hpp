@@ -27,6 +27,12 @@ namespace orvane::detail
         }
     };
 
+    /// Whether the edge is the unset record (NO_ID, NO_LID).
+    inline bool is_unset( const PolygonEdge& edge )
+    {
+        return edge == PolygonEdge{};
+    }
+
     /// An edge of the surface cutter's edge map: its origins and whether it
     /// lies on the path (kind 0) or was made or replaced by an edit (kind 1).
     struct SurfaceCutEdgeEntry

@@ -1,5 +1,7 @@
 #include <openorvane/basic/growable_array.hpp>
 
+#include <openorvane/basic/large_array_allocator.hpp>
+
 #include <cstdlib>
 #include <new>
 
@@ -13,30 +15,12 @@ namespace orvane
     {
         namespace
         {
+            /// Blocks of at least a huge page are mapped on their own and
+            /// grow by remapping.
             bool is_mapped( std::size_t bytes )
             {
-                return bytes >= GROWABLE_LARGE_BLOCK;
+                return bytes >= HUGE_PAGE_BYTES;
             }
-
-#if defined( __linux__ )
-            /// Mapped blocks span whole huge pages.
-            std::size_t mapped_size( std::size_t bytes )
-            {
-                return ( bytes + GROWABLE_LARGE_BLOCK - 1 ) / GROWABLE_LARGE_BLOCK
-                       * GROWABLE_LARGE_BLOCK;
-            }
-
-            void advise_huge_pages( void* block, std::size_t bytes )
-            {
-#    if defined( MADV_HUGEPAGE )
-                // A refusal only loses the speed-up.
-                static_cast< void >( ::madvise( block, bytes, MADV_HUGEPAGE ) );
-#    else
-                static_cast< void >( block );
-                static_cast< void >( bytes );
-#    endif
-            }
-#endif
         } // namespace
 
         void* resize_growable_block( void* block,
@@ -47,10 +31,10 @@ namespace orvane
 #if defined( __linux__ )
             if( is_mapped( bytes ) )
             {
-                const auto size = mapped_size( bytes );
+                const auto size = whole_huge_pages( bytes );
                 if( block != nullptr && is_mapped( old_bytes ) )
                 {
-                    const auto old_size = mapped_size( old_bytes );
+                    const auto old_size = whole_huge_pages( old_bytes );
                     if( size == old_size )
                     {
                         return block;
@@ -96,7 +80,7 @@ namespace orvane
 #if defined( __linux__ )
             if( is_mapped( bytes ) )
             {
-                ::munmap( block, mapped_size( bytes ) );
+                ::munmap( block, whole_huge_pages( bytes ) );
                 return;
             }
 #else

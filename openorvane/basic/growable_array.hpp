@@ -12,10 +12,6 @@ namespace orvane
 {
     namespace detail
     {
-        /// Blocks of at least this many bytes are mapped directly and grow by
-        /// remapping.
-        inline constexpr std::size_t GROWABLE_LARGE_BLOCK = std::size_t{ 1 } << 21;
-
         /// A block of `bytes` bytes (at least 1) holding the first
         /// `kept_bytes` bytes of `block` (null, or of `old_bytes` bytes),
         /// which it replaces. Throws std::bad_alloc.

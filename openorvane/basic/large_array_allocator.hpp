@@ -11,6 +11,30 @@
 
 namespace orvane
 {
+    namespace detail
+    {
+        /// Blocks of at least this many bytes (one huge page) are large.
+        inline constexpr std::size_t HUGE_PAGE_BYTES = std::size_t{ 1 } << 21;
+
+        /// The bytes rounded up to whole huge pages.
+        inline std::size_t whole_huge_pages( std::size_t bytes )
+        {
+            return ( bytes + HUGE_PAGE_BYTES - 1 ) / HUGE_PAGE_BYTES * HUGE_PAGE_BYTES;
+        }
+
+        /// Offers the block to the kernel for transparent huge pages. The
+        /// hint is advisory: a refusal only loses the speed-up.
+        inline void advise_huge_pages( void* block, std::size_t bytes )
+        {
+#if defined( __linux__ ) && defined( MADV_HUGEPAGE )
+            static_cast< void >( ::madvise( block, bytes, MADV_HUGEPAGE ) );
+#else
+            static_cast< void >( block );
+            static_cast< void >( bytes );
+#endif
+        }
+    } // namespace detail
+
     /// An allocator for the large arrays of search structures.
     ///
     /// Blocks of at least 2 MiB are aligned on 2 MiB and, on Linux, offered
@@ -25,7 +49,7 @@ namespace orvane
     public:
         using value_type = T;
 
-        static constexpr std::size_t LARGE_BLOCK = std::size_t{ 1 } << 21;
+        static constexpr std::size_t LARGE_BLOCK = detail::HUGE_PAGE_BYTES;
 
         LargeArrayAllocator() = default;
 
@@ -44,10 +68,7 @@ namespace orvane
             const auto rounded = rounded_size( bytes );
             void* block =
                 ::operator new( rounded, std::align_val_t{ LARGE_BLOCK } );
-#if defined( __linux__ ) && defined( MADV_HUGEPAGE )
-            // A refusal only loses the speed-up.
-            static_cast< void >( ::madvise( block, rounded, MADV_HUGEPAGE ) );
-#endif
+            detail::advise_huge_pages( block, rounded );
             return static_cast< T* >( block );
         }
 
@@ -71,7 +92,7 @@ namespace orvane
     protected:
         static std::size_t rounded_size( std::size_t bytes )
         {
-            return ( bytes + LARGE_BLOCK - 1 ) / LARGE_BLOCK * LARGE_BLOCK;
+            return detail::whole_huge_pages( bytes );
         }
     };
     /// A large-array allocator that leaves value-initialised elements

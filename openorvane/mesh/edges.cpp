@@ -34,6 +34,29 @@ namespace orvane
             attributes.copy( other.attributes );
         }
 
+        /// The edge of the pair, added to the table when missing (the
+        /// attributes are left to grow_attributes).
+        index_t find_or_add( const EdgeVertices& pair )
+        {
+            const auto next = static_cast< index_t >( vertices.size() );
+            const auto [edge, inserted] = lookup.try_emplace( key( pair ), next );
+            if( inserted )
+            {
+                vertices.push_back( pair );
+            }
+            return edge;
+        }
+
+        /// Gives the edges added since there were `nb_before` their
+        /// attribute entries, in one resize.
+        void grow_attributes( std::size_t nb_before )
+        {
+            if( vertices.size() != nb_before )
+            {
+                attributes.resize( static_cast< index_t >( vertices.size() ) );
+            }
+        }
+
         /// Registers every edge whose two vertices still exist under its
         /// sorted vertex pair; the first edge wins a duplicated pair.
         void rebuild_lookup()
@@ -132,13 +155,9 @@ namespace orvane
     index_t EdgesBuilder::find_or_create_edge( const EdgeVertices& vertices )
     {
         auto& impl = *edges_.impl_;
-        const auto next = static_cast< index_t >( impl.vertices.size() );
-        const auto [edge, inserted] = impl.lookup.try_emplace( key( vertices ), next );
-        if( inserted )
-        {
-            impl.vertices.push_back( vertices );
-            impl.attributes.resize( next + 1 );
-        }
+        const auto nb_before = impl.vertices.size();
+        const auto edge = impl.find_or_add( vertices );
+        impl.grow_attributes( nb_before );
         return edge;
     }
 
@@ -149,29 +168,16 @@ namespace orvane
             "[EdgesBuilder::find_or_create_edges] Expected one output entry per "
             "pair, got ",
             edges.size(), " entries for ", vertices.size(), " pairs" );
-        auto& impl = *edges_.impl_;
-        for( const auto& pair : vertices )
-        {
-            impl.lookup.prefetch( key( pair ) );
-        }
+        edges_.prefetch_edges( vertices );
         // The attributes grow once for the whole batch: nothing reads them
         // in between.
+        auto& impl = *edges_.impl_;
         const auto nb_before = impl.vertices.size();
         for( std::size_t i = 0; i < vertices.size(); i++ )
         {
-            const auto next = static_cast< index_t >( impl.vertices.size() );
-            const auto [edge, inserted] =
-                impl.lookup.try_emplace( key( vertices[i] ), next );
-            if( inserted )
-            {
-                impl.vertices.push_back( vertices[i] );
-            }
-            edges[i] = edge;
+            edges[i] = impl.find_or_add( vertices[i] );
         }
-        if( impl.vertices.size() != nb_before )
-        {
-            impl.attributes.resize( static_cast< index_t >( impl.vertices.size() ) );
-        }
+        impl.grow_attributes( nb_before );
     }
 
     void EdgesBuilder::update_edge_vertices( const OldToNew& old2new )

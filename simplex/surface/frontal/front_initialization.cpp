@@ -9,6 +9,36 @@ namespace
 {
     /// The most polygon edges one border stretch may hold.
     constexpr orvane::index_t MAX_BORDER_STRETCH = 10000;
+
+    /// The element ids around a vertex, gathered on the stack.
+    using ElementIds = absl::InlinedVector< orvane::index_t, 16 >;
+
+    template < typename Impl >
+    ElementIds gather_elements_around( const Impl& impl, orvane::index_t vertex )
+    {
+        ElementIds ids;
+        impl.visit_elements_around_vertex( vertex, [&ids]( orvane::index_t element ) {
+            ids.push_back( element );
+            return false;
+        } );
+        return ids;
+    }
+
+    /// common_element's rule on gathered ids: the first id around b that
+    /// also occurs around a.
+    std::optional< orvane::index_t > first_common(
+        const ElementIds& around_a, const ElementIds& around_b )
+    {
+        for( const auto element : around_b )
+        {
+            if( std::find( around_a.begin(), around_a.end(), element )
+                != around_a.end() )
+            {
+                return element;
+            }
+        }
+        return std::nullopt;
+    }
 } // namespace
 
 namespace orvane::internal
@@ -179,12 +209,8 @@ namespace orvane::internal
         FrontalRemesher< dimension >::Impl::elements_around_vertex(
             index_t vertex ) const
     {
-        std::vector< index_t > elements;
-        visit_elements_around_vertex( vertex, [&]( index_t element ) {
-            elements.push_back( element );
-            return false;
-        } );
-        return elements;
+        const auto ids = gather_elements_around( *this, vertex );
+        return { ids.begin(), ids.end() };
     }
 
     template < index_t dimension >
@@ -193,11 +219,7 @@ namespace orvane::internal
     {
         // Asked for both sides of every triangle tried: the ids around a
         // stay on the stack, and those around b are not gathered at all.
-        absl::InlinedVector< index_t, 16 > around_a;
-        visit_elements_around_vertex( a, [&]( index_t element ) {
-            around_a.push_back( element );
-            return false;
-        } );
+        const auto around_a = gather_elements_around( *this, a );
         if( around_a.empty() )
         {
             return std::nullopt;
@@ -244,35 +266,8 @@ namespace orvane::internal
             index_t a, index_t b )
     {
         // The ids around each vertex are gathered once for both questions.
-        absl::InlinedVector< index_t, 16 > around_a;
-        visit_elements_around_vertex( a, [&]( index_t element ) {
-            around_a.push_back( element );
-            return false;
-        } );
-        absl::InlinedVector< index_t, 16 > around_b;
-        visit_elements_around_vertex( b, [&]( index_t element ) {
-            around_b.push_back( element );
-            return false;
-        } );
-        // common_element( x, y ): the first id around y also around x.
-        const auto first_common = []( absl::Span< const index_t > around_x,
-                                      absl::Span< const index_t > around_y ) {
-            std::optional< index_t > common;
-            if( around_x.empty() )
-            {
-                return common;
-            }
-            for( const auto element : around_y )
-            {
-                if( std::find( around_x.begin(), around_x.end(), element )
-                    != around_x.end() )
-                {
-                    common = element;
-                    break;
-                }
-            }
-            return common;
-        };
+        const auto around_a = gather_elements_around( *this, a );
+        const auto around_b = gather_elements_around( *this, b );
         return { element_running( first_common( around_b, around_a ), b, a ),
             element_running( first_common( around_a, around_b ), a, b ) };
     }

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <limits>
 
-
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/distance.hpp>
 
