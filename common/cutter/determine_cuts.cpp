@@ -1,5 +1,8 @@
 #include <common/cutter/determine_cuts.hpp>
 
+#include <algorithm>
+#include <array>
+
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/inlined_vector.h>
 
@@ -9,7 +12,6 @@
 #include <openorvane/geometry/intersection.hpp>
 #include <openorvane/mesh/surface_mesh.hpp>
 
-#include <common/modifier/vertices_modifier.hpp>
 
 namespace
 {
@@ -39,6 +41,15 @@ namespace
     {
         return edge.polygon_id == NO_ID && edge.edge_id == NO_LID;
     }
+
+    /// The vertices a cut lies on: its vertex then NO_ID, or the ends of its
+    /// edge in increasing order. Two cuts meet the same vertex or edge when
+    /// their sets are equal.
+    using CutVertices = std::array< index_t, 2 >;
+
+    /// Paths up to this length find earlier visits by looking back over the
+    /// cuts kept so far; longer ones through a hash map.
+    constexpr std::size_t SHORT_PATH = 64;
 
     template < index_t dimension >
     class DetermineCutsImpl
@@ -204,55 +215,84 @@ namespace
             {
                 cut_on_edge( element, cut );
             }
-            VertexCycle vertices;
-            if( cut.vertex != NO_ID )
-            {
-                vertices.push_back( cut.vertex );
-            }
-            else
+            CutVertices vertex_set{ cut.vertex, NO_ID };
+            if( cut.vertex == NO_ID )
             {
                 const auto ends = mesh_.polygon_edge_vertices( cut.edge );
-                vertices.assign( ends.begin(), ends.end() );
+                vertex_set = { std::min( ends[0], ends[1] ),
+                    std::max( ends[0], ends[1] ) };
             }
-            auto vertex_set = detail::canonical_cycle( std::move( vertices ) );
             if( !vertex_sets_.empty() && vertex_sets_.back() == vertex_set )
             {
                 return;
             }
             cuts_.push_back( std::move( cut ) );
-            vertex_sets_.push_back( std::move( vertex_set ) );
+            vertex_sets_.push_back( vertex_set );
         }
 
         /// Drops the cuts between two visits of one vertex or edge, keeping
         /// the later visit.
         void remove_loops()
         {
-            absl::flat_hash_map< VertexCycle, std::size_t > visits;
-            visits.reserve( cuts_.size() );
-            std::vector< bool > removed( cuts_.size(), false );
-            for( std::size_t i = 0; i < cuts_.size(); i++ )
+            // The cuts kept so far, in order, meet distinct vertices or
+            // edges: a visit to what a kept cut meets drops that cut and
+            // every later one. Long paths index the kept cuts by their sets.
+            const auto nb_cuts = cuts_.size();
+            const bool indexed = nb_cuts > SHORT_PATH;
+            absl::flat_hash_map< CutVertices, std::size_t > place_of;
+            if( indexed )
             {
-                const auto found = visits.find( vertex_sets_[i] );
-                if( found != visits.end() )
+                place_of.reserve( nb_cuts );
+            }
+            absl::InlinedVector< std::size_t, SHORT_PATH > kept;
+            absl::InlinedVector< bool, SHORT_PATH > removed( nb_cuts, false );
+            for( std::size_t i = 0; i < nb_cuts; i++ )
+            {
+                const auto& vertex_set = vertex_sets_[i];
+                auto place = kept.size();
+                if( indexed )
                 {
-                    const auto first = found->second;
-                    for( auto j = first; j < i; j++ )
+                    if( const auto found = place_of.find( vertex_set );
+                        found != place_of.end() )
                     {
-                        removed[j] = true;
-                        visits.erase( vertex_sets_[j] );
+                        place = found->second;
                     }
                 }
-                visits[vertex_sets_[i]] = i;
+                else
+                {
+                    for( auto k = kept.size(); k-- > 0; )
+                    {
+                        if( vertex_sets_[kept[k]] == vertex_set )
+                        {
+                            place = k;
+                            break;
+                        }
+                    }
+                }
+                for( auto k = place; k < kept.size(); k++ )
+                {
+                    removed[kept[k]] = true;
+                    if( indexed )
+                    {
+                        place_of.erase( vertex_sets_[kept[k]] );
+                    }
+                }
+                kept.resize( place );
+                if( indexed )
+                {
+                    place_of.emplace( vertex_set, kept.size() );
+                }
+                kept.push_back( i );
             }
-            std::size_t kept{ 0 };
-            for( std::size_t i = 0; i < cuts_.size(); i++ )
+            std::size_t nb_kept{ 0 };
+            for( std::size_t i = 0; i < nb_cuts; i++ )
             {
                 if( !removed[i] )
                 {
-                    cuts_[kept++] = std::move( cuts_[i] );
+                    cuts_[nb_kept++] = std::move( cuts_[i] );
                 }
             }
-            cuts_.resize( kept );
+            cuts_.resize( nb_kept );
         }
 
     protected:
@@ -268,7 +308,7 @@ namespace
         Segment< dimension > segment_;
         absl::Span< const SurfacePathCrossing > path_;
         std::vector< SurfaceCut< dimension > > cuts_;
-        std::vector< VertexCycle > vertex_sets_;
+        std::vector< CutVertices > vertex_sets_;
     };
 
     class DetermineCutsImpl2D final : public DetermineCutsImpl< 2 >

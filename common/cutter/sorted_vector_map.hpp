@@ -176,6 +176,12 @@ namespace orvane::detail
             {
                 return entries_.end();
             }
+            // Keys searched before every stored one, as older elements than
+            // an edit made, need no search either.
+            if( !Less{}( entries_.front().first, key ) )
+            {
+                return entries_.begin();
+            }
             return std::lower_bound( entries_.begin(), entries_.end(), key,
                 []( const value_type& entry, const Key& searched ) {
                     return Less{}( entry.first, searched );

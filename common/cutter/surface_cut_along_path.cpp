@@ -1,6 +1,8 @@
 #include <common/cutter/surface_cut_along_path.hpp>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <optional>
 #include <tuple>
 
@@ -72,7 +74,7 @@ namespace orvane
             {
                 return {};
             }
-            auto& cut_vertices = state_.result.cut_vertices;
+            auto& cut_vertices = result_.cut_vertices;
             if( nb_cuts == 2 )
             {
                 check_vertex( begin_, "begin vertex" );
@@ -126,7 +128,7 @@ namespace orvane
             // half-edges; a path edge between two vertices two half-edges.
             edges_.reserve( 12 * nb_splits + 2 * nb_cuts );
             sides_.reserve( 4 * nb_splits + 2 * nb_cuts );
-            state_.result.polygons.reserve( 4 * nb_splits );
+            result_.polygons.reserve( 4 * nb_splits );
         }
 
         void check_vertex( index_t vertex, const char* what ) const
@@ -214,12 +216,20 @@ namespace orvane
                 }
             }
             // Entered in edge order, they land after the map's edges, which
-            // lie in older polygons, without moving any entry. The sort is
-            // stable: of repeated edges the first still enters.
-            std::stable_sort( made.begin(), made.end(),
-                []( const auto& lhs, const auto& rhs ) {
-                    return detail::PolygonEdgeLess{}( lhs.first, rhs.first );
-                } );
+            // lie in older polygons, without moving any entry. An insertion
+            // sort: it is stable, so that of repeated edges the first still
+            // enters, and a dozen edges need no buffer.
+            for( std::size_t i = 1; i < made.size(); i++ )
+            {
+                const auto entry = made[i];
+                auto j = i;
+                for( ; j > 0 && detail::PolygonEdgeLess{}( entry.first, made[j - 1].first );
+                     j-- )
+                {
+                    made[j] = made[j - 1];
+                }
+                made[j] = entry;
+            }
             for( const auto& [edge, origin] : made )
             {
                 enter_edge( edge, origin );
@@ -231,7 +241,7 @@ namespace orvane
         {
             for( const auto& origin : polygons )
             {
-                state_.result.polygons.push_back( origin );
+                result_.polygons.push_back( origin );
                 sides_[origin.new_element] = side;
             }
         }
@@ -292,7 +302,7 @@ namespace orvane
         void cut_edge( std::size_t i )
         {
             const auto& cut = cuts_[i];
-            auto& cut_vertices = state_.result.cut_vertices;
+            auto& cut_vertices = result_.cut_vertices;
             const auto edge = current_edge( i );
             const auto own_apex =
                 mesh_.polygon_edge_vertex( mesh_.previous_polygon_edge( edge ), 0 );
@@ -309,7 +319,7 @@ namespace orvane
             }
             if( !is_split_valid( edge, cut.point ) )
             {
-                state_.leftover_cuts.emplace_back( cut.point, edge );
+                leftover_cuts_.emplace_back( cut.point, edge );
                 return;
             }
             const auto split = modifier_.split_edge( edge, cut.point );
@@ -361,37 +371,50 @@ namespace orvane
             remove_vertex_loops();
             fill_edge_lists();
             clean_polygons();
-            if( state_.degenerate_edges.empty() && state_.leftover_cuts.empty() )
+            // The object serves one call: the result moves out.
+            if( degenerate_edges_.empty() && leftover_cuts_.empty() )
             {
-                // The object serves one call: the result moves out.
-                return std::move( state_.result );
+                return std::move( result_ );
             }
-            throw state_;
+            SurfaceCutPathException< dimension > failure;
+            failure.leftover_cuts = std::move( leftover_cuts_ );
+            failure.degenerate_edges = std::move( degenerate_edges_ );
+            failure.result = std::move( result_ );
+            throw failure;
         }
 
         /// Collapses the edges of at most 1e-6 of the new polygons onto one
         /// of their ends, the first end first, when the collapse is valid.
         void collapse_short_edges()
         {
-            // A first-in first-out queue: a vector read from `next` on.
-            std::vector< index_t > queue;
-            queue.reserve( state_.result.polygons.size() );
-            for( const auto& origin : state_.result.polygons )
-            {
-                queue.push_back( origin.new_element );
-            }
+            // A first-in first-out queue: the new polygons, which the
+            // collapses leave as they are, then the polygons whose corners
+            // the collapses moved, read from `next` on.
+            const auto& polygons = result_.polygons;
+            std::vector< index_t > moved;
             std::vector< PolygonEdge > degenerate;
-            for( std::size_t next = 0; next < queue.size(); next++ )
+            for( std::size_t next = 0; next < polygons.size() + moved.size(); next++ )
             {
-                const auto polygon = queue[next];
+                const auto polygon = next < polygons.size()
+                                         ? polygons[next].new_element
+                                         : moved[next - polygons.size()];
                 if( !modifier_.is_polygon_active( polygon ) )
                 {
                     continue;
                 }
+                // The lengths as the mesh computes them, from the corners
+                // read once for the three edges.
+                const auto corners = mesh_.polygon_vertices( polygon );
+                const std::array< const Point< dimension >*, 3 > points{
+                    &mesh_.point( corners[0] ), &mesh_.point( corners[1] ),
+                    &mesh_.point( corners[2] )
+                };
                 for( const local_index_t local : { 0, 1, 2 } )
                 {
                     const PolygonEdge edge{ polygon, local };
-                    if( mesh_.edge_length( edge ) > GLOBAL_EPSILON )
+                    const Vector< dimension > along{ *points[local],
+                        *points[( local + 1 ) % 3] };
+                    if( std::sqrt( along.length2() ) > GLOBAL_EPSILON )
                     {
                         continue;
                     }
@@ -416,7 +439,7 @@ namespace orvane
                     apply_collapse( edge, collapse );
                     for( const auto& corner : collapse.moved_polygon_vertices )
                     {
-                        queue.push_back( corner.polygon_id );
+                        moved.push_back( corner.polygon_id );
                     }
                     break;
                 }
@@ -426,9 +449,9 @@ namespace orvane
             {
                 if( modifier_.is_polygon_active( edge.polygon_id )
                     && mesh_.edge_length( edge ) <= GLOBAL_EPSILON
-                    && !contains( state_.degenerate_edges, edge ) )
+                    && !contains( degenerate_edges_, edge ) )
                 {
-                    state_.degenerate_edges.push_back( edge );
+                    degenerate_edges_.push_back( edge );
                 }
             }
         }
@@ -482,7 +505,7 @@ namespace orvane
         /// uncut surface.
         void merge_cut_vertices( const SurfaceCollapsePolygonEdgeInfo& collapse )
         {
-            auto& cut_vertices = state_.result.cut_vertices;
+            auto& cut_vertices = result_.cut_vertices;
             std::vector< VertexEntry > entries;
             entries.reserve( cut_vertices.size() );
             for( const auto& cut_vertex : cut_vertices )
@@ -540,7 +563,7 @@ namespace orvane
         /// keeping the later one; their path edges become made edges.
         void remove_vertex_loops()
         {
-            auto& cut_vertices = state_.result.cut_vertices;
+            auto& cut_vertices = result_.cut_vertices;
             // The entries seen and not removed hold distinct vertices: a
             // vertex seen again removes its earlier entry. The latest entry
             // of a vertex is thus the one found looking back over them; a
@@ -582,11 +605,28 @@ namespace orvane
 
         void fill_edge_lists()
         {
-            auto& result = state_.result;
-            // The map is sorted by edge: the lists come out sorted too.
+            auto& result = result_;
+            std::size_t nb_on_path{ 0 };
+            for( const auto& [edge, entry] : edges_ )
+            {
+                nb_on_path += entry.kind == ON_PATH ? 1 : 0;
+            }
+            result.created_edges.reserve( edges_.size() - nb_on_path );
+            result.left_path_edges.reserve( nb_on_path );
+            result.right_path_edges.reserve( nb_on_path );
+            // The map is sorted by edge: the lists come out sorted too, and
+            // the edges of one polygon are neighbours, so that the polygon
+            // is asked once whether it is live.
+            index_t polygon{ NO_ID };
+            bool active{ false };
             for( auto& [edge, entry] : edges_ )
             {
-                if( !modifier_.is_polygon_active( edge.polygon_id ) )
+                if( edge.polygon_id != polygon )
+                {
+                    polygon = edge.polygon_id;
+                    active = modifier_.is_polygon_active( polygon );
+                }
+                if( !active )
                 {
                     continue;
                 }
@@ -617,7 +657,7 @@ namespace orvane
         /// Keeps the first entry of each new polygon that is still live.
         void clean_polygons()
         {
-            auto& polygons = state_.result.polygons;
+            auto& polygons = result_.polygons;
             // The polygons kept so far, sorted. The splits make polygons of
             // growing indices, so an insertion is mostly an append.
             absl::InlinedVector< index_t, 64 > seen;
@@ -629,16 +669,20 @@ namespace orvane
                 {
                     continue;
                 }
-                auto position = seen.end();
-                if( !seen.empty() && seen.back() >= polygon )
+                if( seen.empty() || seen.back() < polygon )
                 {
-                    position = std::lower_bound( seen.begin(), seen.end(), polygon );
+                    seen.push_back( polygon );
+                }
+                else
+                {
+                    const auto position =
+                        std::lower_bound( seen.begin(), seen.end(), polygon );
                     if( *position == polygon )
                     {
                         continue;
                     }
+                    seen.insert( position, polygon );
                 }
-                seen.insert( position, polygon );
                 polygons[kept++] = origin;
             }
             polygons.resize( kept );
@@ -652,8 +696,12 @@ namespace orvane
         absl::Span< const SurfaceCut< dimension > > cuts_;
         /// Vertices at or above this index were made by the cut.
         index_t nb_original_vertices_;
-        /// The work state and the result; a failure throws a copy.
-        SurfaceCutPathException< dimension > state_;
+        /// The work state, which a failure moves into the exception it
+        /// throws: the exception is built only then, its message being a
+        /// heap string.
+        std::vector< std::pair< Point< dimension >, PolygonEdge > > leftover_cuts_;
+        std::vector< PolygonEdge > degenerate_edges_;
+        SurfaceCutAlongPathResult result_;
         detail::SurfaceCutEdgeMap edges_;
         detail::SortedVectorMap< index_t, std::uint8_t > sides_;
     };

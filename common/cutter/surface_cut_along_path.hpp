@@ -78,7 +78,7 @@ namespace orvane
     public:
         /// The fixed message "Invalid operation in cut_along_path on surface"
         /// with empty fields. Like every fixed-message exception it records
-        /// no stack: the cutter builds one per cut as its work state.
+        /// no stack.
         SurfaceCutPathException();
         SurfaceCutPathException( const SurfaceCutPathException& ) = default;
         SurfaceCutPathException& operator=(

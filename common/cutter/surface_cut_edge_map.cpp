@@ -3,72 +3,159 @@
 #include <algorithm>
 #include <utility>
 
+#include <absl/types/span.h>
+
 #include <openorvane/basic/exception.hpp>
 
-namespace orvane::detail
+namespace
 {
-    void sort_edge_origins( absl::InlinedVector< PolygonEdge, 2 >& origins )
+    using orvane::PolygonEdge;
+    using orvane::detail::PolygonEdgeLess;
+
+    /// Sorts a short list of edges and removes repeats. Origin lists hold one
+    /// or two edges, rarely a handful: an insertion sort beats the general
+    /// sort there.
+    template < typename Edges >
+    void sort_and_unique( Edges& edges )
     {
-        if( origins.size() < 2 )
+        const auto size = edges.size();
+        if( size < 2 )
         {
             return;
         }
-        std::sort( origins.begin(), origins.end(), PolygonEdgeLess{} );
-        origins.erase( std::unique( origins.begin(), origins.end() ), origins.end() );
+        if( size == 2 )
+        {
+            if( PolygonEdgeLess{}( edges[1], edges[0] ) )
+            {
+                std::swap( edges[0], edges[1] );
+            }
+            else if( edges[0] == edges[1] )
+            {
+                edges.pop_back();
+            }
+            return;
+        }
+        for( std::size_t i = 1; i < size; i++ )
+        {
+            const auto edge = edges[i];
+            auto j = i;
+            for( ; j > 0 && PolygonEdgeLess{}( edge, edges[j - 1] ); j-- )
+            {
+                edges[j] = edges[j - 1];
+            }
+            edges[j] = edge;
+        }
+        edges.erase( std::unique( edges.begin(), edges.end() ), edges.end() );
     }
 
-    void resolve_edge_origins( SurfaceCutEdgeMap& edges )
+    using orvane::detail::SurfaceCutEdgeEntry;
+    using orvane::detail::SurfaceCutEdgeMap;
+
+    /// Marks of an origin that leads to no entry: an unset origin, skipped,
+    /// and a source edge.
+    constexpr auto SKIPPED_LINK = static_cast< std::uint32_t >( -1 );
+    constexpr auto SOURCE_LINK = static_cast< std::uint32_t >( -2 );
+
+    /// Where the origins of the map's entries lead: the links of the entry
+    /// at position p are links[first_link[p]] to links[first_link[p + 1]],
+    /// one per origin, each the position of the entry it names or a mark.
+    struct OriginLinks
     {
-        // Positions in the map, which is sorted by edge, stand for edges.
-        // The map itself changes only at the end, so that a cycle leaves it
-        // as it was. The work arrays live on the stack for the usual few
-        // dozen entries of one cut.
+        absl::Span< const std::uint32_t > first_link;
+        absl::Span< const std::uint32_t > links;
+        /// Whether the entry lists its own edge: a source, whose kind
+        /// still counts for the entries reaching it.
+        absl::Span< const bool > lists_itself;
+
+        /// Whether an origin leads on through the origins of its entry.
+        bool leads_on( std::uint32_t link ) const
+        {
+            return link < lists_itself.size() && !lists_itself[link];
+        }
+    };
+
+    /// Resolves the entries in place in key order, when every origin that
+    /// is a key comes before its entry: the entries it reaches are resolved
+    /// by then. This is the usual case, as an edit names older edges, of
+    /// smaller polygon indices, as origins of the edges it makes.
+    void resolve_in_key_order(
+        SurfaceCutEdgeMap& edges, const OriginLinks& origin_links )
+    {
         const auto nb_entries = edges.size();
-        // Every origin is looked up once: `links` holds, origin after origin
-        // and entry after entry, the position of the entry it leads to, or
-        // one of these two marks.
-        constexpr auto SKIPPED = static_cast< std::uint32_t >( -1 );
-        constexpr auto SOURCE = static_cast< std::uint32_t >( -2 );
-        absl::InlinedVector< std::uint32_t, 64 > first_link( nb_entries + 1 );
-        absl::InlinedVector< std::uint32_t, 128 > links;
-        absl::InlinedVector< bool, 64 > lists_itself( nb_entries );
+        const auto& first_link = origin_links.first_link;
+        const auto& links = origin_links.links;
+        // The kinds as they were: an entry that lists itself gives its own
+        // kind to the entries reaching it, not the one it resolves to.
+        absl::InlinedVector< std::uint8_t, 64 > kinds( nb_entries );
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
-            const auto& [edge, entry] = edges.entry( position );
-            first_link[position] = static_cast< std::uint32_t >( links.size() );
-            for( const auto& origin : entry.origins )
-            {
-                if( is_unset( origin ) )
-                {
-                    links.push_back( SKIPPED );
-                    continue;
-                }
-                if( origin == edge )
-                {
-                    lists_itself[position] = true;
-                    links.push_back( SOURCE );
-                    continue;
-                }
-                const auto found = edges.position( origin );
-                links.push_back( found == nb_entries
-                                     ? SOURCE
-                                     : static_cast< std::uint32_t >( found ) );
-            }
+            kinds[position] = edges.entry( position ).second.kind;
         }
-        first_link[nb_entries] = static_cast< std::uint32_t >( links.size() );
+        absl::InlinedVector< PolygonEdge, 16 > sources;
+        for( std::size_t position = 0; position < nb_entries; position++ )
+        {
+            auto& entry = edges.entry( position ).second;
+            const auto begin = first_link[position];
+            const auto end = first_link[position + 1];
+            if( end - begin == 1 )
+            {
+                // Most entries have one origin: unset, or a source edge.
+                const auto link = links[begin];
+                if( link == SKIPPED_LINK )
+                {
+                    entry.origins.clear();
+                    continue;
+                }
+                if( link == SOURCE_LINK )
+                {
+                    continue;
+                }
+            }
+            sources.clear();
+            auto kind = entry.kind;
+            for( auto k = begin; k < end; k++ )
+            {
+                const auto link = links[k];
+                if( link == SKIPPED_LINK )
+                {
+                    continue;
+                }
+                if( origin_links.leads_on( link ) )
+                {
+                    const auto& reached = edges.entry( link ).second;
+                    sources.insert(
+                        sources.end(), reached.origins.begin(), reached.origins.end() );
+                    kind = std::min( kind, reached.kind );
+                    continue;
+                }
+                sources.push_back( entry.origins[k - begin] );
+                if( link != SOURCE_LINK )
+                {
+                    kind = std::min( kind, kinds[link] );
+                }
+            }
+            sort_and_unique( sources );
+            entry.origins.assign( sources.begin(), sources.end() );
+            entry.kind = kind;
+        }
+    }
 
+    /// Resolves the entries depth-first over their origins, whatever their
+    /// order. The map changes only at the end, so that a cycle leaves it as
+    /// it was.
+    void resolve_depth_first(
+        SurfaceCutEdgeMap& edges, const OriginLinks& origin_links )
+    {
+        const auto nb_entries = edges.size();
+        const auto& first_link = origin_links.first_link;
+        const auto& links = origin_links.links;
         constexpr std::uint8_t UNSEEN = 0;
         constexpr std::uint8_t IN_PROGRESS = 1;
         constexpr std::uint8_t RESOLVED = 2;
         absl::InlinedVector< std::uint8_t, 64 > states( nb_entries, UNSEEN );
         absl::InlinedVector< SurfaceCutEdgeEntry, 64 > resolved( nb_entries );
-        // An origin leads on through its entry unless it is a source, or its
-        // entry lists itself (a source too, whose kind still counts).
-        const auto leads_on = [&]( std::uint32_t link ) {
-            return link < nb_entries && !lists_itself[link];
-        };
-        // Depth-first over the origins, with an explicit stack: chains of
-        // origins are as long as the number of edits made on one edge.
+        // An explicit stack: chains of origins are as long as the number of
+        // edits made on one edge.
         absl::InlinedVector< std::pair< std::uint32_t, std::uint32_t >, 16 > stack;
         for( std::size_t start = 0; start < nb_entries; start++ )
         {
@@ -86,14 +173,14 @@ namespace orvane::detail
                 if( next_link < first_link[position + 1] )
                 {
                     const auto link = links[next_link++];
-                    if( !leads_on( link ) || states[link] == RESOLVED )
+                    if( !origin_links.leads_on( link ) || states[link] == RESOLVED )
                     {
                         continue;
                     }
                     if( states[link] == IN_PROGRESS )
                     {
                         const auto& edge = edges.entry( position ).first;
-                        throw OpenOrvaneException{
+                        throw orvane::OpenOrvaneException{
                             "[SurfaceCutAlongPath::cut_along_path]",
                             " The origins of edge ", edge.string(),
                             " lead back to edge ",
@@ -109,11 +196,11 @@ namespace orvane::detail
                 for( auto k = first_link[position]; k < first_link[position + 1]; k++ )
                 {
                     const auto link = links[k];
-                    if( link == SKIPPED )
+                    if( link == SKIPPED_LINK )
                     {
                         continue;
                     }
-                    if( leads_on( link ) )
+                    if( origin_links.leads_on( link ) )
                     {
                         const auto& reached = resolved[link];
                         sources.origins.insert( sources.origins.end(),
@@ -123,13 +210,13 @@ namespace orvane::detail
                     }
                     sources.origins.push_back(
                         entry.origins[k - first_link[position]] );
-                    if( link != SOURCE )
+                    if( link != SOURCE_LINK )
                     {
                         sources.kind = std::min(
                             sources.kind, edges.entry( link ).second.kind );
                     }
                 }
-                sort_edge_origins( sources.origins );
+                sort_and_unique( sources.origins );
                 states[position] = RESOLVED;
                 stack.pop_back();
             }
@@ -137,6 +224,67 @@ namespace orvane::detail
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
             edges.entry( position ).second = std::move( resolved[position] );
+        }
+    }
+} // namespace
+
+namespace orvane::detail
+{
+    void sort_edge_origins( absl::InlinedVector< PolygonEdge, 2 >& origins )
+    {
+        sort_and_unique( origins );
+    }
+
+    void resolve_edge_origins( SurfaceCutEdgeMap& edges )
+    {
+        // Positions in the map, which is sorted by edge, stand for edges.
+        // The work arrays live on the stack for the usual few dozen entries
+        // of one cut.
+        const auto nb_entries = edges.size();
+        // Every origin is looked up once: `links` holds, origin after origin
+        // and entry after entry, the position of the entry it leads to, or
+        // one of these two marks.
+        absl::InlinedVector< std::uint32_t, 64 > first_link( nb_entries + 1 );
+        absl::InlinedVector< std::uint32_t, 128 > links;
+        absl::InlinedVector< bool, 64 > lists_itself( nb_entries );
+        // Whether every origin that is a key comes before its entry.
+        bool leads_back{ true };
+        for( std::size_t position = 0; position < nb_entries; position++ )
+        {
+            const auto& [edge, entry] = edges.entry( position );
+            first_link[position] = static_cast< std::uint32_t >( links.size() );
+            for( const auto& origin : entry.origins )
+            {
+                if( is_unset( origin ) )
+                {
+                    links.push_back( SKIPPED_LINK );
+                    continue;
+                }
+                if( origin == edge )
+                {
+                    lists_itself[position] = true;
+                    links.push_back( SOURCE_LINK );
+                    continue;
+                }
+                const auto found = edges.position( origin );
+                if( found == nb_entries )
+                {
+                    links.push_back( SOURCE_LINK );
+                    continue;
+                }
+                leads_back = leads_back && found < position;
+                links.push_back( static_cast< std::uint32_t >( found ) );
+            }
+        }
+        first_link[nb_entries] = static_cast< std::uint32_t >( links.size() );
+        const OriginLinks origin_links{ first_link, links, lists_itself };
+        if( leads_back )
+        {
+            resolve_in_key_order( edges, origin_links );
+        }
+        else
+        {
+            resolve_depth_first( edges, origin_links );
         }
     }
 } // namespace orvane::detail

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -242,6 +244,38 @@ namespace
                               *square.mesh, test_case.begin, 3, test_case.path ) ),
                 OpenOrvaneException )
                 << test_case.name;
+        }
+    }
+
+    // Paths that wander back over a few vertices, short ones and ones long
+    // enough to be indexed: what stays is what a path keeps when each return
+    // to a vertex drops every cut after its earlier visit.
+    TEST( DetermineCuts, wandering_paths_keep_the_cuts_after_the_last_return )
+    {
+        const auto grid = test::make_grid< 2 >( 3, 3 );
+        for( const std::size_t length : { 12u, 40u, 300u } )
+        {
+            for( const unsigned seed : { 1u, 2u, 3u, 4u } )
+            {
+                std::mt19937 random{ seed };
+                std::uniform_int_distribution< index_t > vertex_of(
+                    0, grid.mesh->nb_vertices() - 1 );
+                std::vector< SurfacePathCrossing > path;
+                std::vector< index_t > expected;
+                for( std::size_t step = 0; step < length; step++ )
+                {
+                    const auto vertex = vertex_of( random );
+                    path.push_back( vertex_element( vertex ) );
+                    const auto visited =
+                        std::find( expected.begin(), expected.end(), vertex );
+                    expected.erase( visited, expected.end() );
+                    expected.push_back( vertex );
+                }
+                const auto cuts = test::surface_cuts< 2 >( *grid.mesh,
+                    path.front().vertex, path.back().vertex, path );
+                EXPECT_EQ( test::cut_vertices_of( cuts ), expected )
+                    << "length " << length << ", seed " << seed;
+            }
         }
     }
 } // namespace

@@ -438,43 +438,4 @@ namespace
             EXPECT_TRUE( test::is_valid_surface( square.mesh() ) );
         }
     }
-
-    TEST( SurfaceCutEdgeOrigins, origins_resolve_to_source_edges_with_the_smallest_kind )
-    {
-        const PolygonEdge a{ 10, 0 }, b{ 11, 1 }, c{ 12, 2 }, d{ 3, 0 }, e{ 4, 1 };
-        detail::SurfaceCutEdgeMap edges{
-            { a, { { b, PolygonEdge{} }, 1 } },
-            { b, { { c, d }, 1 } },
-            // c lists itself: a source, whose kind still counts.
-            { c, { { c }, 0 } },
-            { e, { { PolygonEdge{} }, 1 } },
-        };
-        detail::resolve_edge_origins( edges );
-        EXPECT_EQ( edges.at( a ).origins, ( Origins{ d, c } ) );
-        EXPECT_EQ( edges.at( a ).kind, 0 );
-        EXPECT_EQ( edges.at( b ).origins, ( Origins{ d, c } ) );
-        EXPECT_EQ( edges.at( b ).kind, 0 );
-        EXPECT_EQ( edges.at( c ).origins, Origins{ c } );
-        EXPECT_TRUE( edges.at( e ).origins.empty() );
-        EXPECT_EQ( edges.at( e ).kind, 1 );
-    }
-
-    TEST( SurfaceCutEdgeOrigins, a_cycle_of_origins_throws_and_leaves_the_map )
-    {
-        const PolygonEdge a{ 0, 0 }, b{ 1, 1 }, c{ 2, 2 };
-        const std::vector< detail::SurfaceCutEdgeMap > cycles{
-            { { a, { { b }, 1 } }, { b, { { a }, 1 } } },
-            { { a, { { b }, 1 } }, { b, { { c }, 1 } }, { c, { { a }, 0 } } },
-            { { a, { { PolygonEdge{}, b }, 1 } }, { b, { { a, c }, 1 } } },
-        };
-        for( const auto& cycle : cycles )
-        {
-            auto edges = cycle;
-            EXPECT_THROW( detail::resolve_edge_origins( edges ), OpenOrvaneException );
-            for( const auto& [edge, entry] : cycle )
-            {
-                EXPECT_EQ( edges.at( edge ).origins, entry.origins );
-            }
-        }
-    }
 } // namespace
