@@ -199,19 +199,26 @@ namespace orvane
 
         void enter_split( const SurfaceSplitEdgeInfo& split )
         {
-            // The split's edges with their origins, in the order they enter.
-            absl::InlinedVector< std::pair< PolygonEdge, PolygonEdge >, 16 > made;
+            // The split's edges, as their keys, with their origins, in the
+            // order they enter.
+            struct MadeEdge
+            {
+                std::uint64_t key;
+                PolygonEdge origin;
+            };
+            absl::InlinedVector< MadeEdge, 16 > made;
             for( const auto& half : split.halves )
             {
                 for( const auto& inner : half.new_edges )
                 {
-                    made.emplace_back( inner, PolygonEdge{} );
+                    made.push_back( { detail::polygon_edge_key( inner ), PolygonEdge{} } );
                 }
                 for( const auto* origins : { &half.split_edges, &half.outer_edges } )
                 {
                     for( const auto& origin : *origins )
                     {
-                        made.emplace_back( origin.new_edge, origin.old_edge );
+                        made.push_back(
+                            { detail::polygon_edge_key( origin.new_edge ), origin.old_edge } );
                     }
                 }
             }
@@ -219,20 +226,20 @@ namespace orvane
             // lie in older polygons, without moving any entry. An insertion
             // sort: it is stable, so that of repeated edges the first still
             // enters, and a dozen edges need no buffer.
+            auto* const edges = made.data();
             for( std::size_t i = 1; i < made.size(); i++ )
             {
-                const auto entry = made[i];
+                const auto entry = edges[i];
                 auto j = i;
-                for( ; j > 0 && detail::PolygonEdgeLess{}( entry.first, made[j - 1].first );
-                     j-- )
+                for( ; j > 0 && entry.key < edges[j - 1].key; j-- )
                 {
-                    made[j] = made[j - 1];
+                    edges[j] = edges[j - 1];
                 }
-                made[j] = entry;
+                edges[j] = entry;
             }
-            for( const auto& [edge, origin] : made )
+            for( const auto& [key, origin] : made )
             {
-                enter_edge( edge, origin );
+                enter_edge( detail::polygon_edge_of_key( key ), origin );
             }
         }
 
@@ -617,40 +624,39 @@ namespace orvane
             // The map is sorted by edge: the lists come out sorted too, and
             // the edges of one polygon are neighbours, so that the polygon
             // is asked once whether it is live.
-            index_t polygon{ NO_ID };
+            std::optional< index_t > polygon;
             bool active{ false };
             for( auto& [edge, entry] : edges_ )
             {
                 if( edge.polygon_id != polygon )
                 {
                     polygon = edge.polygon_id;
-                    active = modifier_.is_polygon_active( polygon );
+                    active = modifier_.is_polygon_active( edge.polygon_id );
                 }
                 if( !active )
                 {
                     continue;
                 }
+                auto* list = &result.created_edges;
+                if( entry.kind == ON_PATH )
+                {
+                    const auto side = sides_.find( edge.polygon_id );
+                    if( side == sides_.end() )
+                    {
+                        throw OpenOrvaneException{ CONTEXT, " Path edge ",
+                            edge.string(), " lies in a polygon of no side" };
+                    }
+                    list = side->second == LEFT ? &result.left_path_edges
+                                                : &result.right_path_edges;
+                }
                 // The map is not read again: its origins move to the result.
-                SurfaceCutEdge cut_edge{ edge, std::move( entry.origins ) };
-                detail::sort_edge_origins( cut_edge.origins );
-                if( cut_edge.origins.empty() )
+                auto& origins =
+                    list->emplace_back( edge, std::move( entry.origins ) ).origins;
+                detail::sort_edge_origins( origins );
+                if( origins.empty() )
                 {
-                    cut_edge.origins.push_back( PolygonEdge{} );
+                    origins.push_back( PolygonEdge{} );
                 }
-                if( entry.kind != ON_PATH )
-                {
-                    result.created_edges.push_back( std::move( cut_edge ) );
-                    continue;
-                }
-                const auto side = sides_.find( edge.polygon_id );
-                if( side == sides_.end() )
-                {
-                    throw OpenOrvaneException{ CONTEXT, " Path edge ",
-                        edge.string(), " lies in a polygon of no side" };
-                }
-                ( side->second == LEFT ? result.left_path_edges
-                                       : result.right_path_edges )
-                    .push_back( std::move( cut_edge ) );
             }
         }
 

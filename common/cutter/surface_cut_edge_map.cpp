@@ -74,6 +74,79 @@ namespace
         }
     };
 
+    /// Finds edges in the map: in constant time within the polygons of its
+    /// last entries, which span a short range of indices (the polygons one
+    /// cut made, three edges each), by binary search below them.
+    class EdgePositions
+    {
+    public:
+        explicit EdgePositions( const SurfaceCutEdgeMap& edges ) : edges_( edges )
+        {
+            const auto nb_entries = edges.size();
+            if( nb_entries == 0 )
+            {
+                return;
+            }
+            last_polygon_ = edges.entry( nb_entries - 1 ).first.polygon_id;
+            // The indexed entries: those whose polygons lie within twice the
+            // number of entries of the last one.
+            const auto span = 2 * nb_entries;
+            first_indexed_ = nb_entries;
+            while( first_indexed_ > 0
+                   && last_polygon_
+                              - edges.entry( first_indexed_ - 1 ).first.polygon_id
+                          < span )
+            {
+                first_indexed_--;
+            }
+            first_polygon_ = edges.entry( first_indexed_ ).first.polygon_id;
+            // starts_[k] is the first position of a polygon from
+            // first_polygon_ + k on.
+            const std::size_t nb_polygons = last_polygon_ - first_polygon_ + 1;
+            starts_.resize( nb_polygons + 1 );
+            auto position = first_indexed_;
+            for( std::size_t k = 0; k <= nb_polygons; k++ )
+            {
+                while( position < nb_entries
+                       && edges.entry( position ).first.polygon_id - first_polygon_ < k )
+                {
+                    position++;
+                }
+                starts_[k] = static_cast< std::uint32_t >( position );
+            }
+        }
+
+        /// The position of `edge`, or the map's size when it is absent.
+        std::size_t find( const PolygonEdge& edge ) const
+        {
+            const auto polygon = edge.polygon_id;
+            if( edges_.empty() || polygon > last_polygon_ )
+            {
+                return edges_.size();
+            }
+            if( polygon < first_polygon_ )
+            {
+                return first_indexed_ == 0 ? edges_.size() : edges_.position( edge );
+            }
+            const auto k = polygon - first_polygon_;
+            for( auto position = starts_[k]; position < starts_[k + 1]; position++ )
+            {
+                if( edges_.entry( position ).first.edge_id == edge.edge_id )
+                {
+                    return position;
+                }
+            }
+            return edges_.size();
+        }
+
+    private:
+        const SurfaceCutEdgeMap& edges_;
+        std::size_t first_indexed_{ 0 };
+        orvane::index_t first_polygon_{ 0 };
+        orvane::index_t last_polygon_{ 0 };
+        absl::InlinedVector< std::uint32_t, 64 > starts_;
+    };
+
     /// Resolves the entries in place in key order, when every origin that
     /// is a key comes before its entry: the entries it reaches are resolved
     /// by then. This is the usual case, as an edit names older edges, of
@@ -247,6 +320,7 @@ namespace orvane::detail
         absl::InlinedVector< std::uint32_t, 64 > first_link( nb_entries + 1 );
         absl::InlinedVector< std::uint32_t, 128 > links;
         absl::InlinedVector< bool, 64 > lists_itself( nb_entries );
+        const EdgePositions positions{ edges };
         // Whether every origin that is a key comes before its entry.
         bool leads_back{ true };
         for( std::size_t position = 0; position < nb_entries; position++ )
@@ -266,7 +340,7 @@ namespace orvane::detail
                     links.push_back( SOURCE_LINK );
                     continue;
                 }
-                const auto found = edges.position( origin );
+                const auto found = positions.find( origin );
                 if( found == nb_entries )
                 {
                     links.push_back( SOURCE_LINK );

@@ -10,20 +10,26 @@
 
 namespace orvane::detail
 {
+    /// One integer that orders polygon edges by polygon then local edge:
+    /// the local edge fits in the low byte.
+    inline std::uint64_t polygon_edge_key( const PolygonEdge& edge )
+    {
+        return ( std::uint64_t{ edge.polygon_id } << 8 ) | edge.edge_id;
+    }
+
+    /// The edge of a polygon_edge_key.
+    inline PolygonEdge polygon_edge_of_key( std::uint64_t key )
+    {
+        return { static_cast< index_t >( key >> 8 ),
+            static_cast< local_index_t >( key & 0xff ) };
+    }
+
     /// Orders polygon edges by polygon then local edge.
     struct PolygonEdgeLess
     {
         bool operator()( const PolygonEdge& edge, const PolygonEdge& other ) const
         {
-            return key( edge ) < key( other );
-        }
-
-    private:
-        // One integer comparison instead of two: the local edge fits in the
-        // low byte.
-        static std::uint64_t key( const PolygonEdge& edge )
-        {
-            return ( std::uint64_t{ edge.polygon_id } << 8 ) | edge.edge_id;
+            return polygon_edge_key( edge ) < polygon_edge_key( other );
         }
     };
 

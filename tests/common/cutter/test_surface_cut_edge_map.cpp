@@ -129,7 +129,7 @@ namespace
         }
         std::uniform_int_distribution< int > nb_origins_of( 1, 4 );
         std::uniform_int_distribution< int > origin_kind_of( 0, 9 );
-        std::uniform_int_distribution< index_t > outside_polygon_of( 41, 60 );
+        std::uniform_int_distribution< index_t > outside_polygon_of( 0, 60 );
         std::uniform_int_distribution< int > entry_kind_of( 0, 3 );
         detail::SurfaceCutEdgeMap edges;
         for( std::size_t rank = 0; rank < keys.size(); rank++ )
@@ -150,8 +150,15 @@ namespace
                 }
                 else if( origin_kind < 5 || rank == 0 )
                 {
-                    entry.origins.push_back( { outside_polygon_of( random ),
-                        static_cast< local_index_t >( local_of( random ) ) } );
+                    // An edge that is no key, below, among or above them.
+                    PolygonEdge outside;
+                    do
+                    {
+                        outside = { outside_polygon_of( random ),
+                            static_cast< local_index_t >( local_of( random ) ) };
+                    } while( std::find( keys.begin(), keys.end(), outside )
+                             != keys.end() );
+                    entry.origins.push_back( outside );
                 }
                 else
                 {
