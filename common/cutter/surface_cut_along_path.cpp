@@ -199,47 +199,54 @@ namespace orvane
 
         void enter_split( const SurfaceSplitEdgeInfo& split )
         {
-            // The split's edges, as their keys, with their origins, in the
-            // order they enter.
-            struct MadeEdge
-            {
-                std::uint64_t key;
-                PolygonEdge origin;
-            };
-            absl::InlinedVector< MadeEdge, 16 > made;
+            // The split's edges with their origins and their keys, in the
+            // order they enter. Separate lists of 8-byte items, copied
+            // whole: an item assembled field by field and then read whole
+            // would stall the read.
+            absl::InlinedVector< PolygonEdge, 16 > made;
+            absl::InlinedVector< PolygonEdge, 16 > origins;
             for( const auto& half : split.halves )
             {
                 for( const auto& inner : half.new_edges )
                 {
-                    made.push_back( { detail::polygon_edge_key( inner ), PolygonEdge{} } );
+                    made.push_back( inner );
+                    origins.emplace_back();
                 }
-                for( const auto* origins : { &half.split_edges, &half.outer_edges } )
+                for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
                 {
-                    for( const auto& origin : *origins )
+                    for( const auto& piece : *pieces )
                     {
-                        made.push_back(
-                            { detail::polygon_edge_key( origin.new_edge ), origin.old_edge } );
+                        made.push_back( piece.new_edge );
+                        origins.push_back( piece.old_edge );
                     }
                 }
             }
             // Entered in edge order, they land after the map's edges, which
             // lie in older polygons, without moving any entry. An insertion
-            // sort: it is stable, so that of repeated edges the first still
-            // enters, and a dozen edges need no buffer.
-            auto* const edges = made.data();
-            for( std::size_t i = 1; i < made.size(); i++ )
+            // sort of their places: it is stable, so that of repeated edges
+            // the first still enters, and a dozen edges need no buffer.
+            const auto nb_made = made.size();
+            absl::InlinedVector< std::uint64_t, 16 > keys( nb_made );
+            for( std::size_t i = 0; i < nb_made; i++ )
             {
-                const auto entry = edges[i];
-                auto j = i;
-                for( ; j > 0 && entry.key < edges[j - 1].key; j-- )
-                {
-                    edges[j] = edges[j - 1];
-                }
-                edges[j] = entry;
+                keys[i] = detail::polygon_edge_key( made[i] );
             }
-            for( const auto& [key, origin] : made )
+            absl::InlinedVector< std::uint32_t, 16 > order( nb_made );
+            const auto* const key_of = keys.data();
+            auto* const places = order.data();
+            for( std::size_t i = 0; i < nb_made; i++ )
             {
-                enter_edge( detail::polygon_edge_of_key( key ), origin );
+                const auto key = key_of[i];
+                auto j = i;
+                for( ; j > 0 && key < key_of[places[j - 1]]; j-- )
+                {
+                    places[j] = places[j - 1];
+                }
+                places[j] = static_cast< std::uint32_t >( i );
+            }
+            for( const auto place : order )
+            {
+                enter_edge( made[place], origins[place] );
             }
         }
 
