@@ -137,11 +137,15 @@ namespace orvane::detail
             // Appended then rotated into place: the usual new key is the
             // largest, and nothing moves.
             const auto index = found - entries_.cbegin();
+            const auto appended = found == entries_.cend();
             entries_.emplace_back( std::piecewise_construct,
                 std::forward_as_tuple( key ),
                 std::forward_as_tuple( std::forward< Args >( args )... ) );
             const auto inserted = entries_.begin() + index;
-            std::rotate( inserted, entries_.end() - 1, entries_.end() );
+            if( !appended )
+            {
+                std::rotate( inserted, entries_.end() - 1, entries_.end() );
+            }
             return { inserted, true };
         }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <tuple>
 
-#include <absl/container/flat_hash_map.h>
+#include <absl/container/fixed_array.h>
 
 #include <openorvane/geometry/predicates.hpp>
 #include <openorvane/mesh/triangulated_surface.hpp>
@@ -199,50 +199,53 @@ namespace orvane
 
         void enter_split( const SurfaceSplitEdgeInfo& split )
         {
+            std::size_t nb_made{ 0 };
+            for( const auto& half : split.halves )
+            {
+                nb_made += half.new_edges.size() + half.split_edges.size()
+                           + half.outer_edges.size();
+            }
             // The split's edges with their origins and their keys, in the
-            // order they enter. Separate lists of 8-byte items, copied
+            // order they enter. Separate arrays of 8-byte items, copied
             // whole: an item assembled field by field and then read whole
             // would stall the read.
-            absl::InlinedVector< PolygonEdge, 16 > made;
-            absl::InlinedVector< PolygonEdge, 16 > origins;
+            absl::FixedArray< PolygonEdge, 16 > made( nb_made );
+            absl::FixedArray< PolygonEdge, 16 > origins( nb_made );
+            absl::FixedArray< std::uint64_t, 16 > keys( nb_made );
+            std::size_t next{ 0 };
             for( const auto& half : split.halves )
             {
                 for( const auto& inner : half.new_edges )
                 {
-                    made.push_back( inner );
-                    origins.emplace_back();
+                    made[next++] = inner;
                 }
                 for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
                 {
                     for( const auto& piece : *pieces )
                     {
-                        made.push_back( piece.new_edge );
-                        origins.push_back( piece.old_edge );
+                        made[next] = piece.new_edge;
+                        origins[next++] = piece.old_edge;
                     }
                 }
+            }
+            for( std::size_t i = 0; i < nb_made; i++ )
+            {
+                keys[i] = detail::polygon_edge_key( made[i] );
             }
             // Entered in edge order, they land after the map's edges, which
             // lie in older polygons, without moving any entry. An insertion
             // sort of their places: it is stable, so that of repeated edges
             // the first still enters, and a dozen edges need no buffer.
-            const auto nb_made = made.size();
-            absl::InlinedVector< std::uint64_t, 16 > keys( nb_made );
+            absl::FixedArray< std::uint32_t, 16 > order( nb_made );
             for( std::size_t i = 0; i < nb_made; i++ )
             {
-                keys[i] = detail::polygon_edge_key( made[i] );
-            }
-            absl::InlinedVector< std::uint32_t, 16 > order( nb_made );
-            const auto* const key_of = keys.data();
-            auto* const places = order.data();
-            for( std::size_t i = 0; i < nb_made; i++ )
-            {
-                const auto key = key_of[i];
+                const auto key = keys[i];
                 auto j = i;
-                for( ; j > 0 && key < key_of[places[j - 1]]; j-- )
+                for( ; j > 0 && key < keys[order[j - 1]]; j-- )
                 {
-                    places[j] = places[j - 1];
+                    order[j] = order[j - 1];
                 }
-                places[j] = static_cast< std::uint32_t >( i );
+                order[j] = static_cast< std::uint32_t >( i );
             }
             for( const auto place : order )
             {

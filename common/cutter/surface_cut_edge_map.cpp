@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <absl/container/fixed_array.h>
 #include <absl/types/span.h>
 
 #include <openorvane/basic/exception.hpp>
@@ -159,7 +160,7 @@ namespace
         const auto& links = origin_links.links;
         // The kinds as they were: an entry that lists itself gives its own
         // kind to the entries reaching it, not the one it resolves to.
-        absl::InlinedVector< std::uint8_t, 64 > kinds( nb_entries );
+        absl::FixedArray< std::uint8_t, 64 > kinds( nb_entries );
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
             kinds[position] = edges.entry( position ).second.kind;
@@ -314,43 +315,50 @@ namespace orvane::detail
         // The work arrays live on the stack for the usual few dozen entries
         // of one cut.
         const auto nb_entries = edges.size();
+        std::size_t nb_origins{ 0 };
+        for( std::size_t position = 0; position < nb_entries; position++ )
+        {
+            nb_origins += edges.entry( position ).second.origins.size();
+        }
         // Every origin is looked up once: `links` holds, origin after origin
         // and entry after entry, the position of the entry it leads to, or
         // one of these two marks.
-        absl::InlinedVector< std::uint32_t, 64 > first_link( nb_entries + 1 );
-        absl::InlinedVector< std::uint32_t, 128 > links;
-        absl::InlinedVector< bool, 64 > lists_itself( nb_entries );
+        absl::FixedArray< std::uint32_t, 64 > first_link( nb_entries + 1 );
+        absl::FixedArray< std::uint32_t, 128 > links( nb_origins );
+        absl::FixedArray< bool, 64 > lists_itself( nb_entries, false );
         const EdgePositions positions{ edges };
         // Whether every origin that is a key comes before its entry.
         bool leads_back{ true };
+        std::uint32_t next_link{ 0 };
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
             const auto& [edge, entry] = edges.entry( position );
-            first_link[position] = static_cast< std::uint32_t >( links.size() );
+            first_link[position] = next_link;
             for( const auto& origin : entry.origins )
             {
+                auto& link = links[next_link++];
                 if( is_unset( origin ) )
                 {
-                    links.push_back( SKIPPED_LINK );
+                    link = SKIPPED_LINK;
                     continue;
                 }
                 if( origin == edge )
                 {
                     lists_itself[position] = true;
-                    links.push_back( SOURCE_LINK );
+                    link = SOURCE_LINK;
                     continue;
                 }
                 const auto found = positions.find( origin );
                 if( found == nb_entries )
                 {
-                    links.push_back( SOURCE_LINK );
+                    link = SOURCE_LINK;
                     continue;
                 }
                 leads_back = leads_back && found < position;
-                links.push_back( static_cast< std::uint32_t >( found ) );
+                link = static_cast< std::uint32_t >( found );
             }
         }
-        first_link[nb_entries] = static_cast< std::uint32_t >( links.size() );
+        first_link[nb_entries] = next_link;
         const OriginLinks origin_links{ first_link, links, lists_itself };
         if( leads_back )
         {
