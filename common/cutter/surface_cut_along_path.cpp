@@ -205,13 +205,12 @@ namespace orvane
                 nb_made += half.new_edges.size() + half.split_edges.size()
                            + half.outer_edges.size();
             }
-            // The split's edges with their origins and their keys, in the
-            // order they enter. Separate arrays of 8-byte items, copied
-            // whole: an item assembled field by field and then read whole
-            // would stall the read.
+            // The split's edges and their origins, in the order the split
+            // lists them. Separate arrays of 8-byte items, copied whole: an
+            // item assembled field by field and then read whole would stall
+            // the read.
             absl::FixedArray< PolygonEdge, 16 > made( nb_made );
             absl::FixedArray< PolygonEdge, 16 > origins( nb_made );
-            absl::FixedArray< std::uint64_t, 16 > keys( nb_made );
             std::size_t next{ 0 };
             for( const auto& half : split.halves )
             {
@@ -228,29 +227,74 @@ namespace orvane
                     }
                 }
             }
-            for( std::size_t i = 0; i < nb_made; i++ )
-            {
-                keys[i] = detail::polygon_edge_key( made[i] );
-            }
             // Entered in edge order, they land after the map's edges, which
-            // lie in older polygons, without moving any entry. An insertion
-            // sort of their places: it is stable, so that of repeated edges
-            // the first still enters, and a dozen edges need no buffer.
-            absl::FixedArray< std::uint32_t, 16 > order( nb_made );
-            for( std::size_t i = 0; i < nb_made; i++ )
+            // lie in older polygons, without moving any entry. Of repeated
+            // edges the first enters.
+            if( enter_by_slots( made, origins ) )
             {
-                const auto key = keys[i];
-                auto j = i;
-                for( ; j > 0 && key < keys[order[j - 1]]; j-- )
-                {
-                    order[j] = order[j - 1];
-                }
-                order[j] = static_cast< std::uint32_t >( i );
+                return;
             }
-            for( const auto place : order )
+            // Otherwise in the order made: an edge then may land before
+            // others and move them.
+            for( std::size_t place = 0; place < nb_made; place++ )
             {
                 enter_edge( made[place], origins[place] );
             }
+        }
+
+        /// Enters the edges in edge order through a slot per edge when their
+        /// polygons lie within a few indices and each has at most four edges,
+        /// as the triangles of one split do; otherwise enters nothing and
+        /// returns false.
+        bool enter_by_slots( absl::Span< const PolygonEdge > made,
+            absl::Span< const PolygonEdge > origins )
+        {
+            constexpr index_t NB_POLYGONS = 16;
+            constexpr local_index_t NB_EDGES = 4;
+            if( made.empty() )
+            {
+                return true;
+            }
+            if( made.size() >= 255 )
+            {
+                return false;
+            }
+            index_t lowest{ made[0].polygon_id };
+            index_t highest{ made[0].polygon_id };
+            for( const auto& edge : made )
+            {
+                if( edge.edge_id >= NB_EDGES )
+                {
+                    return false;
+                }
+                lowest = std::min( lowest, edge.polygon_id );
+                highest = std::max( highest, edge.polygon_id );
+            }
+            if( highest - lowest >= NB_POLYGONS )
+            {
+                return false;
+            }
+            // The place of the edge in each slot plus one, 0 for none.
+            std::array< std::uint8_t, NB_POLYGONS * NB_EDGES > slots{};
+            const auto nb_slots = ( highest - lowest + 1 ) * NB_EDGES;
+            for( std::size_t place = 0; place < made.size(); place++ )
+            {
+                const auto& edge = made[place];
+                auto& slot = slots[( edge.polygon_id - lowest ) * NB_EDGES + edge.edge_id];
+                if( slot == 0 )
+                {
+                    slot = static_cast< std::uint8_t >( place + 1 );
+                }
+            }
+            for( index_t slot = 0; slot < nb_slots; slot++ )
+            {
+                if( slots[slot] != 0 )
+                {
+                    const auto place = slots[slot] - 1u;
+                    enter_edge( made[place], origins[place] );
+                }
+            }
+            return true;
         }
 
         void add_polygons( const absl::InlinedVector< ElementOrigin, 2 >& polygons,

@@ -17,13 +17,6 @@ namespace orvane::detail
         return ( std::uint64_t{ edge.polygon_id } << 8 ) | edge.edge_id;
     }
 
-    /// The edge of a polygon_edge_key.
-    inline PolygonEdge polygon_edge_of_key( std::uint64_t key )
-    {
-        return { static_cast< index_t >( key >> 8 ),
-            static_cast< local_index_t >( key & 0xff ) };
-    }
-
     /// Orders polygon edges by polygon then local edge.
     struct PolygonEdgeLess
     {
