@@ -186,7 +186,16 @@ namespace orvane::detail
             {
                 return entries_.begin();
             }
-            return std::lower_bound( entries_.begin(), entries_.end(), key,
+            // The keys of the last edit are searched most: among the last
+            // entries first.
+            constexpr std::size_t RECENT = 16;
+            auto first = entries_.begin();
+            if( entries_.size() > RECENT
+                && !Less{}( key, entries_[entries_.size() - RECENT].first ) )
+            {
+                first = entries_.end() - RECENT;
+            }
+            return std::lower_bound( first, entries_.end(), key,
                 []( const value_type& entry, const Key& searched ) {
                     return Less{}( entry.first, searched );
                 } );

@@ -706,7 +706,10 @@ namespace orvane
                 // The map is not read again: its origins move to the result.
                 auto& origins =
                     list->emplace_back( edge, std::move( entry.origins ) ).origins;
-                detail::sort_edge_origins( origins );
+                if( origins.size() > 1 )
+                {
+                    detail::sort_edge_origins( origins );
+                }
                 if( origins.empty() )
                 {
                     origins.push_back( PolygonEdge{} );
