@@ -92,28 +92,30 @@ namespace
             // The indexed entries: those whose polygons lie within twice the
             // number of entries of the last one.
             const auto span = 2 * nb_entries;
-            first_indexed_ = nb_entries;
-            while( first_indexed_ > 0
-                   && last_polygon_
-                              - edges.entry( first_indexed_ - 1 ).first.polygon_id
-                          < span )
-            {
-                first_indexed_--;
-            }
+            first_indexed_ = static_cast< std::size_t >(
+                std::partition_point( edges.begin(), edges.end(),
+                    [this, span]( const auto& entry ) {
+                        return last_polygon_ - entry.first.polygon_id >= span;
+                    } )
+                - edges.begin() );
             first_polygon_ = edges.entry( first_indexed_ ).first.polygon_id;
             // starts_[k] is the first position of a polygon from
             // first_polygon_ + k on.
             const std::size_t nb_polygons = last_polygon_ - first_polygon_ + 1;
             starts_.resize( nb_polygons + 1 );
-            auto position = first_indexed_;
-            for( std::size_t k = 0; k <= nb_polygons; k++ )
+            std::size_t k{ 0 };
+            for( auto position = first_indexed_; position < nb_entries; position++ )
             {
-                while( position < nb_entries
-                       && edges.entry( position ).first.polygon_id - first_polygon_ < k )
+                const std::size_t offset =
+                    edges.entry( position ).first.polygon_id - first_polygon_;
+                for( ; k <= offset; k++ )
                 {
-                    position++;
+                    starts_[k] = static_cast< std::uint32_t >( position );
                 }
-                starts_[k] = static_cast< std::uint32_t >( position );
+            }
+            for( ; k <= nb_polygons; k++ )
+            {
+                starts_[k] = static_cast< std::uint32_t >( nb_entries );
             }
         }
 
