@@ -4,6 +4,7 @@
 #include <type_traits>
 #include <vector>
 
+#include <absl/container/inlined_vector.h>
 #include <absl/types/span.h>
 
 #include <openorvane/geometry/basic_objects.hpp>
@@ -29,7 +30,9 @@ namespace orvane::internal
     public:
         using Cutter =
             std::conditional_t< dimension == 3, Plane, InfiniteLine< 2 > >;
-        using Crossings = std::vector< SurfacePathCrossing >;
+        /// A walk crosses a few macro edges within the height: kept off the
+        /// heap.
+        using Crossings = absl::InlinedVector< SurfacePathCrossing, 8 >;
 
         CandidateWalker( const SurfaceMesh< dimension >& macro,
             typename FrontalRemesher< dimension >::Impl& state,

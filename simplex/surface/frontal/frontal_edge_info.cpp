@@ -20,12 +20,6 @@ namespace orvane::internal
         }
     }
 
-    FrontalElementList::FrontalElementList( FrontalElementList&& other ) noexcept
-        : words_( other.words_ )
-    {
-        other.words_ = { 0, 0 };
-    }
-
     FrontalElementList& FrontalElementList::operator=(
         const FrontalElementList& other )
     {
@@ -47,11 +41,6 @@ namespace orvane::internal
             other.words_ = { 0, 0 };
         }
         return *this;
-    }
-
-    FrontalElementList::~FrontalElementList()
-    {
-        release();
     }
 
     void FrontalElementList::release()

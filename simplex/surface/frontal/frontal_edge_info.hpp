@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -43,10 +44,22 @@ namespace orvane::internal
                 copy_heap( other );
             }
         }
-        FrontalElementList( FrontalElementList&& other ) noexcept;
+        FrontalElementList( FrontalElementList&& other ) noexcept
+            : words_( other.words_ )
+        {
+            other.words_ = { 0, 0 };
+        }
         FrontalElementList& operator=( const FrontalElementList& other );
         FrontalElementList& operator=( FrontalElementList&& other ) noexcept;
-        ~FrontalElementList();
+        /// Inline too: growing the macro surface makes and drops a
+        /// temporary copy of the empty record for every polygon added.
+        ~FrontalElementList()
+        {
+            if( !is_inline() && heap() )
+            {
+                release();
+            }
+        }
 
         [[nodiscard]] index_t size() const
         {
@@ -97,6 +110,23 @@ namespace orvane::internal
         [[nodiscard]] index_t front() const
         {
             return *begin();
+        }
+
+        /// Whether the id is in the list; the single id kept in place is
+        /// compared without walking a range.
+        [[nodiscard]] bool contains( index_t id ) const
+        {
+            if( is_inline() )
+            {
+                return words_[1] == id;
+            }
+            const auto* block = heap();
+            if( !block )
+            {
+                return false;
+            }
+            const auto* ids = block + IDS;
+            return std::find( ids, ids + block[SIZE], id ) != ids + block[SIZE];
         }
 
         void push_back( index_t id );

@@ -460,7 +460,7 @@ namespace orvane::internal
             const PolygonEdge& edge, index_t element )
     {
         const auto& own = edge_info->value( edge.polygon_id )[edge.edge_id];
-        std::vector< index_t > ids( own.begin(), own.end() );
+        absl::InlinedVector< index_t, 8 > ids( own.begin(), own.end() );
         if( const auto twin = macro.polygon_adjacent_edge( edge ) )
         {
             const auto& other = edge_info->value( twin->polygon_id )[twin->edge_id];
@@ -468,9 +468,12 @@ namespace orvane::internal
         }
         std::sort( ids.begin(), ids.end() );
         ids.erase( std::unique( ids.begin(), ids.end() ), ids.end() );
-        std::erase_if( ids, [&]( index_t id ) {
-            return id == element || element_triangles.at( id ).second != NO_ID;
-        } );
+        ids.erase( std::remove_if( ids.begin(), ids.end(),
+                       [&]( index_t id ) {
+                           return id == element
+                                  || element_triangles.at( id ).second != NO_ID;
+                       } ),
+            ids.end() );
         if( ids.size() == 1 )
         {
             return ids.front();

@@ -23,6 +23,7 @@
 
 #include <simplex/surface/frontal/frontal_edge_info.hpp>
 #include <simplex/surface/frontal/frontal_marks.hpp>
+#include <simplex/surface/frontal/frontal_queue.hpp>
 #include <simplex/surface/frontal/frontal_remesher.hpp>
 
 namespace orvane::internal
@@ -94,10 +95,13 @@ namespace orvane::internal
     class FrontalRemesher< dimension >::Impl
     {
     public:
-        using Queue = std::priority_queue< FrontalQueueElement< dimension >,
-            std::vector< FrontalQueueElement< dimension > >,
-            FrontalQueueOrder >;
+        using Queue = FrontalQueue< dimension >;
         using Steps = absl::InlinedVector< MacroEdgeStep, 4 >;
+        /// A macro path: a few steps on most elements, kept off the heap.
+        using MacroEdgePath = absl::InlinedVector< MacroEdgeStep, 8 >;
+        /// The macro polygons under a new triangle: about ten on a remesh
+        /// that follows the macro surface's own size.
+        using CoveredPolygons = absl::InlinedVector< index_t, 32 >;
 
         Impl( FrontalRemesher< dimension >& owner,
             const TriangulatedSurface< dimension >& macro,
@@ -178,6 +182,11 @@ namespace orvane::internal
         /// smallest id when several do), else NO_ID.
         [[nodiscard]] index_t element_on_polygon_edge( const PolygonEdge& edge );
 
+        /// element_on_polygon_edge with the polygon across the edge already
+        /// read (macro.polygon_adjacent( edge )).
+        [[nodiscard]] index_t element_on_polygon_edge(
+            const PolygonEdge& edge, std::optional< index_t > adjacent );
+
         /// The steps of the element's macro path at the vertex, each leading
         /// away from it.
         [[nodiscard]] Steps element_edges_around_vertex(
@@ -196,7 +205,7 @@ namespace orvane::internal
             const std::optional< std::pair< index_t, index_t > >& ends ) const;
 
         /// The element's macro path from a to b (either direction).
-        [[nodiscard]] std::vector< MacroEdgeStep > macro_edge_path(
+        [[nodiscard]] MacroEdgePath macro_edge_path(
             index_t a, index_t b, index_t element );
 
         // Front initialisation and element bookkeeping
@@ -239,7 +248,9 @@ namespace orvane::internal
         template < typename Visit >
         bool visit_elements_around_vertex( index_t vertex, Visit&& visit ) const
         {
-            for( const auto& corner : macro.polygons_around_vertex( vertex ) )
+            const auto fan = macro.polygons_around_vertex( vertex );
+            prefetch_fan_records( fan );
+            for( const auto& corner : fan )
             {
                 const auto& info = edge_info->value( corner.polygon_id );
                 for( const auto local :
@@ -348,7 +359,7 @@ namespace orvane::internal
             FrontEdgeMidpoint< dimension >& midpoint );
 
         /// The macro polygons bounded by the two sides and the element.
-        std::vector< index_t > init_stack( const MacroEdgeInfo& first,
+        CoveredPolygons init_stack( const MacroEdgeInfo& first,
             const MacroEdgeInfo& second,
             const FrontalQueueElement< dimension >& element );
 
@@ -397,6 +408,53 @@ namespace orvane::internal
         /// start of the candidate search in a narrow gap between two border
         /// elements. Answers whether a triangle was built.
         bool process_queue_element( FrontalQueueElement< dimension >& element );
+
+        /// The polygons across the three edges of the polygon (NO_ID on the
+        /// border), their rows and records asked for from memory at once.
+        [[nodiscard]] std::array< index_t, 3 > adjacent_polygons(
+            index_t polygon ) const
+        {
+            std::array< index_t, 3 > across;
+            for( local_index_t e = 0; e < 3; e++ )
+            {
+                across[e] = macro.polygon_adjacent( { polygon, e } ).value_or( NO_ID );
+            }
+            macro.prefetch_polygons( across );
+            prefetch_records( across );
+            return across;
+        }
+
+        /// The "edge info" records of a fan's polygons asked for from memory
+        /// at once (see prefetch_records).
+        void prefetch_fan_records( const PolygonsAroundVertex& fan ) const
+        {
+            const auto nb_polygons = macro.nb_polygons();
+            for( const auto& corner : fan )
+            {
+                if( corner.polygon_id < nb_polygons )
+                {
+                    __builtin_prefetch( &edge_info->value( corner.polygon_id ) );
+                }
+            }
+        }
+
+        /// Asks the processor to start loading the "edge info" and
+        /// "triangle info" records of the polygons (NO_ID and other ids out
+        /// of range skipped), so that a search reading several scattered
+        /// polygons waits for their cache misses once rather than one after
+        /// the other. Reads nothing that a result depends on.
+        void prefetch_records( absl::Span< const index_t > polygons ) const
+        {
+            const auto nb_polygons = macro.nb_polygons();
+            for( const auto polygon : polygons )
+            {
+                if( polygon < nb_polygons )
+                {
+                    __builtin_prefetch( &edge_info->value( polygon ) );
+                    __builtin_prefetch( &triangle_info->value( polygon ) );
+                }
+            }
+        }
 
         [[nodiscard]] bool edge_info_holds(
             const PolygonEdge& edge, index_t element ) const;

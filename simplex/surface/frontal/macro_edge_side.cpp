@@ -233,7 +233,9 @@ namespace orvane::internal
         info.element = element;
         info.v0 = a;
         info.v1 = b;
-        for( const auto& step : macro_edge_path( a, b, element ) )
+        const auto path = macro_edge_path( a, b, element );
+        info.path_edges.reserve( path.size() );
+        for( const auto& step : path )
         {
             const auto twin = macro.polygon_adjacent_edge( step.edge );
             info.path_edges.push_back( twin ? *twin : step.edge );

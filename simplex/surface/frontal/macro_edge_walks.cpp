@@ -22,8 +22,7 @@ namespace orvane::internal
     bool FrontalRemesher< dimension >::Impl::edge_info_holds(
         const PolygonEdge& edge, index_t element ) const
     {
-        const auto& list = edge_info->value( edge.polygon_id )[edge.edge_id];
-        return std::find( list.begin(), list.end(), element ) != list.end();
+        return edge_info->value( edge.polygon_id )[edge.edge_id].contains( element );
     }
 
     template < index_t dimension >
@@ -62,6 +61,13 @@ namespace orvane::internal
     index_t FrontalRemesher< dimension >::Impl::element_on_polygon_edge(
         const PolygonEdge& edge )
     {
+        return element_on_polygon_edge( edge, macro.polygon_adjacent( edge ) );
+    }
+
+    template < index_t dimension >
+    index_t FrontalRemesher< dimension >::Impl::element_on_polygon_edge(
+        const PolygonEdge& edge, std::optional< index_t > adjacent )
+    {
         // Called for every edge a search crosses: the open ids are gathered
         // without allocating, as open_elements_on_edge would.
         const auto is_open = [this]( index_t id ) {
@@ -84,7 +90,6 @@ namespace orvane::internal
         {
             // Most polygons beside a search list nothing at all: their record
             // answers before the twin edge is looked for.
-            const auto adjacent = macro.polygon_adjacent( edge );
             if( !adjacent || *adjacent >= macro.nb_polygons() )
             {
                 return NO_ID;
@@ -152,16 +157,15 @@ namespace orvane::internal
         FrontalRemesher< dimension >::Impl::element_edges_around_vertex(
             index_t element, index_t vertex ) const
     {
-        const auto holds = []( const FrontalElementList& list, index_t id ) {
-            return std::find( list.begin(), list.end(), id ) != list.end();
-        };
         Steps steps;
-        for( const auto& corner : macro.polygons_around_vertex( vertex ) )
+        const auto fan = macro.polygons_around_vertex( vertex );
+        prefetch_fan_records( fan );
+        for( const auto& corner : fan )
         {
             // Both edges of the corner are read from one record; the edge
             // arriving at the corner is the previous local edge.
             const auto& lists = edge_info->value( corner.polygon_id );
-            if( holds( lists[corner.vertex_id], element ) )
+            if( lists[corner.vertex_id].contains( element ) )
             {
                 steps.push_back(
                     { PolygonEdge{ corner.polygon_id, corner.vertex_id }, corner,
@@ -169,7 +173,7 @@ namespace orvane::internal
             }
             const auto previous =
                 static_cast< local_index_t >( ( corner.vertex_id + 2 ) % 3 );
-            if( holds( lists[previous], element ) )
+            if( lists[previous].contains( element ) )
             {
                 steps.push_back( { PolygonEdge{ corner.polygon_id, previous },
                     PolygonVertex{ corner.polygon_id, previous }, false } );
@@ -215,7 +219,8 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
-    std::vector< MacroEdgeStep > FrontalRemesher< dimension >::Impl::macro_edge_path(
+    typename FrontalRemesher< dimension >::Impl::MacroEdgePath
+        FrontalRemesher< dimension >::Impl::macro_edge_path(
         index_t a, index_t b, index_t element )
     {
         const auto first = element_edges_around_vertex( element, a );
@@ -231,7 +236,7 @@ namespace orvane::internal
         {
             ends = element_vertices( element );
         }
-        std::vector< MacroEdgeStep > path{ first.front() };
+        MacroEdgePath path{ first.front() };
         while( step_destination( macro, path.back() ) != b )
         {
             path.push_back( next_path_step( path.back(), element, ends ).value() );

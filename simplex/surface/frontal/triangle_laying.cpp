@@ -4,6 +4,7 @@
 #include <openorvane/basic/exception.hpp>
 #include <openorvane/geometry/distance.hpp>
 
+#include <simplex/surface/frontal/frontal_distance_bounds.hpp>
 #include <simplex/surface/frontal/frontal_remesher_impl.hpp>
 
 namespace
@@ -135,6 +136,9 @@ namespace orvane::internal
         {
             const auto polygon = stack.back();
             stack.pop_back();
+            // The polygons across are read below, after the vertices: their
+            // records start loading now.
+            const auto across_edges = adjacent_polygons( polygon );
             for( const auto vertex : macro.polygon_vertices( polygon ) )
             {
                 if( !examined.insert( vertex ) || !qualifies( vertex ) )
@@ -163,27 +167,31 @@ namespace orvane::internal
             for( local_index_t e = 0; e < 3; e++ )
             {
                 const PolygonEdge edge{ polygon, e };
-                const auto on_edge = element_on_polygon_edge( edge );
+                const auto across = across_edges[e] != NO_ID
+                                        ? std::optional< index_t >{ across_edges[e] }
+                                        : std::nullopt;
+                const auto on_edge = element_on_polygon_edge( edge, across );
                 if( on_edge == NO_ID || on_edge == element.id )
                 {
-                    if( edge_info_holds( edge, element.id )
-                        || macro.is_edge_on_border( edge ) )
-                    {
-                        continue;
-                    }
-                    const auto across = macro.polygon_adjacent( edge );
-                    if( !across || !visited.insert( *across )
-                        || is_covered( *across ) )
+                    if( !across || edge_info_holds( edge, element.id )
+                        || !visited.insert( *across ) || is_covered( *across ) )
                     {
                         continue;
                     }
                     const auto segment = macro.segment( edge );
-                    if( std::get< 0 >( point_segment_distance( point, segment ) )
-                            < half_height
-                        || std::get< 0 >( segment_segment_distance( side0, segment ) )
-                               < limit0
-                        || std::get< 0 >( segment_segment_distance( side1, segment ) )
-                               < limit1 )
+                    const FrontalSegmentBall< dimension > ball{ segment };
+                    // The bounds answer first for the edges far from the
+                    // new sides; they never change an answer (see
+                    // FrontalSegmentBall).
+                    if( ( !ball.beyond( point, half_height )
+                            && std::get< 0 >( point_segment_distance( point, segment ) )
+                                   < half_height )
+                        || ( !ball.beyond( side0, limit0 )
+                             && std::get< 0 >( segment_segment_distance( side0, segment ) )
+                                    < limit0 )
+                        || ( !ball.beyond( side1, limit1 )
+                             && std::get< 0 >( segment_segment_distance( side1, segment ) )
+                                    < limit1 ) )
                     {
                         stack.push_back( *across );
                     }
@@ -192,8 +200,9 @@ namespace orvane::internal
                 const auto ends = element_vertices( on_edge );
                 const Segment< dimension > other{ macro.point( ends.first ),
                     macro.point( ends.second ) };
-                if( std::get< 0 >( point_segment_distance( point, other ) )
-                    <= half_height )
+                if( !FrontalSegmentBall< dimension >{ other }.beyond( point, half_height )
+                    && std::get< 0 >( point_segment_distance( point, other ) )
+                           <= half_height )
                 {
                     add_end( ends.first );
                     add_end( ends.second );
@@ -362,7 +371,8 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
-    std::vector< index_t > FrontalRemesher< dimension >::Impl::init_stack(
+    typename FrontalRemesher< dimension >::Impl::CoveredPolygons
+        FrontalRemesher< dimension >::Impl::init_stack(
         const MacroEdgeInfo& first,
         const MacroEdgeInfo& second,
         const FrontalQueueElement< dimension >& element )
@@ -390,7 +400,7 @@ namespace orvane::internal
         visited.start( macro.nb_polygons() );
         auto& stack = scratch_stack;
         stack.clear();
-        std::vector< index_t > covered;
+        CoveredPolygons covered;
         for( std::size_t run = 0; run < boundary.size(); )
         {
             auto next = run + 1;
@@ -432,12 +442,15 @@ namespace orvane::internal
         {
             const auto polygon = stack.back();
             stack.pop_back();
+            const auto across_edges = adjacent_polygons( polygon );
             for( local_index_t e = 0; e < 3; e++ )
             {
                 const PolygonEdge edge{ polygon, e };
-                const auto across = macro.polygon_adjacent( edge );
+                const auto across = across_edges[e] != NO_ID
+                                        ? std::optional< index_t >{ across_edges[e] }
+                                        : std::nullopt;
                 if( !across || is_covered( *across )
-                    || element_on_polygon_edge( edge ) != NO_ID )
+                    || element_on_polygon_edge( edge, across ) != NO_ID )
                 {
                     continue;
                 }

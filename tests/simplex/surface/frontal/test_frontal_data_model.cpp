@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstdint>
 #include <queue>
 #include <stdexcept>
 #include <vector>
@@ -63,6 +64,51 @@ namespace
             front.pop();
         }
         EXPECT_EQ( order, ( std::vector< index_t >{ 2, 1, 0, 3 } ) );
+    }
+
+    TEST( FrontalQueue, pops_in_the_order_of_a_priority_queue_of_whole_entries )
+    {
+        // Many ties of kind and length among few distinct lengths, pushes
+        // mixed with pops: the ids must come out in the very order of
+        // std::priority_queue, whose tie order the remesh output depends on.
+        test::FrontalFixture< 2 > fixture{ test::flat_grid< 2 >( 4, 4 ) };
+        const auto& mesh = *fixture.surface.mesh;
+        std::priority_queue< FrontalQueueElement< 2 >,
+            std::vector< FrontalQueueElement< 2 > >, FrontalQueueOrder >
+            reference;
+        FrontalQueue< 2 > front;
+        std::vector< index_t > expected;
+        std::vector< index_t > popped;
+        const auto pop_both = [&] {
+            ASSERT_EQ( front.size(), reference.size() );
+            expected.push_back( reference.top().id );
+            popped.push_back( front.top().id );
+            EXPECT_EQ( front.top().v1, reference.top().v1 );
+            reference.pop();
+            front.pop();
+        };
+        std::uint32_t seed = 12345;
+        for( index_t id = 0; id < 400; id++ )
+        {
+            seed = seed * 1664525u + 1013904223u;
+            // Ends 0 -> 1, 2, 5 or 6 of the 5 x 5 grid: lengths 1, 2, 1, 1.41.
+            const index_t ends[4] = { 1, 2, 5, 6 };
+            const auto v1 = ends[( seed >> 8 ) % 4];
+            const auto kind = ( seed >> 16 ) % 5 == 0 ? 0u : 1u;
+            FrontalQueueElement< 2 > entry{ mesh, fixture.metric, 0, v1, kind, id };
+            reference.push( entry );
+            front.push( entry );
+            if( ( seed >> 20 ) % 3 == 0 )
+            {
+                pop_both();
+            }
+        }
+        while( !reference.empty() )
+        {
+            pop_both();
+        }
+        EXPECT_TRUE( front.empty() );
+        EXPECT_EQ( popped, expected );
     }
 
     template < index_t dimension >

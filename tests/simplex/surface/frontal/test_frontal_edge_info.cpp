@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,22 @@ namespace
         return { list.begin(), list.end() };
     }
 
+    /// contains() agrees with the listed ids, for them and for ids that the
+    /// storage words could be mistaken for (0, 1 and the low word of an
+    /// address are no ids of the list unless listed).
+    void expect_contains_agrees( const FrontalElementList& list,
+        const std::vector< index_t >& expected )
+    {
+        std::vector< index_t > probes{ 0, 1, 2, 3, 5, 7, 12, 99, 0xFFFFFFFEu };
+        probes.insert( probes.end(), expected.begin(), expected.end() );
+        for( const auto probe : probes )
+        {
+            EXPECT_EQ( list.contains( probe ),
+                std::find( expected.begin(), expected.end(), probe ) != expected.end() )
+                << "id " << probe;
+        }
+    }
+
     TEST( FrontalElementList, keeps_insertion_order_through_every_storage )
     {
         // Empty, one id kept in place, and a heap block grown several times.
@@ -21,10 +38,12 @@ namespace
         std::vector< index_t > expected;
         EXPECT_TRUE( list.empty() );
         EXPECT_EQ( list.begin(), list.end() );
+        expect_contains_agrees( list, expected );
         for( const index_t id : { 7u, 0u, 0xFFFFFFFEu, 3u, 7u, 12u } )
         {
             list.push_back( id );
             expected.push_back( id );
+            expect_contains_agrees( list, expected );
             EXPECT_EQ( ids( list ), expected );
             EXPECT_EQ( list.size(), expected.size() );
             EXPECT_EQ( list.front(), 7u );
@@ -36,14 +55,18 @@ namespace
         list.erase( list.begin() + 2 );
         expected.erase( expected.begin() + 2 );
         EXPECT_EQ( ids( list ), expected );
+        expect_contains_agrees( list, expected );
         while( !list.empty() )
         {
             list.erase( list.end() - 1 );
         }
+        expect_contains_agrees( list, {} );
         list.push_back( 5 );
         EXPECT_EQ( ids( list ), std::vector< index_t >{ 5 } );
+        expect_contains_agrees( list, { 5 } );
         list.erase( list.begin() );
         EXPECT_TRUE( list.empty() );
+        expect_contains_agrees( list, {} );
     }
 
     TEST( FrontalElementList, copies_are_deep_and_moves_empty_the_source )
