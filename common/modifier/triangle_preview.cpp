@@ -198,16 +198,33 @@ namespace orvane
             }
         }
 
+        /// The next and the previous vertex of a fan corner's triangle.
+        struct CornerSides
+        {
+            index_t next;
+            index_t previous;
+        };
+
+        /// The corner of the triangle's vertex before `corner`'s.
+        PolygonVertex previous_corner( const PolygonVertex& corner )
+        {
+            return { corner.polygon_id,
+                static_cast< local_index_t >( ( corner.vertex_id + 2 ) % 3 ) };
+        }
+
         /// The fans of both ends of a collapsed edge, walked once for the
-        /// whole validity test.
+        /// whole validity test, with the other two vertices of each
+        /// corner's triangle read once.
         struct EndFans
         {
             std::array< index_t, 2 > vertices;
             std::array< PolygonsAroundVertex, 2 > fans;
+            /// Entry i of a side belongs to corner i of the same fan.
+            std::array< absl::InlinedVector< CornerSides, 10 >, 2 > sides;
 
-            const PolygonsAroundVertex& of( index_t vertex ) const
+            std::size_t end_of( index_t vertex ) const
             {
-                return vertex == vertices[0] ? fans[0] : fans[1];
+                return vertex == vertices[0] ? 0 : 1;
             }
         };
 
@@ -215,78 +232,103 @@ namespace orvane
         EndFans end_fans( const TriangulatedSurface< dimension >& mesh,
             const std::array< index_t, 2 >& edge_vertices )
         {
-            return { edge_vertices, { mesh.polygons_around_vertex( edge_vertices[0] ),
-                                        mesh.polygons_around_vertex( edge_vertices[1] ) } };
+            EndFans ends{ edge_vertices,
+                { mesh.polygons_around_vertex( edge_vertices[0] ),
+                    mesh.polygons_around_vertex( edge_vertices[1] ) },
+                {} };
+            for( const auto end : { 0, 1 } )
+            {
+                const auto& fan = ends.fans[end];
+                auto& sides = ends.sides[end];
+                sides.resize( fan.size() );
+                auto* side = sides.data();
+                for( const auto& corner : fan )
+                {
+                    // Surface polygons are triangles: the next corner is one
+                    // step on, the previous one two steps on.
+                    side->next = mesh.polygon_vertex( { corner.polygon_id,
+                        static_cast< local_index_t >( ( corner.vertex_id + 1 ) % 3 ) } );
+                    side->previous = mesh.polygon_vertex( previous_corner( corner ) );
+                    side++;
+                }
+            }
+            return ends;
         }
 
         /// The polygon edge running from `from` to `to` found in the fans as
         /// polygon_edge_from_vertices finds it: a corner of `from` whose next
         /// vertex is `to`, else a corner of `to` whose previous vertex is
         /// `from`.
-        template < index_t dimension >
         std::optional< PolygonEdge > polygon_edge_in_fans(
-            const TriangulatedSurface< dimension >& mesh,
-            const EndFans& ends,
-            index_t from,
-            index_t to )
+            const EndFans& ends, index_t from, index_t to )
         {
-            for( const auto& corner : ends.of( from ) )
+            const auto from_end = ends.end_of( from );
+            const auto& from_fan = ends.fans[from_end];
+            for( std::size_t i = 0; i < from_fan.size(); i++ )
             {
-                if( mesh.polygon_vertex( mesh.next_polygon_vertex( corner ) ) == to )
+                if( ends.sides[from_end][i].next == to )
                 {
-                    return PolygonEdge{ corner };
+                    return PolygonEdge{ from_fan[i] };
                 }
             }
-            for( const auto& corner : ends.of( to ) )
+            const auto to_end = ends.end_of( to );
+            const auto& to_fan = ends.fans[to_end];
+            for( std::size_t i = 0; i < to_fan.size(); i++ )
             {
-                const auto previous = mesh.previous_polygon_vertex( corner );
-                if( mesh.polygon_vertex( previous ) == from )
+                if( ends.sides[to_end][i].previous == from )
                 {
-                    return PolygonEdge{ previous };
+                    return PolygonEdge{ previous_corner( to_fan[i] ) };
                 }
             }
             return std::nullopt;
         }
 
-        /// The vertices joined to a vertex through its fan, without
-        /// repetition (the set of vertices_around_vertex).
-        template < index_t dimension >
-        absl::InlinedVector< index_t, 20 > fan_neighbours(
-            const TriangulatedSurface< dimension >& mesh,
-            const PolygonsAroundVertex& fan )
+        /// Whether the end's fan joins it to the vertex.
+        bool is_fan_neighbour(
+            const EndFans& ends, std::size_t end, index_t vertex )
         {
-            absl::InlinedVector< index_t, 20 > result;
-            const auto add = [&result]( index_t vertex ) {
-                if( std::find( result.begin(), result.end(), vertex ) == result.end() )
-                {
-                    result.push_back( vertex );
-                }
-            };
-            for( const auto& corner : fan )
+            for( const auto& side : ends.sides[end] )
             {
-                add( mesh.polygon_vertex( mesh.next_polygon_vertex( corner ) ) );
-                add( mesh.polygon_vertex( mesh.previous_polygon_vertex( corner ) ) );
+                if( side.next == vertex || side.previous == vertex )
+                {
+                    return true;
+                }
             }
-            return result;
+            return false;
         }
 
         /// detail::edge_common_vertices( mesh, edge ).link_broken, counted
-        /// on the fans.
+        /// on the fans: the neighbours of the second end are visited once
+        /// each, in order of first appearance, and those of the first end
+        /// are looked up in its fan.
         template < index_t dimension >
         bool is_link_broken( const TriangulatedSurface< dimension >& mesh,
             const EndFans& ends,
             const PolygonEdge& edge )
         {
             const auto vertices = mesh.polygon_edge_vertices( edge );
-            const auto around_first = fan_neighbours( mesh, ends.of( vertices[0] ) );
-            const auto around_second = fan_neighbours( mesh, ends.of( vertices[1] ) );
+            const auto first_end = ends.end_of( vertices[0] );
+            const auto& second_sides = ends.sides[ends.end_of( vertices[1] )];
             const std::size_t allowed = mesh.is_edge_on_border( edge ) ? 1 : 2;
+            absl::InlinedVector< index_t, 20 > visited( 2 * second_sides.size() );
+            auto* const first = visited.data();
+            auto* last = first;
             std::size_t nb_common{ 0 };
-            for( const auto vertex : around_second )
+            const auto is_common_again = [&]( index_t vertex ) {
+                for( const auto* seen = first; seen != last; seen++ )
+                {
+                    if( *seen == vertex )
+                    {
+                        return false;
+                    }
+                }
+                *last++ = vertex;
+                return is_fan_neighbour( ends, first_end, vertex )
+                       && ++nb_common > allowed;
+            };
+            for( const auto& side : second_sides )
             {
-                if( std::find( around_first.begin(), around_first.end(), vertex )
-                        != around_first.end()
-                    && ++nb_common > allowed )
+                if( is_common_again( side.next ) || is_common_again( side.previous ) )
                 {
                     return true;
                 }
@@ -303,7 +345,7 @@ namespace orvane
                 fan.begin(), fan.end(), [&mesh]( const PolygonVertex& corner ) {
                     return mesh.is_edge_on_border( PolygonEdge{ corner } )
                            || mesh.is_edge_on_border(
-                               PolygonEdge{ mesh.previous_polygon_vertex( corner ) } );
+                               PolygonEdge{ previous_corner( corner ) } );
                 } );
         }
 
@@ -335,10 +377,10 @@ namespace orvane
             const TriangulatedSurface< dimension >& mesh, const EndFans& ends )
         {
             const auto& vertices = ends.vertices;
-            auto edge = polygon_edge_in_fans( mesh, ends, vertices[0], vertices[1] );
+            auto edge = polygon_edge_in_fans( ends, vertices[0], vertices[1] );
             if( !edge )
             {
-                edge = polygon_edge_in_fans( mesh, ends, vertices[1], vertices[0] );
+                edge = polygon_edge_in_fans( ends, vertices[1], vertices[0] );
             }
             if( !edge )
             {

@@ -47,63 +47,86 @@ namespace orvane
         for( const auto end : { 0, 1 } )
         {
             const auto other_end = context.vertices[1 - end];
-            auto& link = context.links[end];
-            for( const auto& corner : context.polygons_around[end] )
+            const auto& fan = context.polygons_around[end];
+            // The link is kept sorted and free of repeats as it is filled:
+            // each of its few vertices comes once or twice.
+            absl::InlinedVector< index_t, 32 > link( 2 * fan.size() );
+            auto* const first = link.data();
+            auto* last = first;
+            const auto insert = [first, &last]( index_t vertex ) {
+                for( const auto* kept = first; kept != last; kept++ )
+                {
+                    if( *kept == vertex )
+                    {
+                        return;
+                    }
+                }
+                auto* hole = last++;
+                while( hole != first && *( hole - 1 ) > vertex )
+                {
+                    *hole = *( hole - 1 );
+                    hole--;
+                }
+                *hole = vertex;
+            };
+            for( const auto& corner : fan )
             {
+                const auto vertices = mesh_.polygon_vertices( corner.polygon_id );
                 for( const local_index_t shift : { 1, 2 } )
                 {
-                    const auto vertex = mesh_.polygon_vertex( { corner.polygon_id,
-                        static_cast< local_index_t >(
-                            ( corner.vertex_id + shift ) % 3 ) } );
+                    const auto vertex = vertices[( corner.vertex_id + shift ) % 3];
                     if( vertex != other_end )
                     {
-                        link.push_back( vertex );
+                        insert( vertex );
                     }
                 }
             }
-            std::sort( link.begin(), link.end() );
-            link.erase( std::unique( link.begin(), link.end() ), link.end() );
+            context.links[end].assign( first, last );
         }
         // Every old edge of the ends must be in the table: look them all up
         // together now, before the surface changes, and the collapsed edge
         // last.
         const auto& edges = mesh_.edges();
-        absl::InlinedVector< EdgeVertices, 20 > pairs;
+        const auto nb_links = context.links[0].size() + context.links[1].size();
+        absl::InlinedVector< EdgeVertices, 20 > pairs( nb_links + 1 );
         // The new vertex, the next one created, gets an edge to each link
         // vertex: start loading their place in the table now, so that those
         // misses overlap with the lookups below.
-        absl::InlinedVector< EdgeVertices, 20 > created;
+        absl::InlinedVector< EdgeVertices, 20 > created( nb_links );
         const auto new_vertex = mesh_.nb_vertices();
-        for( const auto end : { 0, 1 } )
-        {
-            for( const auto vertex : context.links[end] )
-            {
-                pairs.push_back( { context.vertices[end], vertex } );
-                created.push_back( { new_vertex, vertex } );
-            }
-        }
-        edges.prefetch_edges( created );
-        pairs.push_back( { context.vertices[0], context.vertices[1] } );
-        absl::InlinedVector< index_t, 20 > found( pairs.size() );
-        edges.edges_from_vertices( pairs, absl::MakeSpan( found ) );
-        context.collapsed_edge = found.back();
         std::size_t next{ 0 };
         for( const auto end : { 0, 1 } )
         {
-            auto& link_edges = context.link_edges[end];
-            link_edges.reserve( context.links[end].size() );
             for( const auto vertex : context.links[end] )
             {
-                if( found[next] == NO_ID )
+                pairs[next] = { context.vertices[end], vertex };
+                created[next++] = { new_vertex, vertex };
+            }
+        }
+        edges.prefetch_edges( created );
+        pairs[next] = { context.vertices[0], context.vertices[1] };
+        absl::InlinedVector< index_t, 20 > found( pairs.size() );
+        edges.edges_from_vertices( pairs, absl::MakeSpan( found ) );
+        context.collapsed_edge = found.back();
+        next = 0;
+        for( const auto end : { 0, 1 } )
+        {
+            const auto& link = context.links[end];
+            for( std::size_t i = 0; i < link.size(); i++ )
+            {
+                if( found[next + i] == NO_ID )
                 {
                     throw OpenOrvaneException{
                         "[TriangulatedSurfaceModifier::collapse_edge] The edge "
                         "table holds no edge between vertices ",
-                        context.vertices[end], " and ", vertex
+                        context.vertices[end], " and ", link[i]
                     };
                 }
-                link_edges.push_back( found[next++] );
             }
+            context.link_edges[end].assign(
+                found.begin() + static_cast< std::ptrdiff_t >( next ),
+                found.begin() + static_cast< std::ptrdiff_t >( next + link.size() ) );
+            next += link.size();
         }
         return context;
     }
@@ -230,6 +253,7 @@ namespace orvane
         }
         const auto copy_attributes = has_assignable_edge_attributes();
         auto& manager = mesh_.edges().edge_attribute_manager();
+        auto& flags = edge_flags();
         for( const auto end : { 0, 1 } )
         {
             const auto& links = context.links[end];
@@ -237,7 +261,7 @@ namespace orvane
             {
                 const auto vertex = links[i];
                 const auto old_edge = context.link_edges[end][i];
-                set_edge_active( old_edge, false );
+                flags.set_active( old_edge, false );
                 if( !copy_attributes )
                 {
                     continue;

@@ -36,38 +36,54 @@ namespace orvane
             local_index_t edge;
         };
 
-        /// Crosses `step.edge` and returns the next step, or nothing when the
-        /// edge has no neighbour or the neighbour does not share the edge
-        /// around `vertex_id` (inconsistent adjacency). The edge crossed next
-        /// is the neighbour's other edge through the vertex, which keeps the
-        /// turning direction even across polygons of opposite orientation.
+        /// Crosses `step.edge` and moves `step` to the next step; returns
+        /// false, leaving `step` as it was, when the edge has no neighbour or
+        /// the neighbour does not share the edge around `vertex_id`
+        /// (inconsistent adjacency). The edge crossed next is the
+        /// neighbour's other edge through the vertex, which keeps the turning
+        /// direction even across polygons of opposite orientation.
         template < typename Impl >
-        std::optional< FanStep > cross( const Impl& impl, index_t vertex_id, const FanStep& step )
+        bool cross( const Impl& impl, index_t vertex_id, FanStep& step )
         {
-            const auto adjacent = impl.adjacent( step.polygon, step.edge );
+            const auto& row = impl.polygons[step.polygon];
+            const auto adjacent = row.adjacents[step.edge];
             if( adjacent == NO_ID || adjacent >= impl.nb_polygons() )
             {
-                return std::nullopt;
+                return false;
             }
-            const auto other =
-                step.edge == step.vertex
-                    ? impl.vertex( step.polygon, Impl::next( step.vertex ) )
-                    : impl.vertex( step.polygon, Impl::previous( step.vertex ) );
-            const auto local = impl.local_vertex( adjacent, vertex_id );
-            if( !local )
+            const auto other = row.vertices[step.edge == step.vertex
+                                                ? Impl::next( step.vertex )
+                                                : Impl::previous( step.vertex )];
+            // The first local index holding the vertex, as local_vertex
+            // finds it.
+            const auto& vertices = impl.polygons[adjacent].vertices;
+            local_index_t v{ 0 };
+            if( vertices[0] != vertex_id )
             {
-                return std::nullopt;
+                if( vertices[1] == vertex_id )
+                {
+                    v = 1;
+                }
+                else if( vertices[2] == vertex_id )
+                {
+                    v = 2;
+                }
+                else
+                {
+                    return false;
+                }
             }
-            const auto v = local.value();
-            if( impl.vertex( adjacent, Impl::next( v ) ) == other )
+            if( vertices[Impl::next( v )] == other )
             {
-                return FanStep{ adjacent, v, Impl::previous( v ) };
+                step = { adjacent, v, Impl::previous( v ) };
+                return true;
             }
-            if( impl.vertex( adjacent, Impl::previous( v ) ) == other )
+            if( vertices[Impl::previous( v )] == other )
             {
-                return FanStep{ adjacent, v, v };
+                step = { adjacent, v, v };
+                return true;
             }
-            return std::nullopt;
+            return false;
         }
 
         template < typename Impl >
@@ -86,17 +102,15 @@ namespace orvane
             FanStep step{ start.polygon_id, start.vertex_id, start.vertex_id };
             for( index_t s = 0; s < max_steps; s++ )
             {
-                const auto next = cross( impl, vertex_id, step );
-                if( !next )
+                if( !cross( impl, vertex_id, step ) )
                 {
                     break;
                 }
-                if( next->polygon == start.polygon_id )
+                if( step.polygon == start.polygon_id )
                 {
                     return result;
                 }
-                result.emplace_back( next->polygon, next->vertex );
-                step = next.value();
+                result.emplace_back( step.polygon, step.vertex );
             }
             // Border reached: from the start, across the edge that ends at
             // the vertex.
@@ -104,13 +118,12 @@ namespace orvane
                 Impl::previous( start.vertex_id ) };
             for( index_t s = 0; s < max_steps; s++ )
             {
-                const auto next = cross( impl, vertex_id, step );
-                if( !next || next->polygon == start.polygon_id )
+                if( !cross( impl, vertex_id, step )
+                    || step.polygon == start.polygon_id )
                 {
                     break;
                 }
-                result.emplace_back( next->polygon, next->vertex );
-                step = next.value();
+                result.emplace_back( step.polygon, step.vertex );
             }
             return result;
         }
@@ -277,24 +290,29 @@ namespace orvane
     std::optional< PolygonEdge > SurfaceMesh< dimension >::polygon_adjacent_edge(
         const PolygonEdge& polygon_edge ) const
     {
-        const auto adjacent = polygon_adjacent( polygon_edge );
-        if( !adjacent || adjacent.value() >= nb_polygons() )
+        // Read from the rows directly: this runs on every edit.
+        const auto& impl = *impl_;
+        const auto& row = impl.polygons[polygon_edge.polygon_id];
+        const auto adjacent = row.adjacents[polygon_edge.edge_id];
+        if( adjacent == NO_ID || adjacent >= impl.nb_polygons() )
         {
             return std::nullopt;
         }
-        const auto [from, to] = polygon_edge_vertices( polygon_edge );
+        const auto from = row.vertices[polygon_edge.edge_id];
+        const auto to = row.vertices[Impl::next( polygon_edge.edge_id )];
+        const auto& vertices = impl.polygons[adjacent].vertices;
         std::optional< PolygonEdge > same_direction;
         for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
         {
-            const PolygonEdge candidate{ adjacent.value(), e };
-            const auto vertices = polygon_edge_vertices( candidate );
-            if( vertices[0] == to && vertices[1] == from )
+            const auto start = vertices[e];
+            const auto end = vertices[Impl::next( e )];
+            if( start == to && end == from )
             {
-                return candidate;
+                return PolygonEdge{ adjacent, e };
             }
-            if( vertices[0] == from && vertices[1] == to && !same_direction )
+            if( start == from && end == to && !same_direction )
             {
-                same_direction = candidate;
+                same_direction = PolygonEdge{ adjacent, e };
             }
         }
         return same_direction;
@@ -382,12 +400,11 @@ namespace orvane
                 }
                 return PolygonEdge{ step.polygon, step.edge };
             }
-            const auto next = cross( impl, vertex_id, step );
-            if( !next || next->polygon == polygon_edge.polygon_id )
+            if( !cross( impl, vertex_id, step )
+                || step.polygon == polygon_edge.polygon_id )
             {
                 return std::nullopt;
             }
-            step = next.value();
         }
         return std::nullopt;
     }

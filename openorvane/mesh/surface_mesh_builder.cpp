@@ -147,20 +147,33 @@ namespace orvane
             check_polygon_local( impl, corner.polygon_id, corner.vertex_id,
                 "set_polygon_vertices" );
         }
+        if( !impl.edges )
+        {
+            for( const auto& corner : corners )
+            {
+                impl.vertex( corner.polygon_id, corner.vertex_id ) = vertex_id;
+                impl.polygon_around_vertex[vertex_id] = corner;
+            }
+            return;
+        }
         // The edges of the fan around a vertex come twice (once from each
         // polygon on either side): keep the first use of each pair, so that
         // the table creates its entries in the order single calls would.
-        absl::InlinedVector< EdgeVertices, 32 > pairs;
-        const auto add_pair = [&pairs]( index_t from, index_t to ) {
-            for( const auto& pair : pairs )
+        // Every pair holds `vertex_id`, so two pairs are the same edge
+        // exactly when their other vertices are equal: `others` lists the
+        // other vertex of each kept pair.
+        absl::InlinedVector< EdgeVertices, 32 > pairs( 2 * corners.size() );
+        absl::InlinedVector< index_t, 32 > others( 2 * corners.size() );
+        auto* const first_other = others.data();
+        auto* last_other = first_other;
+        auto* next_pair = pairs.data();
+        const auto add_pair = [first_other, &last_other, &next_pair](
+                                  const EdgeVertices& pair, index_t other ) {
+            if( std::find( first_other, last_other, other ) == last_other )
             {
-                if( ( pair[0] == from && pair[1] == to )
-                    || ( pair[0] == to && pair[1] == from ) )
-                {
-                    return;
-                }
+                *last_other++ = other;
+                *next_pair++ = pair;
             }
-            pairs.push_back( { from, to } );
         };
         for( const auto& corner : corners )
         {
@@ -168,17 +181,19 @@ namespace orvane
             const auto local = corner.vertex_id;
             impl.vertex( polygon, local ) = vertex_id;
             impl.polygon_around_vertex[vertex_id] = corner;
-            if( impl.edges )
-            {
-                add_pair( impl.vertex( polygon, Impl::previous( local ) ), vertex_id );
-                add_pair( vertex_id, impl.vertex( polygon, Impl::next( local ) ) );
-            }
+            const auto previous = impl.vertex( polygon, Impl::previous( local ) );
+            add_pair( { previous, vertex_id }, previous );
+            const auto next = impl.vertex( polygon, Impl::next( local ) );
+            add_pair( { vertex_id, next }, next );
         }
-        if( impl.edges && !pairs.empty() )
+        const auto nb_pairs = static_cast< std::size_t >( last_other - first_other );
+        if( nb_pairs == 0 )
         {
-            absl::InlinedVector< index_t, 32 > found( pairs.size() );
-            EdgesBuilder{ *impl.edges }.find_or_create_edges( pairs, absl::MakeSpan( found ) );
+            return;
         }
+        pairs.resize( nb_pairs );
+        absl::InlinedVector< index_t, 32 > found( nb_pairs );
+        EdgesBuilder{ *impl.edges }.find_or_create_edges( pairs, absl::MakeSpan( found ) );
     }
 
     template < index_t dimension >
