@@ -232,6 +232,9 @@ namespace orvane
         EndFans end_fans( const TriangulatedSurface< dimension >& mesh,
             const std::array< index_t, 2 >& edge_vertices )
         {
+            // Both walks start from the ends' stored corners: load the
+            // second one while the first walk runs.
+            mesh.prefetch_vertices( edge_vertices );
             EndFans ends{ edge_vertices,
                 { mesh.polygons_around_vertex( edge_vertices[0] ),
                     mesh.polygons_around_vertex( edge_vertices[1] ) },

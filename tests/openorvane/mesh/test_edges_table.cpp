@@ -54,6 +54,38 @@ namespace orvane
         EXPECT_EQ( edges.nb_edges(), 3 );
     }
 
+    TEST( EdgesTable, BatchThatGrowsTheTableMatchesSingleCalls )
+    {
+        // Enough new pairs to grow the lookup several times within one
+        // batch, then each of them again, reversed, after the growth.
+        std::vector< EdgeVertices > pairs;
+        for( index_t i = 0; i < 60; i++ )
+        {
+            pairs.push_back( { i, i + 100 } );
+        }
+        for( index_t i = 0; i < 60; i++ )
+        {
+            pairs.push_back( { i + 100, i } );
+        }
+        Edges batched;
+        std::vector< index_t > created( pairs.size() );
+        EdgesBuilder{ batched }.find_or_create_edges( pairs, absl::MakeSpan( created ) );
+        Edges single;
+        EdgesBuilder single_builder{ single };
+        for( std::size_t i = 0; i < pairs.size(); i++ )
+        {
+            EXPECT_EQ( created[i], single_builder.find_or_create_edge( pairs[i] ) ) << i;
+        }
+        EXPECT_EQ( batched.nb_edges(), 60 );
+        std::vector< index_t > found( pairs.size() );
+        batched.edges_from_vertices( pairs, absl::MakeSpan( found ) );
+        for( std::size_t i = 0; i < pairs.size(); i++ )
+        {
+            EXPECT_EQ( found[i], i % 60 ) << i;
+            EXPECT_EQ( batched.edge_from_vertices( pairs[i] ), index_t( i % 60 ) ) << i;
+        }
+    }
+
     TEST( EdgesTable, VertexRenumberingLeavesOrphans )
     {
         Edges edges;
