@@ -44,15 +44,20 @@ namespace orvane
         {
             return context;
         }
+        // Room for every corner's two other vertices: each end's link is
+        // written in place, then the list is cut to the links' length.
+        auto& link_vertices = context.link_vertices;
+        link_vertices.resize( 2
+                              * ( context.polygons_around[0].size()
+                                  + context.polygons_around[1].size() ) );
+        auto* const links_start = link_vertices.data();
+        auto* last = links_start;
         for( const auto end : { 0, 1 } )
         {
             const auto other_end = context.vertices[1 - end];
-            const auto& fan = context.polygons_around[end];
             // The link is kept sorted and free of repeats as it is filled:
             // each of its few vertices comes once or twice.
-            absl::InlinedVector< index_t, 32 > link( 2 * fan.size() );
-            auto* const first = link.data();
-            auto* last = first;
+            auto* const first = last;
             const auto insert = [first, &last]( index_t vertex ) {
                 for( const auto* kept = first; kept != last; kept++ )
                 {
@@ -69,7 +74,7 @@ namespace orvane
                 }
                 *hole = vertex;
             };
-            for( const auto& corner : fan )
+            for( const auto& corner : context.polygons_around[end] )
             {
                 const auto vertices = mesh_.polygon_vertices( corner.polygon_id );
                 for( const local_index_t shift : { 1, 2 } )
@@ -81,52 +86,49 @@ namespace orvane
                     }
                 }
             }
-            context.links[end].assign( first, last );
+            context.link_starts[end + 1] =
+                static_cast< std::size_t >( last - links_start );
         }
+        const auto nb_links = context.link_starts[2];
+        link_vertices.resize( nb_links );
         // Every old edge of the ends must be in the table: look them all up
         // together now, before the surface changes, and the collapsed edge
         // last.
         const auto& edges = mesh_.edges();
-        const auto nb_links = context.links[0].size() + context.links[1].size();
-        absl::InlinedVector< EdgeVertices, 20 > pairs( nb_links + 1 );
+        absl::InlinedVector< EdgeVertices, 32 > pairs( nb_links + 1 );
         // The new vertex, the next one created, gets an edge to each link
         // vertex: start loading their place in the table now, so that those
         // misses overlap with the lookups below.
-        absl::InlinedVector< EdgeVertices, 20 > created( nb_links );
+        absl::InlinedVector< EdgeVertices, 32 > created( nb_links );
         const auto new_vertex = mesh_.nb_vertices();
-        std::size_t next{ 0 };
         for( const auto end : { 0, 1 } )
         {
-            for( const auto vertex : context.links[end] )
+            for( auto i = context.link_starts[end]; i < context.link_starts[end + 1]; i++ )
             {
-                pairs[next] = { context.vertices[end], vertex };
-                created[next++] = { new_vertex, vertex };
+                pairs[i] = { context.vertices[end], link_vertices[i] };
+                created[i] = { new_vertex, link_vertices[i] };
             }
         }
         edges.prefetch_edges( created );
-        pairs[next] = { context.vertices[0], context.vertices[1] };
-        absl::InlinedVector< index_t, 20 > found( pairs.size() );
+        pairs[nb_links] = { context.vertices[0], context.vertices[1] };
+        auto& found = context.link_edge_ids;
+        found.resize( nb_links + 1 );
         edges.edges_from_vertices( pairs, absl::MakeSpan( found ) );
         context.collapsed_edge = found.back();
-        next = 0;
+        found.pop_back();
         for( const auto end : { 0, 1 } )
         {
-            const auto& link = context.links[end];
-            for( std::size_t i = 0; i < link.size(); i++ )
+            for( auto i = context.link_starts[end]; i < context.link_starts[end + 1]; i++ )
             {
-                if( found[next + i] == NO_ID )
+                if( found[i] == NO_ID )
                 {
                     throw OpenOrvaneException{
                         "[TriangulatedSurfaceModifier::collapse_edge] The edge "
                         "table holds no edge between vertices ",
-                        context.vertices[end], " and ", link[i]
+                        context.vertices[end], " and ", link_vertices[i]
                     };
                 }
             }
-            context.link_edges[end].assign(
-                found.begin() + static_cast< std::ptrdiff_t >( next ),
-                found.begin() + static_cast< std::ptrdiff_t >( next + link.size() ) );
-            next += link.size();
         }
         return context;
     }
@@ -256,11 +258,12 @@ namespace orvane
         auto& flags = edge_flags();
         for( const auto end : { 0, 1 } )
         {
-            const auto& links = context.links[end];
+            const auto links = context.links( end );
+            const auto link_edges = context.link_edges( end );
             for( const auto i : std::views::iota( std::size_t{ 0 }, links.size() ) )
             {
                 const auto vertex = links[i];
-                const auto old_edge = context.link_edges[end][i];
+                const auto old_edge = link_edges[i];
                 flags.set_active( old_edge, false );
                 if( !copy_attributes )
                 {
@@ -352,13 +355,14 @@ namespace orvane
         SurfaceCollapseEdgeInfo info;
         collapse_polygons( context, new_vertex, info );
 
-        info.edges.reserve( context.links[0].size() + context.links[1].size() );
+        info.edges.reserve( context.link_vertices.size() );
         for( const auto end : { 0, 1 } )
         {
-            const auto& links = context.links[end];
+            const auto links = context.links( end );
+            const auto link_edges = context.link_edges( end );
             for( const auto i : std::views::iota( std::size_t{ 0 }, links.size() ) )
             {
-                const auto old_edge = context.link_edges[end][i];
+                const auto old_edge = link_edges[i];
                 const auto new_edge =
                     edges.edge_from_vertices( { new_vertex, links[i] } );
                 if( !new_edge )

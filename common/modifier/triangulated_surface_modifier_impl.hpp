@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <absl/container/inlined_vector.h>
+#include <absl/types/span.h>
 
 #include <openorvane/mesh/triangulated_surface.hpp>
 #include <openorvane/mesh/triangulated_surface_builder.hpp>
@@ -130,14 +131,29 @@ namespace orvane
         {
             std::array< index_t, 2 > vertices{ NO_ID, NO_ID };
             std::array< PolygonsAroundVertex, 2 > polygons_around;
-            /// For each end, the other vertices of its triangles except the
-            /// other end, sorted; filled only when the surface has an edge
-            /// table.
-            std::array< absl::InlinedVector< index_t, 10 >, 2 > links;
-            /// For each end, the table edge from the end to each link vertex
-            /// (same order as `links`), looked up once before the surface
+            /// Both ends' links, the first end's first: for each end, the
+            /// other vertices of its triangles except the other end, sorted.
+            /// Filled only when the surface has an edge table.
+            absl::InlinedVector< index_t, 32 > link_vertices;
+            /// The table edge from its end to each link vertex (same order
+            /// as `link_vertices`), looked up once before the surface
             /// changes.
-            std::array< absl::InlinedVector< index_t, 10 >, 2 > link_edges;
+            absl::InlinedVector< index_t, 32 > link_edge_ids;
+            /// End e's entries of both lists are those from link_starts[e]
+            /// to link_starts[e + 1].
+            std::array< std::size_t, 3 > link_starts{ 0, 0, 0 };
+
+            [[nodiscard]] absl::Span< const index_t > links( int end ) const
+            {
+                return absl::MakeConstSpan( link_vertices )
+                    .subspan( link_starts[end], link_starts[end + 1] - link_starts[end] );
+            }
+
+            [[nodiscard]] absl::Span< const index_t > link_edges( int end ) const
+            {
+                return absl::MakeConstSpan( link_edge_ids )
+                    .subspan( link_starts[end], link_starts[end + 1] - link_starts[end] );
+            }
             /// The table edge joining the two ends; NO_ID when the surface
             /// has no edge table or the table misses it.
             index_t collapsed_edge{ NO_ID };
