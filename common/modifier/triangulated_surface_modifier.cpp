@@ -363,8 +363,9 @@ namespace orvane
     void TriangulatedSurfaceModifier< dimension >::Impl::prefetch_edge_surroundings(
         const PolygonEdge& edge ) const
     {
-        // Reading a row waits for it; the hints before it let the other rows
-        // load meanwhile.
+        // Only the edge's own polygon is read here: the hints let the rows
+        // of its neighbours and the entries of its corners load while the
+        // caller goes on.
         std::array< index_t, 3 > around;
         for( local_index_t local = 0; local < 3; local++ )
         {
@@ -372,26 +373,42 @@ namespace orvane
                                 .value_or( NO_ID );
         }
         mesh_.prefetch_polygons( around );
-        std::array< index_t, 4 > vertices{ mesh_.polygon_vertex( { edge.polygon_id, 0 } ),
+        polygon_active_.prefetch( around[edge.edge_id] );
+        const std::array< index_t, 3 > vertices{
+            mesh_.polygon_vertex( { edge.polygon_id, 0 } ),
             mesh_.polygon_vertex( { edge.polygon_id, 1 } ),
-            mesh_.polygon_vertex( { edge.polygon_id, 2 } ), NO_ID };
-        const auto adjacent = around[edge.edge_id];
-        if( adjacent < mesh_.nb_polygons() )
-        {
-            for( local_index_t local = 0; local < 3; local++ )
-            {
-                around[local] =
-                    mesh_.polygon_adjacent( { adjacent, local } ).value_or( NO_ID );
-                const auto vertex = mesh_.polygon_vertex( { adjacent, local } );
-                if( vertex != vertices[0] && vertex != vertices[1]
-                    && vertex != vertices[2] )
-                {
-                    vertices[3] = vertex;
-                }
-            }
-            mesh_.prefetch_polygons( around );
-        }
+            mesh_.polygon_vertex( { edge.polygon_id, 2 } ) };
         mesh_.prefetch_vertices( vertices );
+    }
+
+    template < index_t dimension >
+    void TriangulatedSurfaceModifier< dimension >::Impl::prefetch_adjacent_surroundings(
+        const PolygonEdge& edge ) const
+    {
+        const auto adjacent =
+            mesh_.polygon_adjacent( edge ).value_or( NO_ID );
+        if( adjacent >= mesh_.nb_polygons() )
+        {
+            return;
+        }
+        // Reading the adjacent row waits for it (it was hinted at by
+        // prefetch_edge_surroundings); its own neighbours then load while
+        // the edge's polygon is split.
+        const auto [from, to] = mesh_.polygon_edge_vertices( edge );
+        std::array< index_t, 3 > around;
+        std::array< index_t, 1 > opposite{ NO_ID };
+        for( local_index_t local = 0; local < 3; local++ )
+        {
+            around[local] =
+                mesh_.polygon_adjacent( { adjacent, local } ).value_or( NO_ID );
+            const auto vertex = mesh_.polygon_vertex( { adjacent, local } );
+            if( vertex != from && vertex != to )
+            {
+                opposite[0] = vertex;
+            }
+        }
+        mesh_.prefetch_polygons( around );
+        mesh_.prefetch_vertices( opposite );
     }
 
     template < index_t dimension >
@@ -411,6 +428,7 @@ namespace orvane
         const auto vertex = builder_.create_point( point );
         interpolate_on_segment( vertex, vertices[0], vertices[1] );
         deactivate_edge( edge );
+        prefetch_adjacent_surroundings( edge );
         const auto adjacent = mesh_.polygon_adjacent_edge( edge );
 
         SurfaceSplitEdgeInfo info;

@@ -102,10 +102,15 @@ namespace orvane
         SurfaceCleanInfo clean( VerticesModifier& modifier );
 
     private:
-        /// Hints the processor at the polygons and vertices that an edit of
-        /// the edge reads and writes: the edge's polygon, its neighbours and
-        /// those of the adjacent polygon. Changes nothing.
+        /// Hints the processor at what an edit of the edge reads and writes
+        /// around the edge's polygon: the rows of its neighbours, its
+        /// corners, the flag of the adjacent polygon. Changes nothing.
         void prefetch_edge_surroundings( const PolygonEdge& edge ) const;
+
+        /// Hints the processor at the neighbours of the polygon adjacent
+        /// across the edge and at its opposite corner. Called once the
+        /// adjacent row had time to load. Changes nothing.
+        void prefetch_adjacent_surroundings( const PolygonEdge& edge ) const;
 
         /// Splits the triangle of `edge` (from x to y, apex z) into
         /// (x, v, z) and (v, y, z), linked to each other and to the outer

@@ -154,16 +154,6 @@ namespace orvane
                 manager_.delete_attribute( ACTIVE_ATTRIBUTE_NAME );
             }
         }
-
-        bool ActiveFlags::is_active( index_t element ) const
-        {
-            return attribute_->value( element );
-        }
-
-        void ActiveFlags::set_active( index_t element, bool active )
-        {
-            attribute_->set_value( element, active );
-        }
     } // namespace internal
 
     VerticesModifier::VerticesModifier() = default;

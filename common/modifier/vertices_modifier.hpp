@@ -10,12 +10,11 @@
 #include <absl/types/span.h>
 
 #include <openorvane/basic/types.hpp>
+#include <openorvane/basic/variable_attribute.hpp>
 
 namespace orvane
 {
     class AttributeManager;
-    template < typename T >
-    class VariableAttribute;
 
     /// Name of the bool cell attribute (default true) with which modifiers
     /// mark live cells. Edits never delete a cell: they set its flag to false,
@@ -128,9 +127,27 @@ namespace orvane
             ActiveFlags& operator=( const ActiveFlags& ) = delete;
             ~ActiveFlags();
 
-            [[nodiscard]] bool is_active( index_t element ) const;
+            // Inline: edits test flags of elements read at random, where a
+            // call per test costs as much as the read.
+            [[nodiscard]] bool is_active( index_t element ) const
+            {
+                return attribute_->value( element );
+            }
 
-            void set_active( index_t element, bool active );
+            void set_active( index_t element, bool active )
+            {
+                attribute_->set_value( element, active );
+            }
+
+            /// Hints the processor at the flag of the element, which is about
+            /// to be read or written; elements out of range are ignored.
+            void prefetch( index_t element ) const
+            {
+                if( element < attribute_->size() )
+                {
+                    __builtin_prefetch( &attribute_->value( element ), 1 );
+                }
+            }
 
             [[nodiscard]] VariableAttribute< bool >& attribute()
             {

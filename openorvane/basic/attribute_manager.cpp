@@ -18,7 +18,29 @@ namespace orvane
         using Attributes =
             std::map< std::string, std::shared_ptr< AttributeBase >, std::less<> >;
 
+        /// Rebuilds the lists below from the map; called after every change
+        /// of the registered attributes.
+        void index_attributes()
+        {
+            in_order.clear();
+            nb_assignable = 0;
+            nb_interpolable = 0;
+            for( const auto& entry : attributes )
+            {
+                in_order.push_back( entry.second.get() );
+                nb_assignable += entry.second->properties().assignable ? 1 : 0;
+                nb_interpolable += entry.second->properties().interpolable ? 1 : 0;
+            }
+        }
+
         Attributes attributes;
+        // The attributes in name order, and how many have each property:
+        // meshes resize their attributes and ask these questions once per
+        // created element, which the map answers much more slowly. An
+        // attribute's properties never change once it is constructed.
+        std::vector< AttributeBase* > in_order;
+        index_t nb_assignable{ 0 };
+        index_t nb_interpolable{ 0 };
         index_t nb_elements{ 0 };
     };
 
@@ -62,6 +84,7 @@ namespace orvane
         attribute->set_name( name );
         impl_->attributes.insert_or_assign(
             std::string{ name }, std::move( attribute ) );
+        impl_->index_attributes();
     }
 
     void AttributeManager::delete_attribute( std::string_view name )
@@ -70,6 +93,7 @@ namespace orvane
         if( it != impl_->attributes.end() )
         {
             impl_->attributes.erase( it );
+            impl_->index_attributes();
         }
     }
 
@@ -104,9 +128,9 @@ namespace orvane
 
     void AttributeManager::resize( index_t nb_elements )
     {
-        for( const auto& entry : impl_->attributes )
+        for( auto* attribute : impl_->in_order )
         {
-            entry.second->resize( nb_elements );
+            attribute->resize( nb_elements );
         }
         impl_->nb_elements = nb_elements;
     }
@@ -174,29 +198,25 @@ namespace orvane
             duplicated->set_name( name );
             copied.attributes.emplace( name, std::move( duplicated ) );
         }
+        copied.index_attributes();
         *impl_ = std::move( copied );
     }
 
     void AttributeManager::clear()
     {
         impl_->attributes.clear();
+        impl_->index_attributes();
         impl_->nb_elements = 0;
     }
 
     bool AttributeManager::has_assignable_attributes() const
     {
-        return std::any_of( impl_->attributes.begin(), impl_->attributes.end(),
-            []( const auto& entry ) {
-                return entry.second->properties().assignable;
-            } );
+        return impl_->nb_assignable > 0;
     }
 
     bool AttributeManager::has_interpolable_attributes() const
     {
-        return std::any_of( impl_->attributes.begin(), impl_->attributes.end(),
-            []( const auto& entry ) {
-                return entry.second->properties().interpolable;
-            } );
+        return impl_->nb_interpolable > 0;
     }
 
     void AttributeManager::assign_attribute_value( index_t from, index_t to )
@@ -205,11 +225,11 @@ namespace orvane
             "[AttributeManager::assign_attribute_value] Element ",
             std::max( from, to ), " does not exist (", impl_->nb_elements,
             " elements)" );
-        for( const auto& entry : impl_->attributes )
+        for( auto* attribute : impl_->in_order )
         {
-            if( entry.second->properties().assignable )
+            if( attribute->properties().assignable )
             {
-                entry.second->assign_element_value( from, to );
+                attribute->assign_element_value( from, to );
             }
         }
     }
@@ -229,11 +249,11 @@ namespace orvane
                 interpolation.index( i ), " does not exist (", nb_elements,
                 " elements)" );
         }
-        for( const auto& entry : impl_->attributes )
+        for( auto* attribute : impl_->in_order )
         {
-            if( entry.second->properties().interpolable )
+            if( attribute->properties().interpolable )
             {
-                entry.second->interpolate_element_value( interpolation, element );
+                attribute->interpolate_element_value( interpolation, element );
             }
         }
     }

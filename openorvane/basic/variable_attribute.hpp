@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include <openorvane/basic/algorithm.hpp>
 #include <openorvane/basic/attribute.hpp>
+#include <openorvane/basic/growable_array.hpp>
+#include <openorvane/basic/large_array_allocator.hpp>
 
 namespace orvane
 {
@@ -44,6 +47,18 @@ namespace orvane
             bool value{ false };
         };
         static_assert( sizeof( BoolByte ) == 1 );
+
+        /// The array of a dense attribute. Attributes of large element sets
+        /// are read at random and grow one element at a time, so their large
+        /// arrays take huge pages (fewer TLB misses and first-touch faults).
+        /// Trivially copyable values grow in place without being copied
+        /// (GrowableArray); the others live in a vector on the huge-page
+        /// allocator.
+        template < typename Stored >
+        using DenseAttributeArray =
+            std::conditional_t< std::is_trivially_copyable_v< Stored >,
+                GrowableArray< Stored >,
+                std::vector< Stored, LargeArrayAllocator< Stored > > >;
 
         template <>
         struct DenseAttributeStorage< bool >
@@ -195,6 +210,13 @@ namespace orvane
             {
                 values_.reserve( std::max< std::size_t >( size, 2 * capacity ) );
             }
+            if( size == values_.size() + 1 )
+            {
+                // Meshes create their elements one by one: appending one
+                // value skips the general fill.
+                values_.push_back( Storage::store( default_value_ ) );
+                return;
+            }
             values_.resize( size, Storage::store( default_value_ ) );
         }
 
@@ -279,6 +301,6 @@ namespace orvane
 
     private:
         T default_value_;
-        std::vector< Stored > values_;
+        detail::DenseAttributeArray< Stored > values_;
     };
 } // namespace orvane

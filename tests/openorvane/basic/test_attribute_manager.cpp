@@ -2,6 +2,8 @@
 #include <openorvane/basic/logger.hpp>
 #include <openorvane/basic/uuid.hpp>
 
+#include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -190,6 +192,84 @@ namespace
         EXPECT_EQ( plain->value( 0 ), 2. );
         EXPECT_EQ( assigned->value( 0 ), 2. );
         EXPECT_EQ( interpolated->value( 0 ), 4. );
+    }
+
+    TEST( AttributeManager, properties_follow_every_change_of_the_attributes )
+    {
+        // Each step changes the registered attributes, then expects whether
+        // an assignable and an interpolable attribute remain, and that one
+        // more element reaches every attribute.
+        AttributeManager manager;
+        manager.resize( 2 );
+        AttributeManager other;
+        other.find_or_create_attribute< VariableAttribute, double >(
+            "from_other", 0., { false, true } );
+        struct Step
+        {
+            const char* what;
+            std::function< void() > change;
+            bool assignable;
+            bool interpolable;
+        };
+        const std::vector< Step > steps{
+            { "assignable added",
+                [&] {
+                    manager.find_or_create_attribute< VariableAttribute, int >(
+                        "a", 1, { true, false } );
+                },
+                true, false },
+            { "interpolable added",
+                [&] {
+                    manager.find_or_create_attribute< SparseAttribute, double >(
+                        "b", 2., { false, true } );
+                },
+                true, true },
+            { "assignable replaced under its name",
+                [&] {
+                    manager.register_attribute(
+                        std::make_shared< VariableAttribute< int > >(
+                            3, orvane::AttributeProperties{} ),
+                        "a" );
+                },
+                false, true },
+            { "interpolable deleted",
+                [&] { manager.delete_attribute( "b" ); }, false, false },
+            { "copied from a manager with an interpolable",
+                [&] { manager.copy( other ); }, false, true },
+            { "cleared", [&] { manager.clear(); }, false, false },
+            { "assignable added after clearing",
+                [&] {
+                    manager.find_or_create_attribute< VariableAttribute, int >(
+                        "c", 4, { true, true } );
+                },
+                true, true },
+        };
+        for( const auto& step : steps )
+        {
+            step.change();
+            EXPECT_EQ( manager.has_assignable_attributes(), step.assignable )
+                << step.what;
+            EXPECT_EQ( manager.has_interpolable_attributes(), step.interpolable )
+                << step.what;
+            const auto nb_elements = manager.nb_elements() + 1;
+            manager.resize( nb_elements );
+            for( const auto name : manager.attribute_names() )
+            {
+                const auto attribute = manager.find_attribute_base( name );
+                if( const auto ints = std::dynamic_pointer_cast<
+                        VariableAttribute< int > >( attribute ) )
+                {
+                    EXPECT_EQ( ints->size(), nb_elements ) << step.what << name;
+                }
+                if( const auto doubles = std::dynamic_pointer_cast<
+                        VariableAttribute< double > >( attribute ) )
+                {
+                    EXPECT_EQ( doubles->size(), nb_elements ) << step.what << name;
+                }
+            }
+        }
+        const auto last = manager.find_attribute< int >( "c" );
+        EXPECT_EQ( last->value( manager.nb_elements() - 1 ), 4 );
     }
 
     TEST( AttributeManager, copy_duplicates_every_attribute )

@@ -5,6 +5,7 @@
 #include <openorvane/basic/uuid.hpp>
 #include <openorvane/basic/variable_attribute.hpp>
 
+#include <memory>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -525,6 +526,52 @@ namespace
             ( std::vector< bool >{ false, true, false, true, false } ) );
         flags.assign_element_value( 3, 0 );
         EXPECT_TRUE( flags.value( 0 ) );
+    }
+
+    /// Grows the attribute one element at a time to `size`, writing each
+    /// new element's index; shrinks it to `kept`, grows it again by one and
+    /// checks every value.
+    template < typename T, typename MakeValue >
+    void grow_one_by_one( const T& default_value,
+        index_t size,
+        index_t kept,
+        const MakeValue& make_value )
+    {
+        VariableAttribute< T > attribute{ default_value, {} };
+        for( index_t i = 0; i < size; i++ )
+        {
+            attribute.resize( i + 1 );
+            ASSERT_EQ( attribute.value( i ), default_value ) << i;
+            attribute.set_value( i, make_value( i ) );
+        }
+        const auto copy = std::dynamic_pointer_cast< VariableAttribute< T > >(
+            attribute.duplicate() );
+        attribute.resize( kept );
+        attribute.resize( kept + 2 );
+        for( index_t i = 0; i < size; i++ )
+        {
+            ASSERT_EQ( copy->value( i ), make_value( i ) ) << i;
+            if( i < kept )
+            {
+                ASSERT_EQ( attribute.value( i ), make_value( i ) ) << i;
+            }
+        }
+        // Shrinking kept the old values in the storage: regrowing must not
+        // bring them back.
+        EXPECT_EQ( attribute.value( kept ), default_value );
+        EXPECT_EQ( attribute.value( kept + 1 ), default_value );
+    }
+
+    TEST( VariableAttribute, large_arrays_keep_their_values_as_they_grow )
+    {
+        // Past 2 MiB the storage moves to huge pages, both for values copied
+        // byte by byte and for values with their own copy.
+        grow_one_by_one< double >( -1., 300000, 280000,
+            []( index_t i ) { return 0.5 * i; } );
+        grow_one_by_one< bool >( true, 2200000, 2100000,
+            []( index_t i ) { return i % 3 == 0; } );
+        grow_one_by_one< std::string >( "-", 70000, 66000,
+            []( index_t i ) { return std::to_string( i ); } );
     }
 
     TEST( VariableAttribute, container_values_are_whole_copies )
