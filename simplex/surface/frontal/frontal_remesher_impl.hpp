@@ -464,9 +464,25 @@ namespace orvane::internal
             return triangle_info->value( polygon ) != NO_ID;
         }
 
+        /// The current macro vertex of a vertex, through the modifier's
+        /// vertex map. A cut may merge a front vertex with a vertex a hair
+        /// away that it does not list as a cut vertex (two ends of a
+        /// degenerate edge met by the cut): the merged vertex then takes
+        /// over the front vertex's output vertex, so that the front never
+        /// reaches a vertex that lost it.
         [[nodiscard]] index_t updated_vertex( index_t vertex )
         {
-            return modifier ? modifier->updated_vertex( vertex ) : vertex;
+            if( !modifier )
+            {
+                return vertex;
+            }
+            const auto updated = modifier->updated_vertex( vertex );
+            if( updated != vertex && vertex_info
+                && vertex_info->value( updated ) == NO_ID )
+            {
+                vertex_info->set_value( updated, vertex_info->value( vertex ) );
+            }
+            return updated;
         }
 
         [[nodiscard]] typename RemeshAlgo< dimension >::Impl& output()

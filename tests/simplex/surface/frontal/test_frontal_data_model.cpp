@@ -164,4 +164,28 @@ namespace
                 { 8, true }, { 0, true }, { 4, false } } ) );
         EXPECT_TRUE( result.holes.empty() );
     }
+
+    TEST( FrontalRemesher, a_front_vertex_merged_by_a_collapse_keeps_its_output_vertex )
+    {
+        // A cut collapses the short edges it meets, also one between a front
+        // vertex and a vertex that is no cut vertex: the merged vertex must
+        // stand for the front vertex's output vertex, or the next triangle
+        // at that corner would be made with no vertex.
+        test::FrontalFixture< 3 > fixture{ test::flat_grid< 3 >( 2, 2 ), { 0, 2, 8, 6 } };
+        fixture.prepare();
+        auto& state = fixture.state();
+        const auto output = state.output_vertex( 4, false );
+        const auto& mesh = *fixture.surface.mesh;
+        const auto edge = mesh.polygon_edge_from_vertices( 4, 5 ).value();
+        const auto collapse = state.modifier->collapse_edge( edge, mesh.point( 4 ) );
+        const auto merged = collapse.new_vertex;
+        ASSERT_NE( merged, 4u );
+
+        EXPECT_EQ( state.updated_vertex( 4 ), merged );
+        EXPECT_EQ( state.vertex_info->value( merged ), output );
+        EXPECT_EQ( state.output_vertex( merged, false ), output );
+        // Reading a vertex that kept its place changes nothing.
+        EXPECT_EQ( state.updated_vertex( 1 ), 1u );
+        EXPECT_EQ( state.vertex_info->value( 1 ), NO_ID );
+    }
 } // namespace
