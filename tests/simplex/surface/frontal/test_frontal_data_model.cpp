@@ -13,6 +13,11 @@ namespace
     using namespace orvane;
     using namespace orvane::internal;
 
+    /// The standard priority queue of whole front entries.
+    using StandardQueue = std::priority_queue< FrontalQueueElement< 2 >,
+        std::vector< FrontalQueueElement< 2 > >,
+        FrontalQueueOrder >;
+
     TEST( FrontalQueueElement, side_and_height_follow_the_metric )
     {
         struct Case
@@ -50,9 +55,7 @@ namespace
     {
         test::FrontalFixture< 2 > fixture{ test::flat_grid< 2 >( 3, 1 ) };
         const auto& mesh = *fixture.surface.mesh;
-        std::priority_queue< FrontalQueueElement< 2 >,
-            std::vector< FrontalQueueElement< 2 > >, FrontalQueueOrder >
-            front;
+        StandardQueue front;
         front.push( { mesh, fixture.metric, 0, 1, 1, 0 } ); // inner, length 1
         front.push( { mesh, fixture.metric, 0, 3, 0, 1 } ); // border, length 3
         front.push( { mesh, fixture.metric, 0, 2, 0, 2 } ); // border, length 2
@@ -73,9 +76,7 @@ namespace
         // std::priority_queue, whose tie order the remesh output depends on.
         test::FrontalFixture< 2 > fixture{ test::flat_grid< 2 >( 4, 4 ) };
         const auto& mesh = *fixture.surface.mesh;
-        std::priority_queue< FrontalQueueElement< 2 >,
-            std::vector< FrontalQueueElement< 2 > >, FrontalQueueOrder >
-            reference;
+        StandardQueue reference;
         FrontalQueue< 2 > front;
         std::vector< index_t > expected;
         std::vector< index_t > popped;
