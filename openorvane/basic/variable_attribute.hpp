@@ -45,14 +45,6 @@ namespace orvane
         };
         static_assert( sizeof( BoolByte ) == 1 );
 
-        /// The array of a dense attribute: an ordinary vector. Huge pages
-        /// were tried here and left out: a process holds many attribute
-        /// arrays of a few megabytes, and rounding each to whole 2 MiB pages
-        /// raised the peak memory of a whole meshing run by a fifth for no
-        /// measurable speed.
-        template < typename Stored >
-        using DenseAttributeArray = std::vector< Stored >;
-
         template <>
         struct DenseAttributeStorage< bool >
         {
@@ -294,6 +286,9 @@ namespace orvane
 
     private:
         T default_value_;
-        detail::DenseAttributeArray< Stored > values_;
+        // An ordinary vector: a process holds many attribute arrays of a
+        // few megabytes, and rounding each to whole huge pages would raise
+        // its peak memory by far more than it saves in page faults.
+        std::vector< Stored > values_;
     };
 } // namespace orvane
