@@ -102,6 +102,10 @@ namespace orvane::internal
         /// The macro polygons under a new triangle: about ten on a remesh
         /// that follows the macro surface's own size.
         using CoveredPolygons = absl::InlinedVector< index_t, 32 >;
+        /// Front vertices near a candidate with their distances: a handful
+        /// per triangle, kept off the heap.
+        using NearbyVertices =
+            absl::InlinedVector< std::pair< index_t, double >, 16 >;
 
         Impl( FrontalRemesher< dimension >& owner,
             const TriangulatedSurface< dimension >& macro,
@@ -348,9 +352,9 @@ namespace orvane::internal
 
         /// Front vertices the new vertex should snap to, with their
         /// distances, nearest first.
-        [[nodiscard]] std::vector< std::pair< index_t, double > >
-            nearby_front_vertices( const FrontalQueueElement< dimension >& element,
-                const FrontalCandidate< dimension >& candidate );
+        [[nodiscard]] NearbyVertices nearby_front_vertices(
+            const FrontalQueueElement< dimension >& element,
+            const FrontalCandidate< dimension >& candidate );
 
         /// Builds the triangle (v0, v1, apex) on the left of the element, or
         /// retries with the apex a side or the covered region proposes.

@@ -74,19 +74,26 @@ namespace orvane::internal
             return id >= element_triangles.size()
                    || element_triangles[id].second == NO_ID;
         };
-        absl::InlinedVector< index_t, 4 > open;
-        for( const auto id : edge_info->value( edge.polygon_id )[edge.edge_id] )
+        const auto& listed = edge_info->value( edge.polygon_id )[edge.edge_id];
+        // Counted before anything is gathered: nearly every edge lists no
+        // open id or a single one.
+        index_t nb_open{ 0 };
+        index_t first_open{ NO_ID };
+        for( const auto id : listed )
         {
             if( is_open( id ) )
             {
-                open.push_back( id );
+                if( nb_open++ == 0 )
+                {
+                    first_open = id;
+                }
             }
         }
-        if( open.size() == 1 )
+        if( nb_open == 1 )
         {
-            return open.front();
+            return first_open;
         }
-        if( open.empty() )
+        if( nb_open == 0 )
         {
             // Most polygons beside a search list nothing at all: their record
             // answers before the twin edge is looked for.
@@ -112,6 +119,14 @@ namespace orvane::internal
                 }
             }
             return smallest;
+        }
+        absl::InlinedVector< index_t, 4 > open;
+        for( const auto id : listed )
+        {
+            if( is_open( id ) )
+            {
+                open.push_back( id );
+            }
         }
         index_t best{ NO_ID };
         for( const auto id : open )

@@ -96,7 +96,7 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
-    std::vector< std::pair< index_t, double > >
+    typename FrontalRemesher< dimension >::Impl::NearbyVertices
         FrontalRemesher< dimension >::Impl::nearby_front_vertices(
             const FrontalQueueElement< dimension >& element,
             const FrontalCandidate< dimension >& candidate )
@@ -107,7 +107,7 @@ namespace orvane::internal
         const auto limit0 = SIDE_SNAP_FACTOR * side0.length();
         const auto limit1 = SIDE_SNAP_FACTOR * side1.length();
         const auto half_height = 0.5 * element.height;
-        std::vector< std::pair< index_t, double > > nearby;
+        NearbyVertices nearby;
         const auto qualifies = [&]( index_t vertex ) {
             if( vertex_info->value( vertex ) == NO_ID )
             {
