@@ -300,9 +300,10 @@ namespace orvane::internal
             return;
         }
         // Copy first: both edges may belong to one polygon.
-        const auto ids = edge_info->value( from.polygon_id )[from.edge_id];
+        const auto listed = edge_info->value( from.polygon_id )[from.edge_id];
+        const absl::InlinedVector< index_t, 4 > ids( listed.begin(), listed.end() );
         edge_info->modify_value( to.polygon_id, [&]( FrontalEdgeInfo& info ) {
-            auto& list = info[to.edge_id];
+            auto list = info[to.edge_id];
             list.insert( list.end(), ids.begin(), ids.end() );
         } );
     }
@@ -315,7 +316,7 @@ namespace orvane::internal
         {
             edge_info->modify_value(
                 step.edge.polygon_id, [&]( FrontalEdgeInfo& lists ) {
-                    auto& list = lists[step.edge.edge_id];
+                    auto list = lists[step.edge.edge_id];
                     const auto found =
                         std::find( list.begin(), list.end(), info.element );
                     if( found != list.end() )

@@ -117,4 +117,98 @@ namespace orvane::internal
     {
         return std::equal( begin(), end(), other.begin(), other.end() );
     }
+
+    FrontalEdgeInfo& FrontalEdgeInfo::operator=( const FrontalEdgeInfo& other )
+    {
+        if( this != &other )
+        {
+            FrontalEdgeInfo copy{ other };
+            *this = std::move( copy );
+        }
+        return *this;
+    }
+
+    FrontalEdgeInfo& FrontalEdgeInfo::operator=( FrontalEdgeInfo&& other ) noexcept
+    {
+        if( this != &other )
+        {
+            if( is_heap() )
+            {
+                release();
+            }
+            words_ = other.words_;
+            other.words_ = EMPTY_WORDS;
+        }
+        return *this;
+    }
+
+    bool FrontalEdgeInfo::operator==( const FrontalEdgeInfo& other ) const
+    {
+        for( index_t local = 0; local < 3; local++ )
+        {
+            if( !( ( *this )[local] == other[local] ) )
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void FrontalEdgeInfo::push_back_slow( index_t local, index_t id )
+    {
+        if( !is_heap() )
+        {
+            // A second id, or NO_ID, which marks an empty list in place: the
+            // lists go to the heap.
+            move_to_heap();
+        }
+        ( *heap() )[local].push_back( id );
+    }
+
+    void FrontalEdgeInfo::erase( index_t local, const index_t* position )
+    {
+        if( !is_heap() )
+        {
+            words_[local] = NO_ID;
+            return;
+        }
+        ( *heap() )[local].erase( position );
+    }
+
+    void FrontalEdgeInfo::clear( index_t local )
+    {
+        if( !is_heap() )
+        {
+            words_[local] = NO_ID;
+            return;
+        }
+        ( *heap() )[local].clear();
+    }
+
+    void FrontalEdgeInfo::move_to_heap()
+    {
+        auto* block = new Lists;
+        for( index_t local = 0; local < 3; local++ )
+        {
+            if( words_[local] != NO_ID )
+            {
+                ( *block )[local].push_back( words_[local] );
+            }
+        }
+        std::memcpy( words_.data(), &block, sizeof( block ) );
+        words_[2] = NO_ID;
+        words_[3] = ON_HEAP;
+    }
+
+    void FrontalEdgeInfo::copy_heap( const FrontalEdgeInfo& other )
+    {
+        auto* block = new Lists( *other.heap() );
+        std::memcpy( words_.data(), &block, sizeof( block ) );
+    }
+
+    void FrontalEdgeInfo::release()
+    {
+        delete heap();
+        words_ = EMPTY_WORDS;
+    }
 } // namespace orvane::internal

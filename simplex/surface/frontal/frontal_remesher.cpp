@@ -336,10 +336,13 @@ namespace orvane::internal
                     continue;
                 }
                 // Copy first: the origin and the record may share a polygon.
-                const auto ids = edge_info->value( origin.polygon_id )[origin.edge_id];
+                const auto listed =
+                    edge_info->value( origin.polygon_id )[origin.edge_id];
+                const absl::InlinedVector< index_t, 4 > ids(
+                    listed.begin(), listed.end() );
                 edge_info->modify_value( record.edge.polygon_id,
                     [&]( FrontalEdgeInfo& info ) {
-                        auto& list = info[record.edge.edge_id];
+                        auto list = info[record.edge.edge_id];
                         list.insert( list.end(), ids.begin(), ids.end() );
                     } );
             }
@@ -362,11 +365,13 @@ namespace orvane::internal
             {
                 return;
             }
-            const auto ids =
+            const auto listed =
                 edge_info->value( origin.old_edge.polygon_id )[origin.old_edge.edge_id];
+            const absl::InlinedVector< index_t, 4 > ids(
+                listed.begin(), listed.end() );
             edge_info->modify_value(
                 origin.new_edge.polygon_id, [&]( FrontalEdgeInfo& info ) {
-                    auto& list = info[origin.new_edge.edge_id];
+                    auto list = info[origin.new_edge.edge_id];
                     list.insert( list.end(), ids.begin(), ids.end() );
                 } );
         };

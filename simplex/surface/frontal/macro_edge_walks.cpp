@@ -22,7 +22,7 @@ namespace orvane::internal
     bool FrontalRemesher< dimension >::Impl::edge_info_holds(
         const PolygonEdge& edge, index_t element ) const
     {
-        return edge_info->value( edge.polygon_id )[edge.edge_id].contains( element );
+        return edge_info->value( edge.polygon_id ).contains( edge.edge_id, element );
     }
 
     template < index_t dimension >
@@ -180,7 +180,7 @@ namespace orvane::internal
             // Both edges of the corner are read from one record; the edge
             // arriving at the corner is the previous local edge.
             const auto& lists = edge_info->value( corner.polygon_id );
-            if( lists[corner.vertex_id].contains( element ) )
+            if( lists.contains( corner.vertex_id, element ) )
             {
                 steps.push_back(
                     { PolygonEdge{ corner.polygon_id, corner.vertex_id }, corner,
@@ -188,7 +188,7 @@ namespace orvane::internal
             }
             const auto previous =
                 static_cast< local_index_t >( ( corner.vertex_id + 2 ) % 3 );
-            if( lists[previous].contains( element ) )
+            if( lists.contains( previous, element ) )
             {
                 steps.push_back( { PolygonEdge{ corner.polygon_id, previous },
                     PolygonVertex{ corner.polygon_id, previous }, false } );

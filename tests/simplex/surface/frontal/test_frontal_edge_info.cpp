@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <array>
+#include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,6 +11,7 @@
 namespace
 {
     using orvane::index_t;
+    using orvane::internal::FrontalEdgeInfo;
     using orvane::internal::FrontalElementList;
 
     std::vector< index_t > ids( const FrontalElementList& list )
@@ -104,5 +108,133 @@ namespace
         EXPECT_EQ( ids( list ), ( std::vector< index_t >{ 6, 6 } ) );
         list.assign( 0, 6 );
         EXPECT_TRUE( list.empty() );
+    }
+
+    using EdgeLists = std::array< std::vector< index_t >, 3 >;
+
+    /// The record lists exactly the expected ids, in order, and contains()
+    /// agrees with them (also for NO_ID, which marks an empty list in place).
+    void expect_record( const FrontalEdgeInfo& info, const EdgeLists& expected )
+    {
+        for( index_t local = 0; local < 3; local++ )
+        {
+            const auto list = info[local];
+            EXPECT_EQ( std::vector< index_t >( list.begin(), list.end() ),
+                expected[local] )
+                << "list " << local;
+            EXPECT_EQ( list.size(), expected[local].size() );
+            for( const auto probe :
+                { index_t{ 0 }, index_t{ 1 }, index_t{ 5 }, orvane::NO_ID } )
+            {
+                const auto listed =
+                    std::find( expected[local].begin(), expected[local].end(), probe )
+                    != expected[local].end();
+                EXPECT_EQ( info.contains( local, probe ), listed )
+                    << "list " << local << " id " << probe;
+                EXPECT_EQ( list.contains( probe ), listed )
+                    << "list " << local << " id " << probe;
+            }
+        }
+    }
+
+    TEST( FrontalEdgeInfo, random_edits_match_three_plain_lists )
+    {
+        // Small ids so that repeats, NO_ID and single ids in place all occur,
+        // and records move from their place to the heap at any point.
+        for( const unsigned seed : { 1u, 2u, 3u, 4u, 5u } )
+        {
+            SCOPED_TRACE( "seed " + std::to_string( seed ) );
+            std::mt19937 random{ seed };
+            const auto draw = [&random]( index_t bound ) {
+                return std::uniform_int_distribution< index_t >{ 0, bound - 1 }(
+                    random );
+            };
+            FrontalEdgeInfo info;
+            EdgeLists expected;
+            for( int step = 0; step < 400; step++ )
+            {
+                const auto local = draw( 3 );
+                auto list = info[local];
+                auto& model = expected[local];
+                switch( draw( 5 ) )
+                {
+                case 0:
+                case 1: {
+                    const auto id = draw( 8 ) == 0 ? orvane::NO_ID : draw( 6 );
+                    list.push_back( id );
+                    model.push_back( id );
+                    break;
+                }
+                case 2:
+                    if( !model.empty() )
+                    {
+                        const auto at = draw( static_cast< index_t >( model.size() ) );
+                        list.erase( list.begin() + at );
+                        model.erase( model.begin() + at );
+                    }
+                    break;
+                case 3: {
+                    // A range of the same record, which the edit may move.
+                    const auto from = draw( 3 );
+                    const auto source = info[from];
+                    list.insert( list.end(), source.begin(), source.end() );
+                    const auto copied = expected[from];
+                    model.insert( model.end(), copied.begin(), copied.end() );
+                    break;
+                }
+                default:
+                    if( draw( 2 ) == 0 )
+                    {
+                        list.clear();
+                        model.clear();
+                    }
+                    else
+                    {
+                        const auto count = draw( 3 );
+                        list.assign( count, 4 );
+                        model.assign( count, 4 );
+                    }
+                    break;
+                }
+                expect_record( info, expected );
+                if( ::testing::Test::HasFailure() )
+                {
+                    return;
+                }
+            }
+        }
+    }
+
+    TEST( FrontalEdgeInfo, copies_are_deep_and_moves_empty_the_source )
+    {
+        // One record with its ids in place, one moved to the heap.
+        for( const auto& start :
+            { EdgeLists{ { {}, { 4 }, { 0 } } }, EdgeLists{ { { 7 }, {}, { 4, 9 } } } } )
+        {
+            FrontalEdgeInfo original;
+            for( index_t local = 0; local < 3; local++ )
+            {
+                original[local].assign( start[local].begin(), start[local].end() );
+            }
+            FrontalEdgeInfo copy{ original };
+            copy[0].push_back( 2 );
+            copy[2].clear();
+            expect_record( original, start );
+            auto changed = start;
+            changed[0].push_back( 2 );
+            changed[2].clear();
+            expect_record( copy, changed );
+
+            FrontalEdgeInfo assigned;
+            assigned[1].assign( 3, 8 );
+            assigned = original;
+            EXPECT_EQ( assigned, original );
+            FrontalEdgeInfo moved{ std::move( copy ) };
+            expect_record( moved, changed );
+            expect_record( copy, {} );
+            assigned = std::move( moved );
+            expect_record( assigned, changed );
+            expect_record( moved, {} );
+        }
     }
 } // namespace
