@@ -198,13 +198,6 @@ namespace orvane
             }
         }
 
-        /// The next and the previous vertex of a fan corner's triangle.
-        struct CornerSides
-        {
-            index_t next;
-            index_t previous;
-        };
-
         /// The corner of the triangle's vertex before `corner`'s.
         PolygonVertex previous_corner( const PolygonVertex& corner )
         {
@@ -220,7 +213,7 @@ namespace orvane
             std::array< index_t, 2 > vertices;
             std::array< PolygonsAroundVertex, 2 > fans;
             /// Entry i of a side belongs to corner i of the same fan.
-            std::array< absl::InlinedVector< CornerSides, 10 >, 2 > sides;
+            std::array< CornersSides, 2 > sides;
 
             std::size_t end_of( index_t vertex ) const
             {
@@ -235,25 +228,12 @@ namespace orvane
             // Both walks start from the ends' stored corners: load the
             // second one while the first walk runs.
             mesh.prefetch_vertices( edge_vertices );
-            EndFans ends{ edge_vertices,
-                { mesh.polygons_around_vertex( edge_vertices[0] ),
-                    mesh.polygons_around_vertex( edge_vertices[1] ) },
-                {} };
+            EndFans ends;
+            ends.vertices = edge_vertices;
             for( const auto end : { 0, 1 } )
             {
-                const auto& fan = ends.fans[end];
-                auto& sides = ends.sides[end];
-                sides.resize( fan.size() );
-                auto* side = sides.data();
-                for( const auto& corner : fan )
-                {
-                    // Surface polygons are triangles: the next corner is one
-                    // step on, the previous one two steps on.
-                    side->next = mesh.polygon_vertex( { corner.polygon_id,
-                        static_cast< local_index_t >( ( corner.vertex_id + 1 ) % 3 ) } );
-                    side->previous = mesh.polygon_vertex( previous_corner( corner ) );
-                    side++;
-                }
+                ends.fans[end] =
+                    mesh.polygons_around_vertex( edge_vertices[end], ends.sides[end] );
             }
             return ends;
         }

@@ -30,10 +30,13 @@ namespace orvane
         CollapseContext context;
         const auto vertices = mesh_.polygon_edge_vertices( edge );
         context.vertices = { vertices[0], vertices[1] };
+        // The other two vertices of each corner's triangle, read by the fan
+        // walks, give the ends' links.
+        std::array< CornersSides, 2 > sides;
         for( const auto end : { 0, 1 } )
         {
             context.polygons_around[end] =
-                mesh_.polygons_around_vertex( context.vertices[end] );
+                mesh_.polygons_around_vertex( context.vertices[end], sides[end] );
         }
         context.side = collapse_side( edge );
         if( const auto adjacent = mesh_.polygon_adjacent_edge( edge ) )
@@ -56,30 +59,32 @@ namespace orvane
         {
             const auto other_end = context.vertices[1 - end];
             // The link is kept sorted and free of repeats as it is filled:
-            // each of its few vertices comes once or twice.
+            // each of its few vertices comes once or twice. A vertex goes
+            // after the last kept one not above it, unless that one is the
+            // vertex itself.
             auto* const first = last;
             const auto insert = [first, &last]( index_t vertex ) {
-                for( const auto* kept = first; kept != last; kept++ )
+                auto* place = last;
+                while( place != first && *( place - 1 ) > vertex )
                 {
-                    if( *kept == vertex )
-                    {
-                        return;
-                    }
+                    place--;
                 }
-                auto* hole = last++;
-                while( hole != first && *( hole - 1 ) > vertex )
+                if( place != first && *( place - 1 ) == vertex )
                 {
-                    *hole = *( hole - 1 );
-                    hole--;
+                    return;
                 }
-                *hole = vertex;
+                for( auto* moved = last; moved != place; moved-- )
+                {
+                    *moved = *( moved - 1 );
+                }
+                *place = vertex;
+                last++;
             };
-            for( const auto& corner : context.polygons_around[end] )
+            for( const auto& side : sides[end] )
             {
-                const auto vertices = mesh_.polygon_vertices( corner.polygon_id );
-                for( const local_index_t shift : { 1, 2 } )
+                // The corner's next vertex, then its previous one.
+                for( const auto vertex : { side.next, side.previous } )
                 {
-                    const auto vertex = vertices[( corner.vertex_id + shift ) % 3];
                     if( vertex != other_end )
                     {
                         insert( vertex );

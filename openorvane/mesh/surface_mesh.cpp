@@ -352,6 +352,24 @@ namespace orvane
     }
 
     template < index_t dimension >
+    PolygonsAroundVertex SurfaceMesh< dimension >::polygons_around_vertex(
+        index_t vertex_id, CornersSides& sides ) const
+    {
+        const auto& impl = *impl_;
+        auto corners = fan( impl, vertex_id );
+        // The walk has just read these rows: they are still in cache.
+        sides.resize( corners.size() );
+        auto* side = sides.data();
+        for( const auto& corner : corners )
+        {
+            const auto& vertices = impl.polygons[corner.polygon_id].vertices;
+            *side++ = { vertices[Impl::next( corner.vertex_id )],
+                vertices[Impl::previous( corner.vertex_id )] };
+        }
+        return corners;
+    }
+
+    template < index_t dimension >
     std::vector< index_t > SurfaceMesh< dimension >::vertices_around_vertex(
         index_t vertex_id ) const
     {

@@ -27,6 +27,16 @@ namespace orvane
     using PolygonsAroundVertex = absl::InlinedVector< PolygonVertex, 10 >;
     using PolygonEdges = absl::InlinedVector< PolygonEdge, 2 >;
 
+    /// The other two vertices of a fan corner's polygon: the one after the
+    /// corner's vertex and the one before it.
+    struct CornerSides
+    {
+        index_t next{ NO_ID };
+        index_t previous{ NO_ID };
+    };
+    /// Entry i belongs to corner i of a PolygonsAroundVertex.
+    using CornersSides = absl::InlinedVector< CornerSides, 10 >;
+
     /// A surface made of polygons, in 2 or 3 dimensions.
     ///
     /// Storage is compact: one row per polygon holding its three vertex
@@ -140,6 +150,13 @@ namespace orvane
         /// non-manifold vertex yields this one fan only. Empty for an
         /// isolated vertex.
         PolygonsAroundVertex polygons_around_vertex( index_t vertex_id ) const;
+
+        /// polygons_around_vertex, with `sides` replaced by the other two
+        /// vertices of each corner's polygon, read while the walk's rows are
+        /// at hand: edits and tests that walk a fan and then read its
+        /// polygons' vertices save a call per vertex.
+        PolygonsAroundVertex polygons_around_vertex(
+            index_t vertex_id, CornersSides& sides ) const;
 
         /// The vertices joined to the vertex by a polygon edge, in order of
         /// first appearance over polygons_around_vertex (for each polygon:

@@ -230,6 +230,39 @@ namespace orvane
         EXPECT_FALSE( surface->is_vertex_on_border( isolated ) );
     }
 
+    TEST( SurfaceQueries, FanWithSidesGivesEachCornersOtherVertices )
+    {
+        auto bowtie = test::bowtie< 3 >();
+        const auto isolated = TriangulatedSurfaceBuilder< 3 >::create( *bowtie )
+                                  ->create_point( test::planar_point< 3 >( 5, 5 ) );
+        const auto open_fan = test::triangle_fan< 3 >( 3, false );
+        const auto closed_fan = test::triangle_fan< 3 >( 6, true );
+        const auto grid = test::grid_surface< 3 >( 3, 3 );
+        const std::vector< std::pair< const SurfaceMesh< 3 >*, index_t > > cases{
+            { closed_fan.get(), 0 }, { closed_fan.get(), 3 }, { open_fan.get(), 0 },
+            { open_fan.get(), 2 }, { grid.get(), 5 }, { grid.get(), 0 },
+            { grid.get(), 15 }, { bowtie.get(), 0 }, { bowtie.get(), isolated }
+        };
+        for( const auto& [surface, vertex] : cases )
+        {
+            // Left over from an earlier call: replaced, not appended to.
+            CornersSides sides( 3, CornerSides{ 7, 7 } );
+            const auto corners = surface->polygons_around_vertex( vertex, sides );
+            EXPECT_EQ( corners, surface->polygons_around_vertex( vertex ) )
+                << "vertex " << vertex;
+            ASSERT_EQ( sides.size(), corners.size() ) << "vertex " << vertex;
+            for( std::size_t i = 0; i < corners.size(); i++ )
+            {
+                EXPECT_EQ( sides[i].next,
+                    surface->polygon_vertex( surface->next_polygon_vertex( corners[i] ) ) )
+                    << "vertex " << vertex << ", corner " << i;
+                EXPECT_EQ( sides[i].previous,
+                    surface->polygon_vertex( surface->previous_polygon_vertex( corners[i] ) ) )
+                    << "vertex " << vertex << ", corner " << i;
+            }
+        }
+    }
+
     TEST( SurfaceQueries, FanStopsOnInconsistentAdjacency )
     {
         // A neighbour that does not hold the vertex ends the walk instead of
