@@ -193,12 +193,8 @@ namespace orvane
     void TriangulatedSurfaceModifier< dimension >::Impl::deactivate_polygon(
         index_t polygon )
     {
+        // Surfaces keep no around-vertex cache to reset: the flag is all.
         polygon_active_.set_active( polygon, false );
-        for( local_index_t local = 0; local < 3; local++ )
-        {
-            builder_.reset_polygons_around_vertex( mesh_.polygon_vertex(
-                { polygon, static_cast< local_index_t >( local ) } ) );
-        }
     }
 
     template < index_t dimension >
