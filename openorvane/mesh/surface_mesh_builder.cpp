@@ -1,6 +1,7 @@
 #include <openorvane/mesh/surface_mesh_builder.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -167,13 +168,20 @@ namespace orvane
         auto* const first_other = others.data();
         auto* last_other = first_other;
         auto* next_pair = pairs.data();
-        const auto add_pair = [first_other, &last_other, &next_pair](
+        // Bit `other % 64` is set for every kept other vertex: a vertex
+        // whose bit is clear is new without a search.
+        std::uint64_t kept_bits{ 0 };
+        const auto add_pair = [first_other, &last_other, &next_pair, &kept_bits](
                                   const EdgeVertices& pair, index_t other ) {
-            if( std::find( first_other, last_other, other ) == last_other )
+            const auto bit = std::uint64_t{ 1 } << ( other % 64 );
+            if( ( kept_bits & bit ) != 0
+                && std::find( first_other, last_other, other ) != last_other )
             {
-                *last_other++ = other;
-                *next_pair++ = pair;
+                return;
             }
+            kept_bits |= bit;
+            *last_other++ = other;
+            *next_pair++ = pair;
         };
         for( const auto& corner : corners )
         {
