@@ -432,6 +432,18 @@ namespace orvane::internal
             return { *this, local };
         }
 
+        /// Whether none of the three lists holds an id.
+        [[nodiscard]] bool empty() const
+        {
+            if( !is_heap() )
+            {
+                return words_[0] == NO_ID && words_[1] == NO_ID
+                       && words_[2] == NO_ID;
+            }
+            const auto& lists = *heap();
+            return lists[0].empty() && lists[1].empty() && lists[2].empty();
+        }
+
         /// Whether the list of the local edge holds the id; the id kept in
         /// place is compared without building a view.
         [[nodiscard]] bool contains( index_t local, index_t id ) const

@@ -432,7 +432,9 @@ namespace orvane::internal
         /// at once (see prefetch_records).
         void prefetch_fan_records( const PolygonsAroundVertex& fan ) const
         {
-            const auto nb_polygons = macro.nb_polygons();
+            // One record per polygon: the attribute's size is the polygon
+            // count, read without a call into the mesh.
+            const auto nb_polygons = edge_info->size();
             for( const auto& corner : fan )
             {
                 if( corner.polygon_id < nb_polygons )
@@ -449,7 +451,7 @@ namespace orvane::internal
         /// the other. Reads nothing that a result depends on.
         void prefetch_records( absl::Span< const index_t > polygons ) const
         {
-            const auto nb_polygons = macro.nb_polygons();
+            const auto nb_polygons = edge_info->size();
             for( const auto polygon : polygons )
             {
                 if( polygon < nb_polygons )
@@ -460,8 +462,14 @@ namespace orvane::internal
             }
         }
 
+        /// Whether the polygon edge lists the element (asked for every edge
+        /// a search crosses: inline).
         [[nodiscard]] bool edge_info_holds(
-            const PolygonEdge& edge, index_t element ) const;
+            const PolygonEdge& edge, index_t element ) const
+        {
+            return edge_info->value( edge.polygon_id )
+                .contains( edge.edge_id, element );
+        }
 
         [[nodiscard]] bool is_covered( index_t polygon ) const
         {

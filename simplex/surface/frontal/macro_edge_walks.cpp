@@ -19,13 +19,6 @@ namespace
 namespace orvane::internal
 {
     template < index_t dimension >
-    bool FrontalRemesher< dimension >::Impl::edge_info_holds(
-        const PolygonEdge& edge, index_t element ) const
-    {
-        return edge_info->value( edge.polygon_id ).contains( edge.edge_id, element );
-    }
-
-    template < index_t dimension >
     std::vector< index_t > FrontalRemesher< dimension >::Impl::open_elements_on_edge(
         const PolygonEdge& edge ) const
     {
@@ -96,13 +89,13 @@ namespace orvane::internal
         if( nb_open == 0 )
         {
             // Most polygons beside a search list nothing at all: their record
-            // answers before the twin edge is looked for.
-            if( !adjacent || *adjacent >= macro.nb_polygons() )
+            // answers before the twin edge is looked for. The attribute has
+            // one record per polygon.
+            if( !adjacent || *adjacent >= edge_info->size() )
             {
                 return NO_ID;
             }
-            const auto& beside = edge_info->value( *adjacent );
-            if( beside[0].empty() && beside[1].empty() && beside[2].empty() )
+            if( edge_info->value( *adjacent ).empty() )
             {
                 return NO_ID;
             }
