@@ -299,9 +299,9 @@ namespace orvane::internal
         {
             return;
         }
-        // Copy first: both edges may belong to one polygon.
-        const auto listed = edge_info->value( from.polygon_id )[from.edge_id];
-        const absl::InlinedVector< index_t, 4 > ids( listed.begin(), listed.end() );
+        // Both edges may belong to one polygon: the insertion copies the
+        // ids before it edits the record.
+        const auto ids = edge_info->value( from.polygon_id )[from.edge_id];
         edge_info->modify_value( to.polygon_id, [&]( FrontalEdgeInfo& info ) {
             auto list = info[to.edge_id];
             list.insert( list.end(), ids.begin(), ids.end() );

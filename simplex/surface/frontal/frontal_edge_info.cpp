@@ -195,7 +195,7 @@ namespace orvane::internal
                 ( *block )[local].push_back( words_[local] );
             }
         }
-        std::memcpy( words_.data(), &block, sizeof( block ) );
+        detail::store_address_in_words( words_.data(), block );
         words_[2] = NO_ID;
         words_[3] = ON_HEAP;
     }
@@ -203,7 +203,7 @@ namespace orvane::internal
     void FrontalEdgeInfo::copy_heap( const FrontalEdgeInfo& other )
     {
         auto* block = new Lists( *other.heap() );
-        std::memcpy( words_.data(), &block, sizeof( block ) );
+        detail::store_address_in_words( words_.data(), block );
     }
 
     void FrontalEdgeInfo::release()

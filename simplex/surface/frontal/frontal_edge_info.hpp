@@ -12,6 +12,27 @@
 
 #include <openorvane/basic/types.hpp>
 
+namespace orvane::detail
+{
+    /// The compact id records below keep the address of their heap block in
+    /// their first two index words: these read and write it.
+    template < typename T >
+    [[nodiscard]] T* address_in_words( const index_t* words )
+    {
+        static_assert( sizeof( T* ) == 2 * sizeof( index_t ) );
+        T* address;
+        std::memcpy( &address, words, sizeof( address ) );
+        return address;
+    }
+
+    template < typename T >
+    void store_address_in_words( index_t* words, T* address )
+    {
+        static_assert( sizeof( T* ) == 2 * sizeof( index_t ) );
+        std::memcpy( words, &address, sizeof( address ) );
+    }
+} // namespace orvane::detail
+
 namespace orvane::internal
 {
     /// The ids of the front elements listed on one polygon edge of the macro
@@ -185,7 +206,6 @@ namespace orvane::internal
 
         static_assert( std::endian::native == std::endian::little,
             "the low word of an address is the first of the two words" );
-        static_assert( sizeof( index_t* ) == 2 * sizeof( index_t ) );
 
         [[nodiscard]] bool is_inline() const
         {
@@ -194,14 +214,12 @@ namespace orvane::internal
 
         [[nodiscard]] index_t* heap() const
         {
-            index_t* block;
-            std::memcpy( &block, words_.data(), sizeof( block ) );
-            return block;
+            return detail::address_in_words< index_t >( words_.data() );
         }
 
         void set_heap( index_t* block )
         {
-            std::memcpy( words_.data(), &block, sizeof( block ) );
+            detail::store_address_in_words( words_.data(), block );
         }
 
         void release();
@@ -467,8 +485,6 @@ namespace orvane::internal
         static constexpr std::array< index_t, 4 > EMPTY_WORDS{ NO_ID, NO_ID,
             NO_ID, IN_PLACE };
 
-        static_assert( sizeof( Lists* ) == 2 * sizeof( index_t ) );
-
         [[nodiscard]] bool is_heap() const
         {
             return words_[3] == ON_HEAP;
@@ -476,9 +492,7 @@ namespace orvane::internal
 
         [[nodiscard]] Lists* heap() const
         {
-            Lists* block;
-            std::memcpy( &block, words_.data(), sizeof( block ) );
-            return block;
+            return detail::address_in_words< Lists >( words_.data() );
         }
 
         /// Inline for the usual first id of an empty list.

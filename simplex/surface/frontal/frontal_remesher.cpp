@@ -331,20 +331,7 @@ namespace orvane::internal
         {
             for( const auto& origin : record.origins )
             {
-                if( origin.polygon_id == NO_ID || origin == record.edge )
-                {
-                    continue;
-                }
-                // Copy first: the origin and the record may share a polygon.
-                const auto listed =
-                    edge_info->value( origin.polygon_id )[origin.edge_id];
-                const absl::InlinedVector< index_t, 4 > ids(
-                    listed.begin(), listed.end() );
-                edge_info->modify_value( record.edge.polygon_id,
-                    [&]( FrontalEdgeInfo& info ) {
-                        auto list = info[record.edge.edge_id];
-                        list.insert( list.end(), ids.begin(), ids.end() );
-                    } );
+                copy_edge_elements( record.edge, origin );
             }
         }
     }
@@ -360,20 +347,7 @@ namespace orvane::internal
             return macro.polygon_vertex( { polygon, *local } );
         }
         const auto inherit = [this]( const PolygonEdgeOrigin& origin ) {
-            if( origin.old_edge.polygon_id == NO_ID
-                || origin.old_edge == origin.new_edge )
-            {
-                return;
-            }
-            const auto listed =
-                edge_info->value( origin.old_edge.polygon_id )[origin.old_edge.edge_id];
-            const absl::InlinedVector< index_t, 4 > ids(
-                listed.begin(), listed.end() );
-            edge_info->modify_value(
-                origin.new_edge.polygon_id, [&]( FrontalEdgeInfo& info ) {
-                    auto list = info[origin.new_edge.edge_id];
-                    list.insert( list.end(), ids.begin(), ids.end() );
-                } );
+            copy_edge_elements( origin.new_edge, origin.old_edge );
         };
         for( local_index_t e = 0; e < 3; e++ )
         {
