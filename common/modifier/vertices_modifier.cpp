@@ -167,6 +167,11 @@ namespace orvane
 
     index_t VerticesModifier::updated_vertex( index_t vertex )
     {
+        // Most edits merge no vertex: skip the hash of the lookup then.
+        if( vertex_map_.empty() )
+        {
+            return vertex;
+        }
         auto entry = vertex_map_.find( vertex );
         if( entry == vertex_map_.end() )
         {

@@ -86,45 +86,137 @@ namespace orvane
             return false;
         }
 
+        /// Walks the fan of `vertex_id` in the order of
+        /// polygons_around_vertex, calling `visit( polygon, local vertex )`
+        /// for each corner until it returns true. Returns true when `visit`
+        /// stopped the walk.
+        ///
+        /// Each step crosses the adjacency kept from the previous row and
+        /// reads one row: the crossed edge's far vertex (`other`) and the
+        /// neighbour to cross next come from the row just read, so that the
+        /// loop keeps its state in registers. It makes the same decisions as
+        /// `cross` (same stops on inconsistent adjacency, same order).
+        template < typename Impl, typename Visit >
+        bool walk_fan( const Impl& impl, index_t vertex_id, Visit&& visit )
+        {
+            if( vertex_id >= impl.polygon_around_vertex.size()
+                || !impl.has_valid_association( vertex_id ) )
+            {
+                return false;
+            }
+            const auto start = impl.polygon_around_vertex[vertex_id];
+            if( visit( start.polygon_id, start.vertex_id ) )
+            {
+                return true;
+            }
+            const auto* const rows = impl.polygons.data();
+            // NO_ID is above every polygon index: one compare rejects both a
+            // border edge and an adjacency out of range.
+            const auto nb_polygons = impl.nb_polygons();
+            const auto& start_row = rows[start.polygon_id];
+            const auto start_next = Impl::next( start.vertex_id );
+            const auto start_previous = Impl::previous( start.vertex_id );
+            // Crosses to `polygon` from an edge whose far vertex is `other`;
+            // on success sets `local`, and `polygon` and `other` for the
+            // next step (the adjacent to cross and its edge's far vertex).
+            const auto cross_to = [rows, nb_polygons, vertex_id](
+                                      index_t& polygon, index_t& other,
+                                      local_index_t& local ) {
+                if( polygon >= nb_polygons )
+                {
+                    return false;
+                }
+                const auto& row = rows[polygon];
+                const auto& vertices = row.vertices;
+                // The first local index holding the vertex, as local_vertex
+                // finds it.
+                local_index_t v;
+                if( vertices[0] == vertex_id )
+                {
+                    v = 0;
+                }
+                else if( vertices[1] == vertex_id )
+                {
+                    v = 1;
+                }
+                else if( vertices[2] == vertex_id )
+                {
+                    v = 2;
+                }
+                else
+                {
+                    return false;
+                }
+                const auto v_next = Impl::next( v );
+                const auto v_previous = Impl::previous( v );
+                local = v;
+                if( vertices[v_next] == other )
+                {
+                    // Crossed edge v: go on across the edge ending at v.
+                    other = vertices[v_previous];
+                    polygon = row.adjacents[v_previous];
+                    return true;
+                }
+                if( vertices[v_previous] == other )
+                {
+                    // Crossed the edge ending at v: go on across edge v.
+                    other = vertices[v_next];
+                    polygon = row.adjacents[v];
+                    return true;
+                }
+                return false;
+            };
+            const auto max_steps = nb_polygons;
+            // Forward: across the edge that starts at the vertex.
+            auto polygon = start_row.adjacents[start.vertex_id];
+            auto other = start_row.vertices[start_next];
+            for( index_t s = 0; s < max_steps; s++ )
+            {
+                const auto reached = polygon;
+                local_index_t local;
+                if( !cross_to( polygon, other, local ) )
+                {
+                    break;
+                }
+                if( reached == start.polygon_id )
+                {
+                    return false;
+                }
+                if( visit( reached, local ) )
+                {
+                    return true;
+                }
+            }
+            // Border reached: from the start, across the edge that ends at
+            // the vertex.
+            polygon = start_row.adjacents[start_previous];
+            other = start_row.vertices[start_previous];
+            for( index_t s = 0; s < max_steps; s++ )
+            {
+                const auto reached = polygon;
+                local_index_t local;
+                if( !cross_to( polygon, other, local )
+                    || reached == start.polygon_id )
+                {
+                    break;
+                }
+                if( visit( reached, local ) )
+                {
+                    return true;
+                }
+            }
+            return false;
+        }
+
         template < typename Impl >
         PolygonsAroundVertex fan( const Impl& impl, index_t vertex_id )
         {
             PolygonsAroundVertex result;
-            if( vertex_id >= impl.polygon_around_vertex.size()
-                || !impl.has_valid_association( vertex_id ) )
-            {
-                return result;
-            }
-            const auto start = impl.polygon_around_vertex[vertex_id];
-            result.push_back( start );
-            const auto max_steps = impl.nb_polygons();
-            // Forward: across the edge that starts at the vertex.
-            FanStep step{ start.polygon_id, start.vertex_id, start.vertex_id };
-            for( index_t s = 0; s < max_steps; s++ )
-            {
-                if( !cross( impl, vertex_id, step ) )
-                {
-                    break;
-                }
-                if( step.polygon == start.polygon_id )
-                {
-                    return result;
-                }
-                result.emplace_back( step.polygon, step.vertex );
-            }
-            // Border reached: from the start, across the edge that ends at
-            // the vertex.
-            step = { start.polygon_id, start.vertex_id,
-                Impl::previous( start.vertex_id ) };
-            for( index_t s = 0; s < max_steps; s++ )
-            {
-                if( !cross( impl, vertex_id, step )
-                    || step.polygon == start.polygon_id )
-                {
-                    break;
-                }
-                result.emplace_back( step.polygon, step.vertex );
-            }
+            walk_fan( impl, vertex_id,
+                [&result]( index_t polygon, local_index_t local ) {
+                    result.emplace_back( polygon, local );
+                    return false;
+                } );
             return result;
         }
     } // namespace
@@ -301,21 +393,41 @@ namespace orvane
         const auto from = row.vertices[polygon_edge.edge_id];
         const auto to = row.vertices[Impl::next( polygon_edge.edge_id )];
         const auto& vertices = impl.polygons[adjacent].vertices;
-        std::optional< PolygonEdge > same_direction;
-        for( local_index_t e = 0; e < Impl::NB_POLYGON_VERTICES; e++ )
+        const auto v0 = vertices[0];
+        const auto v1 = vertices[1];
+        const auto v2 = vertices[2];
+        // The first reversed edge in local order, else the first edge of the
+        // same direction.
+        local_index_t e;
+        if( v0 == to && v1 == from )
         {
-            const auto start = vertices[e];
-            const auto end = vertices[Impl::next( e )];
-            if( start == to && end == from )
-            {
-                return PolygonEdge{ adjacent, e };
-            }
-            if( start == from && end == to && !same_direction )
-            {
-                same_direction = PolygonEdge{ adjacent, e };
-            }
+            e = 0;
         }
-        return same_direction;
+        else if( v1 == to && v2 == from )
+        {
+            e = 1;
+        }
+        else if( v2 == to && v0 == from )
+        {
+            e = 2;
+        }
+        else if( v0 == from && v1 == to )
+        {
+            e = 0;
+        }
+        else if( v1 == from && v2 == to )
+        {
+            e = 1;
+        }
+        else if( v2 == from && v0 == to )
+        {
+            e = 2;
+        }
+        else
+        {
+            return std::nullopt;
+        }
+        return PolygonEdge{ adjacent, e };
     }
 
     template < index_t dimension >
@@ -356,16 +468,18 @@ namespace orvane
         index_t vertex_id, CornersSides& sides ) const
     {
         const auto& impl = *impl_;
-        auto corners = fan( impl, vertex_id );
-        // The walk has just read these rows: they are still in cache.
-        sides.resize( corners.size() );
-        auto* side = sides.data();
-        for( const auto& corner : corners )
-        {
-            const auto& vertices = impl.polygons[corner.polygon_id].vertices;
-            *side++ = { vertices[Impl::next( corner.vertex_id )],
-                vertices[Impl::previous( corner.vertex_id )] };
-        }
+        const auto* const rows = impl.polygons.data();
+        PolygonsAroundVertex corners;
+        sides.clear();
+        // Each row is read as the walk reaches it.
+        walk_fan( impl, vertex_id,
+            [rows, &corners, &sides]( index_t polygon, local_index_t local ) {
+                const auto& vertices = rows[polygon].vertices;
+                corners.emplace_back( polygon, local );
+                sides.push_back( { vertices[Impl::next( local )],
+                    vertices[Impl::previous( local )] } );
+                return false;
+            } );
         return corners;
     }
 
@@ -386,16 +500,14 @@ namespace orvane
     template < index_t dimension >
     bool SurfaceMesh< dimension >::is_vertex_on_border( index_t vertex_id ) const
     {
-        for( const auto& corner : polygons_around_vertex( vertex_id ) )
-        {
-            if( is_edge_on_border( PolygonEdge{ corner } )
-                || is_edge_on_border(
-                    PolygonEdge{ previous_polygon_vertex( corner ) } ) )
-            {
-                return true;
-            }
-        }
-        return false;
+        const auto& impl = *impl_;
+        const auto* const rows = impl.polygons.data();
+        return walk_fan(
+            impl, vertex_id, [rows]( index_t polygon, local_index_t local ) {
+                const auto& adjacents = rows[polygon].adjacents;
+                return adjacents[local] == NO_ID
+                       || adjacents[Impl::previous( local )] == NO_ID;
+            } );
     }
 
     template < index_t dimension >
@@ -431,22 +543,36 @@ namespace orvane
     std::optional< PolygonEdge > SurfaceMesh< dimension >::polygon_edge_from_vertices(
         index_t from_vertex_id, index_t to_vertex_id ) const
     {
-        for( const auto& corner : polygons_around_vertex( from_vertex_id ) )
+        // Each walk stops at the first corner found, in fan order.
+        const auto& impl = *impl_;
+        const auto* const rows = impl.polygons.data();
+        std::optional< PolygonEdge > result;
+        if( walk_fan( impl, from_vertex_id,
+                [rows, to_vertex_id, &result](
+                    index_t polygon, local_index_t local ) {
+                    if( rows[polygon].vertices[Impl::next( local )]
+                        != to_vertex_id )
+                    {
+                        return false;
+                    }
+                    result = PolygonEdge{ polygon, local };
+                    return true;
+                } ) )
         {
-            if( polygon_vertex( next_polygon_vertex( corner ) ) == to_vertex_id )
-            {
-                return PolygonEdge{ corner };
-            }
+            return result;
         }
-        for( const auto& corner : polygons_around_vertex( to_vertex_id ) )
-        {
-            const auto previous = previous_polygon_vertex( corner );
-            if( polygon_vertex( previous ) == from_vertex_id )
-            {
-                return PolygonEdge{ previous };
-            }
-        }
-        return std::nullopt;
+        walk_fan( impl, to_vertex_id,
+            [rows, from_vertex_id, &result](
+                index_t polygon, local_index_t local ) {
+                const auto previous = Impl::previous( local );
+                if( rows[polygon].vertices[previous] != from_vertex_id )
+                {
+                    return false;
+                }
+                result = PolygonEdge{ polygon, previous };
+                return true;
+            } );
+        return result;
     }
 
     template < index_t dimension >
@@ -576,14 +702,22 @@ namespace orvane
         index_t vertex_id ) const
         requires( dimension == 3 )
     {
+        const auto& impl = *impl_;
+        const auto* const rows = impl.polygons.data();
         Vector< 3 > sum;
-        for( const auto& corner : polygons_around_vertex( vertex_id ) )
-        {
-            if( const auto normal = polygon_normal( corner.polygon_id ) )
-            {
-                sum += normal.value();
-            }
-        }
+        // The normals are added in fan order, as the walk meets them.
+        walk_fan( impl, vertex_id,
+            [&points = impl.points, rows, &sum](
+                index_t polygon, local_index_t /*local*/ ) {
+                const auto& vertices = rows[polygon].vertices;
+                if( const auto normal = Triangle< 3 >{ points.point( vertices[0] ),
+                        points.point( vertices[1] ), points.point( vertices[2] ) }
+                                            .normal() )
+                {
+                    sum += normal.value();
+                }
+                return false;
+            } );
         if( sum.length() <= DIVISION_EPSILON )
         {
             return std::nullopt;

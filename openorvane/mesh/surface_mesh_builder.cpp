@@ -46,6 +46,22 @@ namespace orvane
                 " local index ", local, " does not exist (the surface has ",
                 impl.nb_polygons(), " polygons)" );
         }
+
+        /// Throws the error of set_polygon_adjacent's first failed check.
+        /// Kept out of line, so that the caller's valid path saves no
+        /// registers.
+        template < typename Impl >
+        [[noreturn, gnu::noinline, gnu::cold]] void throw_bad_adjacent(
+            const Impl& impl, const PolygonEdge& polygon_edge, index_t adjacent_id )
+        {
+            check_polygon_local( impl, polygon_edge.polygon_id,
+                polygon_edge.edge_id, "set_polygon_adjacent" );
+            throw OpenOrvaneException{
+                "[SurfaceMeshBuilder::set_polygon_adjacent] Adjacent polygon ",
+                adjacent_id, " does not exist (the surface has ",
+                impl.nb_polygons(), " polygons)"
+            };
+        }
     } // namespace
 
     template < index_t dimension >
@@ -208,14 +224,18 @@ namespace orvane
     void SurfaceMeshBuilder< dimension >::set_polygon_adjacent(
         const PolygonEdge& polygon_edge, index_t adjacent_id )
     {
-        const auto& impl = *surface_.impl_;
-        check_polygon_local(
-            impl, polygon_edge.polygon_id, polygon_edge.edge_id, "set_polygon_adjacent" );
-        ORVANE_EXCEPTION( adjacent_id == NO_ID || adjacent_id < impl.nb_polygons(),
-            "[SurfaceMeshBuilder::set_polygon_adjacent] Adjacent polygon ",
-            adjacent_id, " does not exist (the surface has ", impl.nb_polygons(),
-            " polygons)" );
-        surface_.impl_->adjacent( polygon_edge.polygon_id, polygon_edge.edge_id ) =
+        using Impl = typename SurfaceMesh< dimension >::Impl;
+        auto& impl = *surface_.impl_;
+        const auto nb_polygons = impl.nb_polygons();
+        // One test for the usual valid call; the checks below name what is
+        // wrong otherwise.
+        if( polygon_edge.polygon_id >= nb_polygons
+            || polygon_edge.edge_id >= Impl::NB_POLYGON_VERTICES
+            || ( adjacent_id >= nb_polygons && adjacent_id != NO_ID ) )
+        {
+            throw_bad_adjacent( impl, polygon_edge, adjacent_id );
+        }
+        impl.polygons.data()[polygon_edge.polygon_id].adjacents[polygon_edge.edge_id] =
             adjacent_id;
     }
 
