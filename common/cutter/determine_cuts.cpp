@@ -47,6 +47,13 @@ namespace
     /// their sets are equal.
     using CutVertices = std::array< index_t, 2 >;
 
+    /// Compared field by field: the sets are compared once per cut kept and
+    /// once per earlier cut looked back over, too often for a call.
+    bool same_vertices( const CutVertices& vertices, const CutVertices& other )
+    {
+        return vertices[0] == other[0] && vertices[1] == other[1];
+    }
+
     /// Paths up to this length find earlier visits by looking back over the
     /// cuts kept so far; longer ones through a hash map.
     constexpr std::size_t SHORT_PATH = 64;
@@ -222,7 +229,8 @@ namespace
                 vertex_set = { std::min( ends[0], ends[1] ),
                     std::max( ends[0], ends[1] ) };
             }
-            if( !vertex_sets_.empty() && vertex_sets_.back() == vertex_set )
+            if( !vertex_sets_.empty()
+                && same_vertices( vertex_sets_.back(), vertex_set ) )
             {
                 return;
             }
@@ -262,7 +270,7 @@ namespace
                 {
                     for( auto k = kept.size(); k-- > 0; )
                     {
-                        if( vertex_sets_[kept[k]] == vertex_set )
+                        if( same_vertices( vertex_sets_[kept[k]], vertex_set ) )
                         {
                             place = k;
                             break;
@@ -277,7 +285,10 @@ namespace
                         place_of.erase( vertex_sets_[kept[k]] );
                     }
                 }
-                kept.resize( place );
+                if( place < kept.size() )
+                {
+                    kept.resize( place );
+                }
                 if( indexed )
                 {
                     place_of.emplace( vertex_set, kept.size() );
@@ -287,10 +298,15 @@ namespace
             std::size_t nb_kept{ 0 };
             for( std::size_t i = 0; i < nb_cuts; i++ )
             {
-                if( !removed[i] )
+                if( removed[i] )
                 {
-                    cuts_[nb_kept++] = std::move( cuts_[i] );
+                    continue;
                 }
+                if( nb_kept != i )
+                {
+                    cuts_[nb_kept] = std::move( cuts_[i] );
+                }
+                nb_kept++;
             }
             cuts_.resize( nb_kept );
         }
@@ -308,7 +324,8 @@ namespace
         Segment< dimension > segment_;
         absl::Span< const SurfacePathCrossing > path_;
         std::vector< SurfaceCut< dimension > > cuts_;
-        std::vector< CutVertices > vertex_sets_;
+        /// Kept on the stack for the usual short paths.
+        absl::InlinedVector< CutVertices, 16 > vertex_sets_;
     };
 
     class DetermineCutsImpl2D final : public DetermineCutsImpl< 2 >

@@ -149,6 +149,16 @@ namespace orvane::detail
             return { inserted, true };
         }
 
+        /// Appends `key` with a value built from `args`. The caller ensures
+        /// that `key` comes after every stored key: nothing is searched.
+        template < typename... Args >
+        value_type& append( const Key& key, Args&&... args )
+        {
+            return entries_.emplace_back( std::piecewise_construct,
+                std::forward_as_tuple( key ),
+                std::forward_as_tuple( std::forward< Args >( args )... ) );
+        }
+
         /// The value of `key`, inserted value-initialised when absent.
         Value& operator[]( const Key& key )
         {

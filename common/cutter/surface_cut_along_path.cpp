@@ -29,6 +29,59 @@ namespace
     constexpr std::uint8_t RIGHT = 0;
     constexpr std::uint8_t LEFT = 1;
 
+    /// The side of each polygon that has one. The polygons made by the cut
+    /// take indices from the surface's polygon count on: their sides lie in
+    /// an array from there, read and written without a search; older
+    /// polygons, as those of path edges between existing vertices, in a
+    /// sorted map.
+    class PolygonSides
+    {
+    public:
+        explicit PolygonSides( index_t first_new ) : first_new_( first_new ) {}
+
+        void reserve( std::size_t nb_new )
+        {
+            new_sides_.reserve( nb_new );
+        }
+
+        void set( index_t polygon, std::uint8_t side )
+        {
+            if( polygon < first_new_ )
+            {
+                old_sides_[polygon] = side;
+                return;
+            }
+            const std::size_t offset = polygon - first_new_;
+            if( offset >= new_sides_.size() )
+            {
+                new_sides_.resize( offset + 1, NONE );
+            }
+            new_sides_[offset] = side;
+        }
+
+        /// The side of the polygon, or nullptr when it has none.
+        const std::uint8_t* find( index_t polygon ) const
+        {
+            if( polygon < first_new_ )
+            {
+                const auto found = old_sides_.find( polygon );
+                return found == old_sides_.end() ? nullptr : &found->second;
+            }
+            const std::size_t offset = polygon - first_new_;
+            if( offset >= new_sides_.size() || new_sides_[offset] == NONE )
+            {
+                return nullptr;
+            }
+            return &new_sides_[offset];
+        }
+
+    private:
+        static constexpr std::uint8_t NONE = 255;
+        index_t first_new_;
+        std::vector< std::uint8_t > new_sides_;
+        detail::SortedVectorMap< index_t, std::uint8_t > old_sides_;
+    };
+
     template < typename Container >
     bool contains( const Container& container, const PolygonEdge& edge )
     {
@@ -63,7 +116,9 @@ namespace orvane
               begin_( begin ),
               end_( end ),
               cuts_( cuts ),
-              nb_original_vertices_( mesh.nb_vertices() )
+              nb_original_vertices_( mesh.nb_vertices() ),
+              nb_original_polygons_( mesh.nb_polygons() ),
+              sides_( nb_original_polygons_ )
         {
         }
 
@@ -127,7 +182,7 @@ namespace orvane
             // A split of an inner edge makes four triangles, twelve
             // half-edges; a path edge between two vertices two half-edges.
             edges_.reserve( 12 * nb_splits + 2 * nb_cuts );
-            sides_.reserve( 4 * nb_splits + 2 * nb_cuts );
+            sides_.reserve( 4 * nb_splits );
             result_.polygons.reserve( 4 * nb_splits );
         }
 
@@ -183,11 +238,14 @@ namespace orvane
                 {
                     entry->second.kind = ON_PATH;
                 }
-                sides_[edge->polygon_id] = side;
+                sides_.set( edge->polygon_id, side );
             }
         }
 
-        void enter_edge( const PolygonEdge& edge, const PolygonEdge& origin )
+        /// Enters `edge` with `origin` when it is absent; an edge on the path
+        /// is put on it either way.
+        void enter_edge(
+            const PolygonEdge& edge, const PolygonEdge& origin, bool on_path )
         {
             const auto [entry, inserted] = edges_.try_emplace( edge );
             if( inserted )
@@ -195,9 +253,17 @@ namespace orvane
                 entry->second.origins.push_back( origin );
                 entry->second.kind = MADE;
             }
+            if( on_path )
+            {
+                entry->second.kind = ON_PATH;
+            }
         }
 
-        void enter_split( const SurfaceSplitEdgeInfo& split )
+        /// Enters the edges of a split. `inner_on_path[piece]` puts on the
+        /// path the inner half-edge `piece` (0: the split polygon's piece, 1:
+        /// the adjacent polygon's) of both halves.
+        void enter_split( const SurfaceSplitEdgeInfo& split,
+            const std::array< bool, 2 >& inner_on_path )
         {
             std::size_t nb_made{ 0 };
             for( const auto& half : split.halves )
@@ -211,12 +277,14 @@ namespace orvane
             // the read.
             absl::FixedArray< PolygonEdge, 16 > made( nb_made );
             absl::FixedArray< PolygonEdge, 16 > origins( nb_made );
+            absl::FixedArray< bool, 16 > on_path( nb_made, false );
             std::size_t next{ 0 };
             for( const auto& half : split.halves )
             {
-                for( const auto& inner : half.new_edges )
+                for( std::size_t piece = 0; piece < half.new_edges.size(); piece++ )
                 {
-                    made[next++] = inner;
+                    on_path[next] = piece < 2 && inner_on_path[piece];
+                    made[next++] = half.new_edges[piece];
                 }
                 for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
                 {
@@ -230,7 +298,7 @@ namespace orvane
             // Entered in edge order, they land after the map's edges, which
             // lie in older polygons, without moving any entry. Of repeated
             // edges the first enters.
-            if( enter_by_slots( made, origins ) )
+            if( enter_by_slots( made, origins, on_path ) )
             {
                 return;
             }
@@ -238,7 +306,7 @@ namespace orvane
             // others and move them.
             for( std::size_t place = 0; place < nb_made; place++ )
             {
-                enter_edge( made[place], origins[place] );
+                enter_edge( made[place], origins[place], on_path[place] );
             }
         }
 
@@ -247,7 +315,8 @@ namespace orvane
         /// as the triangles of one split do; otherwise enters nothing and
         /// returns false.
         bool enter_by_slots( absl::Span< const PolygonEdge > made,
-            absl::Span< const PolygonEdge > origins )
+            absl::Span< const PolygonEdge > origins,
+            absl::Span< const bool > on_path )
         {
             constexpr index_t NB_POLYGONS = 16;
             constexpr local_index_t NB_EDGES = 4;
@@ -274,25 +343,42 @@ namespace orvane
             {
                 return false;
             }
-            // The place of the edge in each slot plus one, 0 for none.
+            // The place of the edge in each slot plus one, 0 for none, and
+            // whether any of its places puts it on the path.
             std::array< std::uint8_t, NB_POLYGONS * NB_EDGES > slots{};
+            std::array< bool, NB_POLYGONS * NB_EDGES > slots_on_path{};
             const auto nb_slots = ( highest - lowest + 1 ) * NB_EDGES;
             for( std::size_t place = 0; place < made.size(); place++ )
             {
                 const auto& edge = made[place];
-                auto& slot = slots[( edge.polygon_id - lowest ) * NB_EDGES + edge.edge_id];
-                if( slot == 0 )
+                const auto slot =
+                    ( edge.polygon_id - lowest ) * NB_EDGES + edge.edge_id;
+                if( slots[slot] == 0 )
                 {
-                    slot = static_cast< std::uint8_t >( place + 1 );
+                    slots[slot] = static_cast< std::uint8_t >( place + 1 );
                 }
+                slots_on_path[slot] = slots_on_path[slot] || on_path[place];
             }
+            // A split makes polygons of new indices, after those of every
+            // edge in the map: its edges are appended, without a search.
+            const auto appends =
+                edges_.empty()
+                || edges_.entry( edges_.size() - 1 ).first.polygon_id < lowest;
             for( index_t slot = 0; slot < nb_slots; slot++ )
             {
-                if( slots[slot] != 0 )
+                if( slots[slot] == 0 )
                 {
-                    const auto place = slots[slot] - 1u;
-                    enter_edge( made[place], origins[place] );
+                    continue;
                 }
+                const auto place = slots[slot] - 1u;
+                if( appends )
+                {
+                    auto& entry = edges_.append( made[place] ).second;
+                    entry.origins.push_back( origins[place] );
+                    entry.kind = slots_on_path[slot] ? ON_PATH : MADE;
+                    continue;
+                }
+                enter_edge( made[place], origins[place], slots_on_path[slot] );
             }
             return true;
         }
@@ -303,21 +389,7 @@ namespace orvane
             for( const auto& origin : polygons )
             {
                 result_.polygons.push_back( origin );
-                sides_[origin.new_element] = side;
-            }
-        }
-
-        /// Puts on the path the inner half-edge `piece` (0: the split
-        /// polygon's piece, 1: the adjacent polygon's) of both halves.
-        void put_inner_edges_on_path(
-            const SurfaceSplitEdgeInfo& split, std::size_t piece )
-        {
-            for( const auto& half : split.halves )
-            {
-                if( piece < half.new_edges.size() )
-                {
-                    edges_[half.new_edges[piece]].kind = ON_PATH;
-                }
+                sides_.set( origin.new_element, side );
             }
         }
 
@@ -383,45 +455,39 @@ namespace orvane
                 leftover_cuts_.emplace_back( cut.point, edge );
                 return;
             }
+            // Where the path meets the split's inner half-edges, decided from
+            // the neighbouring cuts before the split so that the inner edges
+            // enter the map on the path.
+            const auto next = i + 1 < cuts_.size() ? cut_vertices[i + 1].vertex : NO_ID;
+            const auto previous =
+                i > 0 && cuts_[i - 1].vertex != NO_ID ? cut_vertices[i - 1].vertex
+                                                      : NO_ID;
+            const auto goes_ahead = next != NO_ID && ahead == next;
+            const auto comes_from_apex =
+                previous != NO_ID && cut.toward_adjacent && previous == own_apex;
+            // The path turns back into the edge's own polygon: its left lies
+            // at the edge's first vertex.
+            const auto turns_back = goes_ahead && !cut.toward_adjacent;
+            const std::array< bool, 2 > inner_on_path{ turns_back || comes_from_apex,
+                goes_ahead && cut.toward_adjacent };
             const auto split = modifier_.split_edge( edge, cut.point );
             const auto vertex = split.new_vertex;
             cut_vertices[i] = { vertex, { NO_ID } };
-            enter_split( split );
+            enter_split( split, inner_on_path );
             add_polygons( split.halves[0].polygons, RIGHT );
             add_polygons( split.halves[1].polygons, LEFT );
-
-            if( i + 1 < cuts_.size() && cut_vertices[i + 1].vertex != NO_ID )
+            if( next != NO_ID && !goes_ahead )
             {
-                const auto next = cut_vertices[i + 1].vertex;
-                if( ahead != next )
-                {
-                    mark_path_edge( vertex, next );
-                }
-                else if( cut.toward_adjacent )
-                {
-                    put_inner_edges_on_path( split, 1 );
-                }
-                else
-                {
-                    // The path turns back into the edge's own polygon: its
-                    // left lies at the edge's first vertex.
-                    put_inner_edges_on_path( split, 0 );
-                    add_polygons( split.halves[0].polygons, LEFT );
-                    add_polygons( split.halves[1].polygons, RIGHT );
-                }
+                mark_path_edge( vertex, next );
             }
-            if( i > 0 && cuts_[i - 1].vertex != NO_ID
-                && cut_vertices[i - 1].vertex != NO_ID )
+            if( turns_back )
             {
-                const auto previous = cut_vertices[i - 1].vertex;
-                if( cut.toward_adjacent && previous == own_apex )
-                {
-                    put_inner_edges_on_path( split, 0 );
-                }
-                else
-                {
-                    mark_path_edge( previous, vertex );
-                }
+                add_polygons( split.halves[0].polygons, LEFT );
+                add_polygons( split.halves[1].polygons, RIGHT );
+            }
+            if( previous != NO_ID && !comes_from_apex )
+            {
+                mark_path_edge( previous, vertex );
             }
         }
 
@@ -525,14 +591,13 @@ namespace orvane
                 const auto& kept = merge.kept_edge;
                 for( const auto& replaced : merge.merged_edges )
                 {
-                    if( !sides_.contains( kept.polygon_id ) )
+                    if( sides_.find( kept.polygon_id ) == nullptr )
                     {
-                        const auto side = sides_.find( replaced.polygon_id );
-                        if( side != sides_.end() )
+                        if( const auto* side = sides_.find( replaced.polygon_id ) )
                         {
                             // Read before the insertion moves the entries.
-                            const auto replaced_side = side->second;
-                            sides_[kept.polygon_id] = replaced_side;
+                            const auto replaced_side = *side;
+                            sides_.set( kept.polygon_id, replaced_side );
                         }
                     }
                     const auto found = edges_.find( replaced );
@@ -656,10 +721,15 @@ namespace orvane
             std::size_t kept{ 0 };
             for( std::size_t i = 0; i < cut_vertices.size(); i++ )
             {
-                if( !removed[i] )
+                if( removed[i] )
                 {
-                    cut_vertices[kept++] = std::move( cut_vertices[i] );
+                    continue;
                 }
+                if( kept != i )
+                {
+                    cut_vertices[kept] = std::move( cut_vertices[i] );
+                }
+                kept++;
             }
             cut_vertices.resize( kept );
         }
@@ -694,13 +764,13 @@ namespace orvane
                 auto* list = &result.created_edges;
                 if( entry.kind == ON_PATH )
                 {
-                    const auto side = sides_.find( edge.polygon_id );
-                    if( side == sides_.end() )
+                    const auto* side = sides_.find( edge.polygon_id );
+                    if( side == nullptr )
                     {
                         throw OpenOrvaneException{ CONTEXT, " Path edge ",
                             edge.string(), " lies in a polygon of no side" };
                     }
-                    list = side->second == LEFT ? &result.left_path_edges
+                    list = *side == LEFT ? &result.left_path_edges
                                                 : &result.right_path_edges;
                 }
                 // The map is not read again: its origins move to the result.
@@ -721,6 +791,36 @@ namespace orvane
         void clean_polygons()
         {
             auto& polygons = result_.polygons;
+            // The splits make polygons from the surface's polygon count at
+            // the start on: a flag per such polygon tells the repeats.
+            const auto first_new = nb_original_polygons_;
+            const auto nb_new = mesh_.nb_polygons() - first_new;
+            if( std::all_of( polygons.begin(), polygons.end(),
+                    [first_new, nb_new]( const ElementOrigin& origin ) {
+                        return origin.new_element >= first_new
+                               && origin.new_element - first_new < nb_new;
+                    } ) )
+            {
+                absl::FixedArray< bool, 256 > seen( nb_new, false );
+                std::size_t kept{ 0 };
+                for( const auto& origin : polygons )
+                {
+                    const auto polygon = origin.new_element;
+                    if( !modifier_.is_polygon_active( polygon ) )
+                    {
+                        continue;
+                    }
+                    auto& seen_polygon = seen[polygon - first_new];
+                    if( seen_polygon )
+                    {
+                        continue;
+                    }
+                    seen_polygon = true;
+                    polygons[kept++] = origin;
+                }
+                polygons.resize( kept );
+                return;
+            }
             // The polygons kept so far, sorted. The splits make polygons of
             // growing indices, so an insertion is mostly an append.
             absl::InlinedVector< index_t, 64 > seen;
@@ -759,6 +859,8 @@ namespace orvane
         absl::Span< const SurfaceCut< dimension > > cuts_;
         /// Vertices at or above this index were made by the cut.
         index_t nb_original_vertices_;
+        /// Polygons at or above this index were made by the cut.
+        index_t nb_original_polygons_;
         /// The work state, which a failure moves into the exception it
         /// throws: the exception is built only then, its message being a
         /// heap string.
@@ -766,7 +868,7 @@ namespace orvane
         std::vector< PolygonEdge > degenerate_edges_;
         SurfaceCutAlongPathResult result_;
         detail::SurfaceCutEdgeMap edges_;
-        detail::SortedVectorMap< index_t, std::uint8_t > sides_;
+        PolygonSides sides_;
     };
 
     template < index_t dimension >

@@ -186,6 +186,15 @@ namespace
                 {
                     continue;
                 }
+                if( origin_links.leads_on( link ) )
+                {
+                    // The entry reached is resolved: its origins are sorted
+                    // and distinct already.
+                    const auto& reached = edges.entry( link ).second;
+                    entry.origins = reached.origins;
+                    entry.kind = std::min( entry.kind, reached.kind );
+                    continue;
+                }
             }
             sources.clear();
             auto kind = entry.kind;
