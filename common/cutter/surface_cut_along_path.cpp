@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <optional>
 #include <tuple>
@@ -39,24 +40,21 @@ namespace
     public:
         explicit PolygonSides( index_t first_new ) : first_new_( first_new ) {}
 
+        /// Makes room for the sides of `nb_new` new polygons at once.
         void reserve( std::size_t nb_new )
         {
-            new_sides_.reserve( nb_new );
+            new_sides_.resize( nb_new, NONE );
         }
 
         void set( index_t polygon, std::uint8_t side )
         {
-            if( polygon < first_new_ )
+            const std::size_t offset = polygon - first_new_;
+            if( polygon >= first_new_ && offset < new_sides_.size() )
             {
-                old_sides_[polygon] = side;
+                new_sides_[offset] = side;
                 return;
             }
-            const std::size_t offset = polygon - first_new_;
-            if( offset >= new_sides_.size() )
-            {
-                new_sides_.resize( offset + 1, NONE );
-            }
-            new_sides_[offset] = side;
+            set_beyond( polygon, side );
         }
 
         /// The side of the polygon, or nullptr when it has none.
@@ -76,11 +74,39 @@ namespace
         }
 
     private:
+        void set_beyond( index_t polygon, std::uint8_t side )
+        {
+            if( polygon < first_new_ )
+            {
+                old_sides_[polygon] = side;
+                return;
+            }
+            new_sides_.resize( polygon - first_new_ + 1, NONE );
+            new_sides_[polygon - first_new_] = side;
+        }
+
         static constexpr std::uint8_t NONE = 255;
         index_t first_new_;
         std::vector< std::uint8_t > new_sides_;
         detail::SortedVectorMap< index_t, std::uint8_t > old_sides_;
     };
+
+    /// The squared length of the vector from `from` to `to`, computed as
+    /// Vector::length2 does: the coordinate differences squared and added to
+    /// 0 in the order x, y, z.
+    template < index_t dimension >
+    double squared_distance(
+        const Point< dimension >& from, const Point< dimension >& to )
+    {
+        double result{ 0. };
+        for( local_index_t i = 0; i < dimension; i++ )
+        {
+            const double difference = to.value( i ) - from.value( i );
+            const double product = difference * difference;
+            result += product;
+        }
+        return result;
+    }
 
     template < typename Container >
     bool contains( const Container& container, const PolygonEdge& edge )
@@ -181,6 +207,7 @@ namespace orvane
             }
             // A split of an inner edge makes four triangles, twelve
             // half-edges; a path edge between two vertices two half-edges.
+            // The new polygons are numbered on from the surface's polygons.
             edges_.reserve( 12 * nb_splits + 2 * nb_cuts );
             sides_.reserve( 4 * nb_splits );
             result_.polygons.reserve( 4 * nb_splits );
@@ -265,120 +292,127 @@ namespace orvane
         void enter_split( const SurfaceSplitEdgeInfo& split,
             const std::array< bool, 2 >& inner_on_path )
         {
-            std::size_t nb_made{ 0 };
-            for( const auto& half : split.halves )
+            if( enter_by_slots( split, inner_on_path ) )
             {
-                nb_made += half.new_edges.size() + half.split_edges.size()
-                           + half.outer_edges.size();
+                return;
             }
-            // The split's edges and their origins, in the order the split
-            // lists them. Separate arrays of 8-byte items, copied whole: an
-            // item assembled field by field and then read whole would stall
-            // the read.
-            absl::FixedArray< PolygonEdge, 16 > made( nb_made );
-            absl::FixedArray< PolygonEdge, 16 > origins( nb_made );
-            absl::FixedArray< bool, 16 > on_path( nb_made, false );
-            std::size_t next{ 0 };
+            // Otherwise in the order the split lists them: an edge then may
+            // land before others and move them. Of repeated edges the first
+            // enters.
             for( const auto& half : split.halves )
             {
                 for( std::size_t piece = 0; piece < half.new_edges.size(); piece++ )
                 {
-                    on_path[next] = piece < 2 && inner_on_path[piece];
-                    made[next++] = half.new_edges[piece];
+                    enter_edge( half.new_edges[piece], PolygonEdge{},
+                        piece < 2 && inner_on_path[piece] );
                 }
                 for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
                 {
                     for( const auto& piece : *pieces )
                     {
-                        made[next] = piece.new_edge;
-                        origins[next++] = piece.old_edge;
+                        enter_edge( piece.new_edge, piece.old_edge, false );
                     }
                 }
             }
-            // Entered in edge order, they land after the map's edges, which
-            // lie in older polygons, without moving any entry. Of repeated
-            // edges the first enters.
-            if( enter_by_slots( made, origins, on_path ) )
-            {
-                return;
-            }
-            // Otherwise in the order made: an edge then may land before
-            // others and move them.
-            for( std::size_t place = 0; place < nb_made; place++ )
-            {
-                enter_edge( made[place], origins[place], on_path[place] );
-            }
         }
 
-        /// Enters the edges in edge order through a slot per edge when their
-        /// polygons lie within a few indices and each has at most four edges,
-        /// as the triangles of one split do; otherwise enters nothing and
-        /// returns false.
-        bool enter_by_slots( absl::Span< const PolygonEdge > made,
-            absl::Span< const PolygonEdge > origins,
-            absl::Span< const bool > on_path )
+        /// Enters the edges of a split in edge order through a slot per edge
+        /// when their polygons lie within a few indices and each has at most
+        /// four edges, as the triangles of one split do; otherwise enters
+        /// nothing and returns false. Of repeated edges the first enters, and
+        /// the edge is on the path when any of them is.
+        bool enter_by_slots( const SurfaceSplitEdgeInfo& split,
+            const std::array< bool, 2 >& inner_on_path )
         {
             constexpr index_t NB_POLYGONS = 16;
             constexpr local_index_t NB_EDGES = 4;
-            if( made.empty() )
+            std::optional< index_t > lowest;
+            index_t highest{ 0 };
+            bool fits{ true };
+            const auto bound = [&]( const PolygonEdge& edge ) {
+                fits = fits && edge.edge_id < NB_EDGES;
+                lowest = std::min( lowest.value_or( edge.polygon_id ), edge.polygon_id );
+                highest = std::max( highest, edge.polygon_id );
+            };
+            for( const auto& half : split.halves )
+            {
+                for( const auto& inner : half.new_edges )
+                {
+                    bound( inner );
+                }
+                for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
+                {
+                    for( const auto& piece : *pieces )
+                    {
+                        bound( piece.new_edge );
+                    }
+                }
+            }
+            if( !lowest )
             {
                 return true;
             }
-            if( made.size() >= 255 )
+            if( !fits || highest - lowest.value() >= NB_POLYGONS )
             {
                 return false;
             }
-            index_t lowest{ made[0].polygon_id };
-            index_t highest{ made[0].polygon_id };
-            for( const auto& edge : made )
-            {
-                if( edge.edge_id >= NB_EDGES )
-                {
-                    return false;
-                }
-                lowest = std::min( lowest, edge.polygon_id );
-                highest = std::max( highest, edge.polygon_id );
-            }
-            if( highest - lowest >= NB_POLYGONS )
-            {
-                return false;
-            }
-            // The place of the edge in each slot plus one, 0 for none, and
-            // whether any of its places puts it on the path.
-            std::array< std::uint8_t, NB_POLYGONS * NB_EDGES > slots{};
-            std::array< bool, NB_POLYGONS * NB_EDGES > slots_on_path{};
-            const auto nb_slots = ( highest - lowest + 1 ) * NB_EDGES;
-            for( std::size_t place = 0; place < made.size(); place++ )
-            {
-                const auto& edge = made[place];
+            // The slots taken, in edge order, with the origin of the first
+            // edge entered in each (none for an inner edge, which stems from
+            // no edge) and whether the edge is on the path.
+            std::uint64_t taken{ 0 };
+            std::uint64_t on_path{ 0 };
+            std::array< const PolygonEdge*, NB_POLYGONS * NB_EDGES > origins;
+            const auto take = [&]( const PolygonEdge& edge, const PolygonEdge* origin,
+                                  bool along_path ) {
                 const auto slot =
-                    ( edge.polygon_id - lowest ) * NB_EDGES + edge.edge_id;
-                if( slots[slot] == 0 )
+                    ( edge.polygon_id - lowest.value() ) * NB_EDGES + edge.edge_id;
+                const auto bit = std::uint64_t{ 1 } << slot;
+                if( ( taken & bit ) == 0 )
                 {
-                    slots[slot] = static_cast< std::uint8_t >( place + 1 );
+                    taken |= bit;
+                    origins[slot] = origin;
                 }
-                slots_on_path[slot] = slots_on_path[slot] || on_path[place];
+                if( along_path )
+                {
+                    on_path |= bit;
+                }
+            };
+            for( const auto& half : split.halves )
+            {
+                for( std::size_t piece = 0; piece < half.new_edges.size(); piece++ )
+                {
+                    take( half.new_edges[piece], nullptr,
+                        piece < 2 && inner_on_path[piece] );
+                }
+                for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
+                {
+                    for( const auto& piece : *pieces )
+                    {
+                        take( piece.new_edge, &piece.old_edge, false );
+                    }
+                }
             }
             // A split makes polygons of new indices, after those of every
             // edge in the map: its edges are appended, without a search.
             const auto appends =
                 edges_.empty()
-                || edges_.entry( edges_.size() - 1 ).first.polygon_id < lowest;
-            for( index_t slot = 0; slot < nb_slots; slot++ )
+                || edges_.entry( edges_.size() - 1 ).first.polygon_id < lowest.value();
+            for( auto remaining = taken; remaining != 0; remaining &= remaining - 1 )
             {
-                if( slots[slot] == 0 )
-                {
-                    continue;
-                }
-                const auto place = slots[slot] - 1u;
+                const auto slot = static_cast< index_t >( std::countr_zero( remaining ) );
+                const PolygonEdge edge{ lowest.value() + slot / NB_EDGES,
+                    static_cast< local_index_t >( slot % NB_EDGES ) };
+                const auto origin =
+                    origins[slot] != nullptr ? *origins[slot] : PolygonEdge{};
+                const auto along_path = ( ( on_path >> slot ) & 1 ) != 0;
                 if( appends )
                 {
-                    auto& entry = edges_.append( made[place] ).second;
-                    entry.origins.push_back( origins[place] );
-                    entry.kind = slots_on_path[slot] ? ON_PATH : MADE;
+                    auto& entry = edges_.append( edge ).second;
+                    entry.origins.push_back( origin );
+                    entry.kind = along_path ? ON_PATH : MADE;
                     continue;
                 }
-                enter_edge( made[place], origins[place], slots_on_path[slot] );
+                enter_edge( edge, origin, along_path );
             }
             return true;
         }
@@ -536,12 +570,12 @@ namespace orvane
                     &mesh_.point( corners[0] ), &mesh_.point( corners[1] ),
                     &mesh_.point( corners[2] )
                 };
-                for( const local_index_t local : { 0, 1, 2 } )
+                for( local_index_t local = 0; local < 3; local++ )
                 {
                     const PolygonEdge edge{ polygon, local };
-                    const Vector< dimension > along{ *points[local],
-                        *points[( local + 1 ) % 3] };
-                    if( std::sqrt( along.length2() ) > GLOBAL_EPSILON )
+                    const auto squared_length = squared_distance(
+                        *points[local], *points[local == 2 ? 0 : local + 1] );
+                    if( std::sqrt( squared_length ) > GLOBAL_EPSILON )
                     {
                         continue;
                     }

@@ -49,6 +49,7 @@ namespace
         edges.erase( std::unique( edges.begin(), edges.end() ), edges.end() );
     }
 
+    using orvane::detail::is_unset;
     using orvane::detail::SurfaceCutEdgeEntry;
     using orvane::detail::SurfaceCutEdgeMap;
 
@@ -311,6 +312,70 @@ namespace
             edges.entry( position ).second = std::move( resolved[position] );
         }
     }
+    /// Resolves the entries in key order when each has one origin, as the
+    /// cutter enters them, and every origin that is a key comes before its
+    /// entry; otherwise changes nothing and returns false.
+    ///
+    /// An entry reached through its single origin is resolved by then, its
+    /// origins sorted and distinct: they are copied whole. An entry that
+    /// lists itself keeps its kind, which the entries reaching it take.
+    bool resolve_single_origins( SurfaceCutEdgeMap& edges )
+    {
+        const auto nb_entries = edges.size();
+        absl::FixedArray< std::uint32_t, 64 > links( nb_entries );
+        absl::FixedArray< bool, 64 > lists_itself( nb_entries );
+        const EdgePositions positions{ edges };
+        for( std::size_t position = 0; position < nb_entries; position++ )
+        {
+            const auto& [edge, entry] = edges.entry( position );
+            const auto& origin = entry.origins.front();
+            lists_itself[position] = false;
+            auto& link = links[position];
+            if( is_unset( origin ) )
+            {
+                link = SKIPPED_LINK;
+                continue;
+            }
+            if( origin == edge )
+            {
+                lists_itself[position] = true;
+                link = SOURCE_LINK;
+                continue;
+            }
+            const auto found = positions.find( origin );
+            if( found == nb_entries )
+            {
+                link = SOURCE_LINK;
+                continue;
+            }
+            if( found > position )
+            {
+                return false;
+            }
+            link = static_cast< std::uint32_t >( found );
+        }
+        for( std::size_t position = 0; position < nb_entries; position++ )
+        {
+            const auto link = links[position];
+            if( link == SOURCE_LINK )
+            {
+                continue;
+            }
+            auto& entry = edges.entry( position ).second;
+            if( link == SKIPPED_LINK )
+            {
+                entry.origins.clear();
+                continue;
+            }
+            const auto& reached = edges.entry( link ).second;
+            entry.kind = std::min( entry.kind, reached.kind );
+            if( !lists_itself[link] )
+            {
+                entry.origins = reached.origins;
+            }
+        }
+        return true;
+    }
 } // namespace
 
 namespace orvane::detail
@@ -327,9 +392,16 @@ namespace orvane::detail
         // of one cut.
         const auto nb_entries = edges.size();
         std::size_t nb_origins{ 0 };
+        bool single_origins{ true };
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
-            nb_origins += edges.entry( position ).second.origins.size();
+            const auto size = edges.entry( position ).second.origins.size();
+            nb_origins += size;
+            single_origins = single_origins && size == 1;
+        }
+        if( single_origins && resolve_single_origins( edges ) )
+        {
+            return;
         }
         // Every origin is looked up once: `links` holds, origin after origin
         // and entry after entry, the position of the entry it leads to, or
