@@ -29,6 +29,14 @@ namespace orvane::detail
 
         SortedVectorMap() = default;
 
+        /// An empty map that stores its entries in `storage`, emptied first:
+        /// its capacity serves, so that a map made often need not allocate.
+        explicit SortedVectorMap( std::vector< value_type >&& storage )
+            : entries_( std::move( storage ) )
+        {
+            entries_.clear();
+        }
+
         /// Like the standard maps, the first of repeated keys wins.
         SortedVectorMap( std::initializer_list< value_type > entries )
         {
@@ -180,6 +188,13 @@ namespace orvane::detail
         void clear()
         {
             entries_.clear();
+        }
+
+        /// Empties the map and gives its storage away, capacity included.
+        std::vector< value_type > release_storage()
+        {
+            entries_.clear();
+            return std::move( entries_ );
         }
 
     private:

@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <tuple>
 
@@ -21,6 +22,9 @@ namespace
 
     constexpr auto CONTEXT = "[SurfaceCutAlongPath::cut_along_path]";
 
+    /// The origin of an edge that stems from no edge.
+    const PolygonEdge NO_ORIGIN{};
+
     /// Kinds of the edge map.
     constexpr std::uint8_t ON_PATH = 0;
     constexpr std::uint8_t MADE = 1;
@@ -30,6 +34,31 @@ namespace
     constexpr std::uint8_t RIGHT = 0;
     constexpr std::uint8_t LEFT = 1;
 
+    /// Work storage that a cut leaves to the next cut on its thread, so that
+    /// the many short cuts of a remeshing do not each allocate it anew. Only
+    /// storage of a usual size is kept.
+    struct SpareStorage
+    {
+        static constexpr std::size_t MAX_KEPT = 4096;
+
+        std::vector< std::pair< PolygonEdge, detail::SurfaceCutEdgeEntry > > edges;
+        std::vector< std::uint8_t > sides;
+    };
+
+    thread_local SpareStorage spare_storage;
+
+    /// Gives `storage`, emptied, to `spare` when that holds none and it is
+    /// of a usual size.
+    template < typename Storage >
+    void keep_spare( Storage&& storage, Storage& spare )
+    {
+        if( spare.capacity() == 0 && storage.capacity() <= SpareStorage::MAX_KEPT )
+        {
+            spare = std::move( storage );
+            spare.clear();
+        }
+    }
+
     /// The side of each polygon that has one. The polygons made by the cut
     /// take indices from the surface's polygon count on: their sides lie in
     /// an array from there, read and written without a search; older
@@ -38,7 +67,17 @@ namespace
     class PolygonSides
     {
     public:
-        explicit PolygonSides( index_t first_new ) : first_new_( first_new ) {}
+        explicit PolygonSides( index_t first_new )
+            : first_new_( first_new ), new_sides_( std::move( spare_storage.sides ) )
+        {
+            new_sides_.clear();
+        }
+        PolygonSides( const PolygonSides& ) = delete;
+        PolygonSides& operator=( const PolygonSides& ) = delete;
+        ~PolygonSides()
+        {
+            keep_spare( std::move( new_sides_ ), spare_storage.sides );
+        }
 
         /// Makes room for the sides of `nb_new` new polygons at once.
         void reserve( std::size_t nb_new )
@@ -144,8 +183,15 @@ namespace orvane
               cuts_( cuts ),
               nb_original_vertices_( mesh.nb_vertices() ),
               nb_original_polygons_( mesh.nb_polygons() ),
+              edges_( std::move( spare_storage.edges ) ),
               sides_( nb_original_polygons_ )
         {
+        }
+        Impl( const Impl& ) = delete;
+        Impl& operator=( const Impl& ) = delete;
+        ~Impl()
+        {
+            keep_spare( edges_.release_storage(), spare_storage.edges );
         }
 
         SurfaceCutAlongPathResult cut_along_path()
@@ -326,12 +372,14 @@ namespace orvane
         {
             constexpr index_t NB_POLYGONS = 16;
             constexpr local_index_t NB_EDGES = 4;
-            std::optional< index_t > lowest;
+            auto lowest = std::numeric_limits< index_t >::max();
             index_t highest{ 0 };
-            bool fits{ true };
+            // The local edges or-ed together: below NB_EDGES when each is.
+            local_index_t local_edges{ 0 };
+            std::size_t nb_made{ 0 };
             const auto bound = [&]( const PolygonEdge& edge ) {
-                fits = fits && edge.edge_id < NB_EDGES;
-                lowest = std::min( lowest.value_or( edge.polygon_id ), edge.polygon_id );
+                local_edges |= edge.edge_id;
+                lowest = std::min( lowest, edge.polygon_id );
                 highest = std::max( highest, edge.polygon_id );
             };
             for( const auto& half : split.halves )
@@ -340,55 +388,57 @@ namespace orvane
                 {
                     bound( inner );
                 }
-                for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
+                for( const auto& piece : half.split_edges )
                 {
-                    for( const auto& piece : *pieces )
-                    {
-                        bound( piece.new_edge );
-                    }
+                    bound( piece.new_edge );
                 }
+                for( const auto& piece : half.outer_edges )
+                {
+                    bound( piece.new_edge );
+                }
+                nb_made += half.new_edges.size() + half.split_edges.size()
+                           + half.outer_edges.size();
             }
-            if( !lowest )
+            if( nb_made == 0 )
             {
                 return true;
             }
-            if( !fits || highest - lowest.value() >= NB_POLYGONS )
+            if( local_edges >= NB_EDGES || highest - lowest >= NB_POLYGONS )
             {
                 return false;
             }
             // The slots taken, in edge order, with the origin of the first
-            // edge entered in each (none for an inner edge, which stems from
-            // no edge) and whether the edge is on the path.
+            // edge entered in each (the unset edge for an inner edge, which
+            // stems from no edge) and whether the edge is on the path. The
+            // edges are read last to first, so that the first of repeated
+            // edges writes its origin last.
             std::uint64_t taken{ 0 };
             std::uint64_t on_path{ 0 };
             std::array< const PolygonEdge*, NB_POLYGONS * NB_EDGES > origins;
-            const auto take = [&]( const PolygonEdge& edge, const PolygonEdge* origin,
-                                  bool along_path ) {
-                const auto slot =
-                    ( edge.polygon_id - lowest.value() ) * NB_EDGES + edge.edge_id;
-                const auto bit = std::uint64_t{ 1 } << slot;
-                if( ( taken & bit ) == 0 )
-                {
-                    taken |= bit;
-                    origins[slot] = origin;
-                }
-                if( along_path )
-                {
-                    on_path |= bit;
-                }
+            const auto take = [&]( const PolygonEdge& edge, const PolygonEdge& origin ) {
+                const auto slot = ( edge.polygon_id - lowest ) * NB_EDGES + edge.edge_id;
+                taken |= std::uint64_t{ 1 } << slot;
+                origins[slot] = &origin;
+                return slot;
             };
-            for( const auto& half : split.halves )
+            for( auto half = split.halves.rbegin(); half != split.halves.rend(); half++ )
             {
-                for( std::size_t piece = 0; piece < half.new_edges.size(); piece++ )
+                for( auto piece = half->outer_edges.rbegin();
+                     piece != half->outer_edges.rend(); piece++ )
                 {
-                    take( half.new_edges[piece], nullptr,
-                        piece < 2 && inner_on_path[piece] );
+                    take( piece->new_edge, piece->old_edge );
                 }
-                for( const auto* pieces : { &half.split_edges, &half.outer_edges } )
+                for( auto piece = half->split_edges.rbegin();
+                     piece != half->split_edges.rend(); piece++ )
                 {
-                    for( const auto& piece : *pieces )
+                    take( piece->new_edge, piece->old_edge );
+                }
+                for( auto piece = half->new_edges.size(); piece-- > 0; )
+                {
+                    const auto slot = take( half->new_edges[piece], NO_ORIGIN );
+                    if( piece < 2 && inner_on_path[piece] )
                     {
-                        take( piece.new_edge, &piece.old_edge, false );
+                        on_path |= std::uint64_t{ 1 } << slot;
                     }
                 }
             }
@@ -396,14 +446,13 @@ namespace orvane
             // edge in the map: its edges are appended, without a search.
             const auto appends =
                 edges_.empty()
-                || edges_.entry( edges_.size() - 1 ).first.polygon_id < lowest.value();
+                || edges_.entry( edges_.size() - 1 ).first.polygon_id < lowest;
             for( auto remaining = taken; remaining != 0; remaining &= remaining - 1 )
             {
                 const auto slot = static_cast< index_t >( std::countr_zero( remaining ) );
-                const PolygonEdge edge{ lowest.value() + slot / NB_EDGES,
+                const PolygonEdge edge{ lowest + slot / NB_EDGES,
                     static_cast< local_index_t >( slot % NB_EDGES ) };
-                const auto origin =
-                    origins[slot] != nullptr ? *origins[slot] : PolygonEdge{};
+                const auto& origin = *origins[slot];
                 const auto along_path = ( ( on_path >> slot ) & 1 ) != 0;
                 if( appends )
                 {
@@ -730,6 +779,7 @@ namespace orvane
             // path has few cuts, so the look back beats a hash map.
             absl::InlinedVector< std::size_t, 32 > seen;
             absl::InlinedVector< bool, 32 > removed( cut_vertices.size(), false );
+            bool any_removed{ false };
             for( std::size_t i = 0; i < cut_vertices.size(); i++ )
             {
                 const auto vertex = cut_vertices[i].vertex;
@@ -742,6 +792,7 @@ namespace orvane
                 if( found != seen.rend() )
                 {
                     const auto first = *found;
+                    any_removed = true;
                     for( auto j = first; j < i; j++ )
                     {
                         removed[j] = true;
@@ -751,6 +802,10 @@ namespace orvane
                     seen.erase( std::prev( found.base() ), seen.end() );
                 }
                 seen.push_back( i );
+            }
+            if( !any_removed )
+            {
+                return;
             }
             std::size_t kept{ 0 };
             for( std::size_t i = 0; i < cut_vertices.size(); i++ )
