@@ -314,7 +314,8 @@ namespace
     }
     /// Resolves the entries in key order when each has one origin, as the
     /// cutter enters them, and every origin that is a key comes before its
-    /// entry; otherwise changes nothing and returns false.
+    /// entry; otherwise changes nothing and returns false. An entry listing
+    /// itself is marked by its link, its single origin being its own edge.
     ///
     /// An entry reached through its single origin is resolved by then, its
     /// origins sorted and distinct: they are copied whole. An entry that
@@ -322,14 +323,17 @@ namespace
     bool resolve_single_origins( SurfaceCutEdgeMap& edges )
     {
         const auto nb_entries = edges.size();
+        constexpr auto SELF_LINK = static_cast< std::uint32_t >( -3 );
         absl::FixedArray< std::uint32_t, 64 > links( nb_entries );
-        absl::FixedArray< bool, 64 > lists_itself( nb_entries );
         const EdgePositions positions{ edges };
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
             const auto& [edge, entry] = edges.entry( position );
+            if( entry.origins.size() != 1 )
+            {
+                return false;
+            }
             const auto& origin = entry.origins.front();
-            lists_itself[position] = false;
             auto& link = links[position];
             if( is_unset( origin ) )
             {
@@ -338,8 +342,7 @@ namespace
             }
             if( origin == edge )
             {
-                lists_itself[position] = true;
-                link = SOURCE_LINK;
+                link = SELF_LINK;
                 continue;
             }
             const auto found = positions.find( origin );
@@ -357,7 +360,7 @@ namespace
         for( std::size_t position = 0; position < nb_entries; position++ )
         {
             const auto link = links[position];
-            if( link == SOURCE_LINK )
+            if( link == SOURCE_LINK || link == SELF_LINK )
             {
                 continue;
             }
@@ -369,7 +372,7 @@ namespace
             }
             const auto& reached = edges.entry( link ).second;
             entry.kind = std::min( entry.kind, reached.kind );
-            if( !lists_itself[link] )
+            if( links[link] != SELF_LINK )
             {
                 entry.origins = reached.origins;
             }
@@ -390,18 +393,15 @@ namespace orvane::detail
         // Positions in the map, which is sorted by edge, stand for edges.
         // The work arrays live on the stack for the usual few dozen entries
         // of one cut.
-        const auto nb_entries = edges.size();
-        std::size_t nb_origins{ 0 };
-        bool single_origins{ true };
-        for( std::size_t position = 0; position < nb_entries; position++ )
-        {
-            const auto size = edges.entry( position ).second.origins.size();
-            nb_origins += size;
-            single_origins = single_origins && size == 1;
-        }
-        if( single_origins && resolve_single_origins( edges ) )
+        if( resolve_single_origins( edges ) )
         {
             return;
+        }
+        const auto nb_entries = edges.size();
+        std::size_t nb_origins{ 0 };
+        for( std::size_t position = 0; position < nb_entries; position++ )
+        {
+            nb_origins += edges.entry( position ).second.origins.size();
         }
         // Every origin is looked up once: `links` holds, origin after origin
         // and entry after entry, the position of the entry it leads to, or
