@@ -372,10 +372,18 @@ namespace
             }
             const auto& reached = edges.entry( link ).second;
             entry.kind = std::min( entry.kind, reached.kind );
-            if( links[link] != SELF_LINK )
+            if( links[link] == SELF_LINK )
             {
-                entry.origins = reached.origins;
+                continue;
             }
+            // The entry still holds its single origin: a single resolved
+            // origin takes its place.
+            if( reached.origins.size() == 1 )
+            {
+                entry.origins.front() = reached.origins.front();
+                continue;
+            }
+            entry.origins = reached.origins;
         }
         return true;
     }
