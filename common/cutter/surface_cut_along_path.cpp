@@ -777,31 +777,39 @@ namespace orvane
             // vertex seen again removes its earlier entry. The latest entry
             // of a vertex is thus the one found looking back over them; a
             // path has few cuts, so the look back beats a hash map.
-            absl::InlinedVector< std::size_t, 32 > seen;
-            absl::InlinedVector< bool, 32 > removed( cut_vertices.size(), false );
+            const auto nb_cut_vertices = cut_vertices.size();
+            absl::FixedArray< std::size_t, 32 > seen( nb_cut_vertices );
+            std::size_t nb_seen{ 0 };
+            absl::FixedArray< bool, 32 > removed( nb_cut_vertices, false );
             bool any_removed{ false };
-            for( std::size_t i = 0; i < cut_vertices.size(); i++ )
+            for( std::size_t i = 0; i < nb_cut_vertices; i++ )
             {
                 const auto vertex = cut_vertices[i].vertex;
                 if( vertex == NO_ID )
                 {
                     continue;
                 }
-                const auto found = std::find_if( seen.rbegin(), seen.rend(),
-                    [&]( std::size_t j ) { return cut_vertices[j].vertex == vertex; } );
-                if( found != seen.rend() )
+                auto found = nb_seen;
+                for( auto k = nb_seen; k-- > 0; )
                 {
-                    const auto first = *found;
+                    if( cut_vertices[seen[k]].vertex == vertex )
+                    {
+                        found = k;
+                        break;
+                    }
+                }
+                if( found != nb_seen )
+                {
                     any_removed = true;
-                    for( auto j = first; j < i; j++ )
+                    for( auto j = seen[found]; j < i; j++ )
                     {
                         removed[j] = true;
                         leave_path( cut_vertices[j].vertex, cut_vertices[j + 1].vertex );
                     }
                     // The removed entries are the last seen ones.
-                    seen.erase( std::prev( found.base() ), seen.end() );
+                    nb_seen = found;
                 }
-                seen.push_back( i );
+                seen[nb_seen++] = i;
             }
             if( !any_removed )
             {
@@ -837,7 +845,8 @@ namespace orvane
             // The map is sorted by edge: the lists come out sorted too, and
             // the edges of one polygon are neighbours, so that the polygon
             // is asked once whether it is live.
-            std::optional< index_t > polygon;
+            // NO_ID is no key's polygon: the first entry asks.
+            index_t polygon{ NO_ID };
             bool active{ false };
             for( auto& [edge, entry] : edges_ )
             {
