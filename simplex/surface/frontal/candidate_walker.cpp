@@ -104,63 +104,71 @@ namespace orvane::internal
         Crossings crossings;
         for( const auto& step : steps )
         {
-            const auto origin = step_origin( macro_, step );
-            const auto destination = step_destination( macro_, step );
-            const Segment< dimension > travel{ macro_.point( origin ),
-                macro_.point( destination ) };
-            const auto position = detect( travel );
-            if( position != POSITION::inside && position != POSITION::vertex0
-                && position != POSITION::vertex1 )
+            if( start_at( step, crossings ) )
             {
-                // Missed, or the whole step lies on the cutter.
-                continue;
-            }
-            if( position == POSITION::inside )
-            {
-                crossings.push_back( { step.edge, POSITION::inside, NO_ID, true } );
-                const auto twin = macro_.polygon_adjacent_edge( step.edge );
-                const auto& entered = twin ? *twin : step.edge;
-                if( dimension == 2 || !state_.is_covered( entered.polygon_id ) )
-                {
-                    crossings.push_back( next_crossing( entered ) );
-                }
-                return crossings;
-            }
-            const auto vertex =
-                position == POSITION::vertex0 ? origin : destination;
-            const auto own_position =
-                macro_.polygon_edge_vertex( step.edge, 0 ) == vertex
-                    ? POSITION::vertex0
-                    : POSITION::vertex1;
-            crossings.push_back( { step.edge, own_position, vertex, true } );
-            for( const auto& corner : macro_.polygons_around_vertex( vertex ) )
-            {
-                if( state_.is_covered( corner.polygon_id ) )
-                {
-                    continue;
-                }
-                const auto opposite = macro_.next_polygon_edge(
-                    { corner.polygon_id, corner.vertex_id } );
-                const auto crossed = detect( macro_.segment( opposite ) );
-                if( crossed == POSITION::outside )
-                {
-                    continue;
-                }
-                index_t at{ NO_ID };
-                if( crossed == POSITION::vertex0 )
-                {
-                    at = macro_.polygon_edge_vertex( opposite, 0 );
-                }
-                else if( crossed == POSITION::vertex1 )
-                {
-                    at = macro_.polygon_edge_vertex( opposite, 1 );
-                }
-                crossings.push_back( { opposite, crossed, at, true } );
                 break;
             }
-            return crossings;
         }
         return crossings;
+    }
+
+    template < index_t dimension >
+    bool CandidateWalker< dimension >::start_at(
+        const MacroEdgeStep& step, Crossings& crossings )
+    {
+        const auto origin = step_origin( macro_, step );
+        const auto destination = step_destination( macro_, step );
+        const Segment< dimension > travel{ macro_.point( origin ),
+            macro_.point( destination ) };
+        const auto position = detect( travel );
+        if( position != POSITION::inside && position != POSITION::vertex0
+            && position != POSITION::vertex1 )
+        {
+            // Missed, or the whole step lies on the cutter.
+            return false;
+        }
+        if( position == POSITION::inside )
+        {
+            crossings.push_back( { step.edge, POSITION::inside, NO_ID, true } );
+            const auto twin = macro_.polygon_adjacent_edge( step.edge );
+            const auto& entered = twin ? *twin : step.edge;
+            if( dimension == 2 || !state_.is_covered( entered.polygon_id ) )
+            {
+                crossings.push_back( next_crossing( entered ) );
+            }
+            return true;
+        }
+        const auto vertex = position == POSITION::vertex0 ? origin : destination;
+        const auto own_position = macro_.polygon_edge_vertex( step.edge, 0 ) == vertex
+                                      ? POSITION::vertex0
+                                      : POSITION::vertex1;
+        crossings.push_back( { step.edge, own_position, vertex, true } );
+        for( const auto& corner : macro_.polygons_around_vertex( vertex ) )
+        {
+            if( state_.is_covered( corner.polygon_id ) )
+            {
+                continue;
+            }
+            const auto opposite =
+                macro_.next_polygon_edge( { corner.polygon_id, corner.vertex_id } );
+            const auto crossed = detect( macro_.segment( opposite ) );
+            if( crossed == POSITION::outside )
+            {
+                continue;
+            }
+            index_t at{ NO_ID };
+            if( crossed == POSITION::vertex0 )
+            {
+                at = macro_.polygon_edge_vertex( opposite, 0 );
+            }
+            else if( crossed == POSITION::vertex1 )
+            {
+                at = macro_.polygon_edge_vertex( opposite, 1 );
+            }
+            crossings.push_back( { opposite, crossed, at, true } );
+            break;
+        }
+        return true;
     }
 
     template < index_t dimension >
@@ -168,7 +176,13 @@ namespace orvane::internal
         absl::Span< const MacroEdgeStep > steps, double limit )
         -> std::optional< Crossings >
     {
-        auto crossings = start_crossings( steps );
+        return walk_from( start_crossings( steps ), limit );
+    }
+
+    template < index_t dimension >
+    auto CandidateWalker< dimension >::walk_from( Crossings crossings, double limit )
+        -> std::optional< Crossings >
+    {
         if( crossings.empty() )
         {
             return std::nullopt;
@@ -234,10 +248,15 @@ namespace orvane::internal
                 };
             }
         }();
-        const auto steps =
-            state.macro_edge_path( element.v0, element.v1, element.id );
         CandidateWalker< dimension > walker{ state.macro, state, cutter };
-        auto crossings = walker.walk( steps, element.height );
+        // The walk starts at the first step of the element's path that the
+        // cutter meets: the path is followed only that far.
+        typename CandidateWalker< dimension >::Crossings first;
+        state.visit_macro_edge_path( element.v0, element.v1, element.id,
+            [&]( const MacroEdgeStep& step ) {
+                return walker.start_at( step, first );
+            } );
+        auto crossings = walker.walk_from( std::move( first ), element.height );
         if( !crossings )
         {
             return std::nullopt;

@@ -44,9 +44,19 @@ namespace orvane::internal
         [[nodiscard]] std::optional< Crossings > walk(
             absl::Span< const MacroEdgeStep > steps, double limit );
 
+        /// walk with the first crossings already found (see start_at).
+        [[nodiscard]] std::optional< Crossings > walk_from(
+            Crossings crossings, double limit );
+
         /// The first crossings of the walk on the element's path.
         [[nodiscard]] Crossings start_crossings(
             absl::Span< const MacroEdgeStep > steps );
+
+        /// The first crossings of the walk when the cutter meets the step,
+        /// appended to `crossings`; answers whether it meets it. The walk
+        /// starts at the first step of the path that the cutter meets, so
+        /// the steps after it need not be looked at.
+        bool start_at( const MacroEdgeStep& step, Crossings& crossings );
 
         /// How the cutter leaves the polygon entered through `edge`.
         [[nodiscard]] SurfacePathCrossing next_crossing( const PolygonEdge& edge );

@@ -11,6 +11,7 @@
 #include <absl/container/flat_hash_map.h>
 #include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
+#include <absl/functional/function_ref.h>
 #include <absl/types/span.h>
 
 #include <openorvane/basic/attribute_manager.hpp>
@@ -211,6 +212,15 @@ namespace orvane::internal
         /// The element's macro path from a to b (either direction).
         [[nodiscard]] MacroEdgePath macro_edge_path(
             index_t a, index_t b, index_t element );
+
+        /// Calls `visit` on the steps of macro_edge_path( a, b, element ) in
+        /// their order until one call answers true, and answers whether one
+        /// did. The steps after that one are never looked for, so a search
+        /// that stops at the first step it wants walks no fan beyond it.
+        bool visit_macro_edge_path( index_t a,
+            index_t b,
+            index_t element,
+            absl::FunctionRef< bool( const MacroEdgeStep& ) > visit );
 
         // Front initialisation and element bookkeeping
 

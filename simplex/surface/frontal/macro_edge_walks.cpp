@@ -231,6 +231,20 @@ namespace orvane::internal
         FrontalRemesher< dimension >::Impl::macro_edge_path(
         index_t a, index_t b, index_t element )
     {
+        MacroEdgePath path;
+        visit_macro_edge_path( a, b, element, [&]( const MacroEdgeStep& step ) {
+            path.push_back( step );
+            return false;
+        } );
+        return path;
+    }
+
+    template < index_t dimension >
+    bool FrontalRemesher< dimension >::Impl::visit_macro_edge_path( index_t a,
+        index_t b,
+        index_t element,
+        absl::FunctionRef< bool( const MacroEdgeStep& ) > visit )
+    {
         const auto first = element_edges_around_vertex( element, a );
         if( first.size() != 1 )
         {
@@ -244,12 +258,20 @@ namespace orvane::internal
         {
             ends = element_vertices( element );
         }
-        MacroEdgePath path{ first.front() };
-        while( step_destination( macro, path.back() ) != b )
+        auto step = first.front();
+        if( visit( step ) )
         {
-            path.push_back( next_path_step( path.back(), element, ends ).value() );
+            return true;
         }
-        return path;
+        while( step_destination( macro, step ) != b )
+        {
+            step = next_path_step( step, element, ends ).value();
+            if( visit( step ) )
+            {
+                return true;
+            }
+        }
+        return false;
     }
 
     template class FrontalRemesher< 2 >::Impl;
