@@ -23,6 +23,59 @@ namespace orvane::internal
     /// was. Near the threshold the tests answer false and the caller
     /// computes the distance as before.
     template < index_t dimension >
+    class FrontalSegmentBall;
+
+    /// A point that many FrontalSegmentBall are tested against, with the
+    /// magnitude of its coordinates read once.
+    template < index_t dimension >
+    class FrontalBallPoint
+    {
+    public:
+        explicit FrontalBallPoint( const Point< dimension >& point )
+        {
+            for( local_index_t c = 0; c < dimension; c++ )
+            {
+                values_[c] = point.value( c );
+                scale_ = std::max( scale_, std::abs( values_[c] ) );
+            }
+        }
+
+    private:
+        friend class FrontalSegmentBall< dimension >;
+
+        double values_[dimension]{};
+        double scale_{ 0 };
+    };
+
+    /// A segment that many FrontalSegmentBall are tested against, with its
+    /// direction, squared length and coordinates' magnitude computed once.
+    template < index_t dimension >
+    class FrontalBallSegment
+    {
+    public:
+        explicit FrontalBallSegment( const Segment< dimension >& segment )
+        {
+            const auto& ends = segment.vertices();
+            for( local_index_t c = 0; c < dimension; c++ )
+            {
+                start_[c] = ends[0].value( c );
+                delta_[c] = ends[1].value( c ) - start_[c];
+                length2_ += delta_[c] * delta_[c];
+                scale_ = std::max(
+                    { scale_, std::abs( start_[c] ), std::abs( ends[1].value( c ) ) } );
+            }
+        }
+
+    private:
+        friend class FrontalSegmentBall< dimension >;
+
+        double start_[dimension]{};
+        double delta_[dimension]{};
+        double length2_{ 0 };
+        double scale_{ 0 };
+    };
+
+    template < index_t dimension >
     class FrontalSegmentBall
     {
     public:
@@ -47,16 +100,21 @@ namespace orvane::internal
         [[nodiscard]] bool beyond(
             const Point< dimension >& point, double threshold ) const
         {
+            return beyond( FrontalBallPoint< dimension >{ point }, threshold );
+        }
+
+        /// beyond( point, threshold ) for a point prepared once for many
+        /// balls; the same answer.
+        [[nodiscard]] bool beyond(
+            const FrontalBallPoint< dimension >& point, double threshold ) const
+        {
             double distance2{ 0 };
-            auto scale = scale_;
             for( local_index_t c = 0; c < dimension; c++ )
             {
-                const auto value = point.value( c );
-                const auto delta = value - middle_[c];
+                const auto delta = point.values_[c] - middle_[c];
                 distance2 += delta * delta;
-                scale = std::max( scale, std::abs( value ) );
             }
-            return exceeds( distance2, threshold, scale );
+            return exceeds( distance2, threshold, std::max( scale_, point.scale_ ) );
         }
 
         /// True when every point of this segment is farther than
@@ -66,36 +124,34 @@ namespace orvane::internal
         [[nodiscard]] bool beyond(
             const Segment< dimension >& other, double threshold ) const
         {
-            const auto& ends = other.vertices();
+            return beyond( FrontalBallSegment< dimension >{ other }, threshold );
+        }
+
+        /// beyond( other, threshold ) for a segment prepared once for many
+        /// balls; the same answer.
+        [[nodiscard]] bool beyond(
+            const FrontalBallSegment< dimension >& other, double threshold ) const
+        {
             double along{ 0 };
-            double length2{ 0 };
-            auto scale = scale_;
             for( local_index_t c = 0; c < dimension; c++ )
             {
-                const auto start = ends[0].value( c );
-                const auto delta = ends[1].value( c ) - start;
-                along += ( middle_[c] - start ) * delta;
-                length2 += delta * delta;
-                scale = std::max(
-                    { scale, std::abs( start ), std::abs( ends[1].value( c ) ) } );
+                along += ( middle_[c] - other.start_[c] ) * other.delta_[c];
             }
             // The closest point of `other` to the middle, clamped to its
             // ends; a segment without length is its first end.
             double parameter{ 0 };
-            if( length2 > 0 && along > 0 )
+            if( other.length2_ > 0 && along > 0 )
             {
-                parameter = along >= length2 ? 1. : along / length2;
+                parameter = along >= other.length2_ ? 1. : along / other.length2_;
             }
             double distance2{ 0 };
             for( local_index_t c = 0; c < dimension; c++ )
             {
-                const auto start = ends[0].value( c );
-                const auto closest =
-                    start + ( ends[1].value( c ) - start ) * parameter;
+                const auto closest = other.start_[c] + other.delta_[c] * parameter;
                 const auto delta = middle_[c] - closest;
                 distance2 += delta * delta;
             }
-            return exceeds( distance2, threshold, scale );
+            return exceeds( distance2, threshold, std::max( scale_, other.scale_ ) );
         }
 
     private:

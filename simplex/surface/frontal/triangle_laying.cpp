@@ -107,6 +107,10 @@ namespace orvane::internal
         const auto limit0 = SIDE_SNAP_FACTOR * side0.length();
         const auto limit1 = SIDE_SNAP_FACTOR * side1.length();
         const auto half_height = 0.5 * element.height;
+        // Every ball of the search is tested against these three.
+        const FrontalBallPoint< dimension > point_probe{ point };
+        const FrontalBallSegment< dimension > side0_probe{ side0 };
+        const FrontalBallSegment< dimension > side1_probe{ side1 };
         NearbyVertices nearby;
         const auto qualifies = [&]( index_t vertex ) {
             if( vertex_info->value( vertex ) == NO_ID )
@@ -124,6 +128,18 @@ namespace orvane::internal
                     vertex, point_point_distance( point, macro.point( vertex ) ) );
             }
         };
+
+        // The elements met on the edges of the search, with their ends and
+        // whether their segment passes within half the height: an element
+        // runs along several edges of the search, and its ends and segment
+        // stay the same while nothing is edited.
+        struct MetElement
+        {
+            index_t element;
+            std::pair< index_t, index_t > ends;
+            bool near;
+        };
+        absl::InlinedVector< MetElement, 8 > met_elements;
 
         auto& examined = scratch_vertices;
         auto& visited = scratch_polygons;
@@ -183,13 +199,13 @@ namespace orvane::internal
                     // The bounds answer first for the edges far from the
                     // new sides; they never change an answer (see
                     // FrontalSegmentBall).
-                    if( ( !ball.beyond( point, half_height )
+                    if( ( !ball.beyond( point_probe, half_height )
                             && std::get< 0 >( point_segment_distance( point, segment ) )
                                    < half_height )
-                        || ( !ball.beyond( side0, limit0 )
+                        || ( !ball.beyond( side0_probe, limit0 )
                              && std::get< 0 >( segment_segment_distance( side0, segment ) )
                                     < limit0 )
-                        || ( !ball.beyond( side1, limit1 )
+                        || ( !ball.beyond( side1_probe, limit1 )
                              && std::get< 0 >( segment_segment_distance( side1, segment ) )
                                     < limit1 ) )
                     {
@@ -197,15 +213,31 @@ namespace orvane::internal
                     }
                     continue;
                 }
-                const auto ends = element_vertices( on_edge );
-                const Segment< dimension > other{ macro.point( ends.first ),
-                    macro.point( ends.second ) };
-                if( !FrontalSegmentBall< dimension >{ other }.beyond( point, half_height )
-                    && std::get< 0 >( point_segment_distance( point, other ) )
-                           <= half_height )
+                const auto met = std::find_if( met_elements.begin(),
+                    met_elements.end(), [on_edge]( const MetElement& entry ) {
+                        return entry.element == on_edge;
+                    } );
+                if( met == met_elements.end() )
                 {
-                    add_end( ends.first );
-                    add_end( ends.second );
+                    const auto ends = element_vertices( on_edge );
+                    const Segment< dimension > other{ macro.point( ends.first ),
+                        macro.point( ends.second ) };
+                    const auto near =
+                        !FrontalSegmentBall< dimension >{ other }.beyond(
+                            point_probe, half_height )
+                        && std::get< 0 >( point_segment_distance( point, other ) )
+                               <= half_height;
+                    met_elements.push_back( { on_edge, ends, near } );
+                    if( near )
+                    {
+                        add_end( ends.first );
+                        add_end( ends.second );
+                    }
+                }
+                else if( met->near )
+                {
+                    add_end( met->ends.first );
+                    add_end( met->ends.second );
                 }
             }
         }
