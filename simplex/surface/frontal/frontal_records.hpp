@@ -152,6 +152,12 @@ namespace orvane::internal
         /// A macro vertex proposed as apex instead of the current one; when
         /// set, the other fields carry nothing.
         std::optional< index_t > apex_vertex;
+        /// For a side closing an open element: the steps of the element's
+        /// macro path from `path_ends.first` to `path_ends.second`, as read
+        /// when the side was settled. They stay the path only while the
+        /// macro surface is not edited.
+        std::vector< MacroEdgeStep > path_steps;
+        std::pair< index_t, index_t > path_ends{ NO_ID, NO_ID };
     };
 
     /// The macro vertex at which the step arrives.

@@ -373,6 +373,10 @@ namespace orvane::internal
             FrontEdgeMidpoint< dimension >& midpoint );
 
         /// The macro polygons bounded by the two sides and the element.
+        /// The path of a side closing an open element is taken as read
+        /// when the side was settled when nothing was edited since: always
+        /// for the second side, and for the first when the second closes an
+        /// open element too (settling a new side cuts the surface).
         CoveredPolygons init_stack( const MacroEdgeInfo& first,
             const MacroEdgeInfo& second,
             const FrontalQueueElement< dimension >& element );
@@ -382,6 +386,9 @@ namespace orvane::internal
         /// met an even number of times drops out; one met an odd number of
         /// times keeps its last record.
         void add_path_boundary( index_t a, index_t b, index_t element );
+
+        /// add_path_boundary for the steps of a path already read.
+        void add_steps_boundary( absl::Span< const MacroEdgeStep > steps );
 
         /// The vertices of the covered polygons that have an output vertex,
         /// other than v0, v1 and the apex, in increasing order.

@@ -234,8 +234,10 @@ namespace orvane::internal
         info.v0 = a;
         info.v1 = b;
         const auto path = macro_edge_path( a, b, element );
-        info.path_edges.reserve( path.size() );
-        for( const auto& step : path )
+        info.path_steps.assign( path.begin(), path.end() );
+        info.path_ends = { a, b };
+        info.path_edges.reserve( info.path_steps.size() );
+        for( const auto& step : info.path_steps )
         {
             const auto twin = macro.polygon_adjacent_edge( step.edge );
             info.path_edges.push_back( twin ? *twin : step.edge );

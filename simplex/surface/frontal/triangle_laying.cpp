@@ -378,7 +378,14 @@ namespace orvane::internal
     void FrontalRemesher< dimension >::Impl::add_path_boundary(
         index_t a, index_t b, index_t element )
     {
-        for( const auto& step : macro_edge_path( a, b, element ) )
+        add_steps_boundary( macro_edge_path( a, b, element ) );
+    }
+
+    template < index_t dimension >
+    void FrontalRemesher< dimension >::Impl::add_steps_boundary(
+        absl::Span< const MacroEdgeStep > steps )
+    {
+        for( const auto& step : steps )
         {
             const auto ends = macro.polygon_edge_vertices( step.edge );
             FrontalBoundaryRecord record;
@@ -411,8 +418,20 @@ namespace orvane::internal
     {
         auto& boundary = scratch_boundary;
         boundary.clear();
-        add_path_boundary( first.v0, first.v1, first.element );
-        add_path_boundary( second.v0, second.v1, second.element );
+        // A side that closes an open element read its path when it was
+        // settled; the second side is settled last, and the first is
+        // followed by no edit when the second closes an element too.
+        const auto add_side = [this]( const MacroEdgeInfo& side, bool unedited ) {
+            if( unedited && !side.new_element
+                && side.path_ends == std::make_pair( side.v0, side.v1 ) )
+            {
+                add_steps_boundary( side.path_steps );
+                return;
+            }
+            add_path_boundary( side.v0, side.v1, side.element );
+        };
+        add_side( first, !second.new_element );
+        add_side( second, true );
         add_path_boundary( element.v1, element.v0, element.id );
 
         // Seeds in the order of their vertex pairs, so that the covered list
