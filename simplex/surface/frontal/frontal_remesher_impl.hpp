@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <memory>
@@ -188,9 +189,65 @@ namespace orvane::internal
         [[nodiscard]] index_t element_on_polygon_edge( const PolygonEdge& edge );
 
         /// element_on_polygon_edge with the polygon across the edge already
-        /// read (macro.polygon_adjacent( edge )).
+        /// read (macro.polygon_adjacent( edge )). Asked for every edge a
+        /// search crosses: inline, and the open ids are counted without
+        /// gathering them, since nearly every edge lists no open id or a
+        /// single one; the rare edge listing several goes to
+        /// element_among_open_ids.
         [[nodiscard]] index_t element_on_polygon_edge(
-            const PolygonEdge& edge, std::optional< index_t > adjacent );
+            const PolygonEdge& edge, std::optional< index_t > adjacent )
+        {
+            const auto is_open = [this]( index_t id ) {
+                return id >= element_triangles.size()
+                       || element_triangles[id].second == NO_ID;
+            };
+            index_t nb_open{ 0 };
+            index_t first_open{ NO_ID };
+            for( const auto id : edge_info->value( edge.polygon_id )[edge.edge_id] )
+            {
+                if( is_open( id ) )
+                {
+                    if( nb_open++ == 0 )
+                    {
+                        first_open = id;
+                    }
+                }
+            }
+            if( nb_open == 1 )
+            {
+                return first_open;
+            }
+            if( nb_open > 1 )
+            {
+                return element_among_open_ids( edge );
+            }
+            // Most polygons beside a search list nothing at all: their record
+            // answers before the twin edge is looked for. The attribute has
+            // one record per polygon.
+            if( !adjacent || *adjacent >= edge_info->size()
+                || edge_info->value( *adjacent ).empty() )
+            {
+                return NO_ID;
+            }
+            index_t smallest{ NO_ID };
+            if( const auto twin = macro.polygon_adjacent_edge( edge ) )
+            {
+                for( const auto id :
+                    edge_info->value( twin->polygon_id )[twin->edge_id] )
+                {
+                    if( is_open( id ) )
+                    {
+                        smallest = std::min( smallest, id );
+                    }
+                }
+            }
+            return smallest;
+        }
+
+        /// element_on_polygon_edge for an edge listing several open ids: the
+        /// smallest of those whose macro path, followed from the edge,
+        /// arrives at the element's second end.
+        [[nodiscard]] index_t element_among_open_ids( const PolygonEdge& edge );
 
         /// The steps of the element's macro path at the vertex, each leading
         /// away from it.

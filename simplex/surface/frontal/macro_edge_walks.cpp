@@ -58,61 +58,14 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
-    index_t FrontalRemesher< dimension >::Impl::element_on_polygon_edge(
-        const PolygonEdge& edge, std::optional< index_t > adjacent )
+    index_t FrontalRemesher< dimension >::Impl::element_among_open_ids(
+        const PolygonEdge& edge )
     {
-        // Called for every edge a search crosses: the open ids are gathered
-        // without allocating, as open_elements_on_edge would.
         const auto is_open = [this]( index_t id ) {
             return id >= element_triangles.size()
                    || element_triangles[id].second == NO_ID;
         };
         const auto& listed = edge_info->value( edge.polygon_id )[edge.edge_id];
-        // Counted before anything is gathered: nearly every edge lists no
-        // open id or a single one.
-        index_t nb_open{ 0 };
-        index_t first_open{ NO_ID };
-        for( const auto id : listed )
-        {
-            if( is_open( id ) )
-            {
-                if( nb_open++ == 0 )
-                {
-                    first_open = id;
-                }
-            }
-        }
-        if( nb_open == 1 )
-        {
-            return first_open;
-        }
-        if( nb_open == 0 )
-        {
-            // Most polygons beside a search list nothing at all: their record
-            // answers before the twin edge is looked for. The attribute has
-            // one record per polygon.
-            if( !adjacent || *adjacent >= edge_info->size() )
-            {
-                return NO_ID;
-            }
-            if( edge_info->value( *adjacent ).empty() )
-            {
-                return NO_ID;
-            }
-            index_t smallest{ NO_ID };
-            if( const auto twin = macro.polygon_adjacent_edge( edge ) )
-            {
-                for( const auto id :
-                    edge_info->value( twin->polygon_id )[twin->edge_id] )
-                {
-                    if( is_open( id ) )
-                    {
-                        smallest = std::min( smallest, id );
-                    }
-                }
-            }
-            return smallest;
-        }
         absl::InlinedVector< index_t, 4 > open;
         for( const auto id : listed )
         {
