@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -84,6 +85,34 @@ namespace
         EXPECT_EQ( state.element_on_polygon_edge(
                        mesh.polygon_adjacent_edge( forward[0].edge ).value() ),
             element );
+    }
+
+    TEST( FrontalMacroEdgeWalk, a_visit_sees_the_path_in_order_and_stops_where_asked )
+    {
+        test::FrontalFixture< 2 > fixture{ test::flat_grid< 2 >( 3, 2 ) };
+        fixture.prepare();
+        const auto element = fixture.add_element( { 4, 5, 6, 10 } );
+        auto& state = fixture.state();
+        const auto path = state.macro_edge_path( 4, 10, element );
+        ASSERT_EQ( path.size(), 3u );
+        // Stopping at each step in turn, and never: the steps seen are the
+        // path's first ones, and none is looked at past the stop.
+        for( std::size_t stop = 0; stop <= path.size(); stop++ )
+        {
+            std::vector< MacroEdgeStep > seen;
+            const auto stopped = state.visit_macro_edge_path(
+                4, 10, element, [&]( const MacroEdgeStep& step ) {
+                    seen.push_back( step );
+                    return seen.size() == stop + 1;
+                } );
+            EXPECT_EQ( stopped, stop < path.size() ) << "stop " << stop;
+            const auto expected = std::min( stop + 1, path.size() );
+            ASSERT_EQ( seen.size(), expected ) << "stop " << stop;
+            for( std::size_t i = 0; i < expected; i++ )
+            {
+                EXPECT_EQ( seen[i], path[i] ) << "stop " << stop << " step " << i;
+            }
+        }
     }
 
     TEST( FrontalCandidate, on_a_flat_uncovered_grid_the_candidate_lies_at_the_height )
