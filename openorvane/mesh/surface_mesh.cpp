@@ -26,6 +26,26 @@ namespace orvane
             }
         }
 
+        /// The first local index of a triangle's vertices holding the vertex,
+        /// as local_vertex finds it; 3 when none does.
+        template < typename Vertices >
+        local_index_t first_local_of( const Vertices& vertices, index_t vertex_id )
+        {
+            if( vertices[0] == vertex_id )
+            {
+                return 0;
+            }
+            if( vertices[1] == vertex_id )
+            {
+                return 1;
+            }
+            if( vertices[2] == vertex_id )
+            {
+                return 2;
+            }
+            return 3;
+        }
+
         /// One step of a walk around a vertex: the polygon reached, the
         /// vertex's local index in it and the local edge through the vertex
         /// that the walk crosses next.
@@ -54,24 +74,11 @@ namespace orvane
             const auto other = row.vertices[step.edge == step.vertex
                                                 ? Impl::next( step.vertex )
                                                 : Impl::previous( step.vertex )];
-            // The first local index holding the vertex, as local_vertex
-            // finds it.
             const auto& vertices = impl.polygons[adjacent].vertices;
-            local_index_t v{ 0 };
-            if( vertices[0] != vertex_id )
+            const auto v = first_local_of( vertices, vertex_id );
+            if( v == 3 )
             {
-                if( vertices[1] == vertex_id )
-                {
-                    v = 1;
-                }
-                else if( vertices[2] == vertex_id )
-                {
-                    v = 2;
-                }
-                else
-                {
-                    return false;
-                }
+                return false;
             }
             if( vertices[Impl::next( v )] == other )
             {
@@ -128,22 +135,8 @@ namespace orvane
                 }
                 const auto& row = rows[polygon];
                 const auto& vertices = row.vertices;
-                // The first local index holding the vertex, as local_vertex
-                // finds it.
-                local_index_t v;
-                if( vertices[0] == vertex_id )
-                {
-                    v = 0;
-                }
-                else if( vertices[1] == vertex_id )
-                {
-                    v = 1;
-                }
-                else if( vertices[2] == vertex_id )
-                {
-                    v = 2;
-                }
-                else
+                const auto v = first_local_of( vertices, vertex_id );
+                if( v == 3 )
                 {
                     return false;
                 }

@@ -98,21 +98,6 @@ namespace orvane::internal
     }
 
     template < index_t dimension >
-    auto CandidateWalker< dimension >::start_crossings(
-        absl::Span< const MacroEdgeStep > steps ) -> Crossings
-    {
-        Crossings crossings;
-        for( const auto& step : steps )
-        {
-            if( start_at( step, crossings ) )
-            {
-                break;
-            }
-        }
-        return crossings;
-    }
-
-    template < index_t dimension >
     bool CandidateWalker< dimension >::start_at(
         const MacroEdgeStep& step, Crossings& crossings )
     {
@@ -169,14 +154,6 @@ namespace orvane::internal
             break;
         }
         return true;
-    }
-
-    template < index_t dimension >
-    auto CandidateWalker< dimension >::walk(
-        absl::Span< const MacroEdgeStep > steps, double limit )
-        -> std::optional< Crossings >
-    {
-        return walk_from( start_crossings( steps ), limit );
     }
 
     template < index_t dimension >

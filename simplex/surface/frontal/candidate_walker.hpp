@@ -5,7 +5,6 @@
 #include <vector>
 
 #include <absl/container/inlined_vector.h>
-#include <absl/types/span.h>
 
 #include <openorvane/geometry/basic_objects.hpp>
 #include <openorvane/geometry/predicates.hpp>
@@ -38,19 +37,12 @@ namespace orvane::internal
             typename FrontalRemesher< dimension >::Impl& state,
             const Cutter& cutter );
 
-        /// The crossings from the first step of the path that the cutter
-        /// meets, up to and including the one where the walk stopped; empty
-        /// when the cutter meets no step or the walk reaches its bound.
-        [[nodiscard]] std::optional< Crossings > walk(
-            absl::Span< const MacroEdgeStep > steps, double limit );
-
-        /// walk with the first crossings already found (see start_at).
+        /// The walk on from its first crossings (see start_at), up to and
+        /// including the crossing where it stopped; empty when there are no
+        /// first crossings (the cutter meets no step of the path) or the walk
+        /// reaches its bound.
         [[nodiscard]] std::optional< Crossings > walk_from(
             Crossings crossings, double limit );
-
-        /// The first crossings of the walk on the element's path.
-        [[nodiscard]] Crossings start_crossings(
-            absl::Span< const MacroEdgeStep > steps );
 
         /// The first crossings of the walk when the cutter meets the step,
         /// appended to `crossings`; answers whether it meets it. The walk

@@ -197,15 +197,11 @@ namespace orvane::internal
         [[nodiscard]] index_t element_on_polygon_edge(
             const PolygonEdge& edge, std::optional< index_t > adjacent )
         {
-            const auto is_open = [this]( index_t id ) {
-                return id >= element_triangles.size()
-                       || element_triangles[id].second == NO_ID;
-            };
             index_t nb_open{ 0 };
             index_t first_open{ NO_ID };
             for( const auto id : edge_info->value( edge.polygon_id )[edge.edge_id] )
             {
-                if( is_open( id ) )
+                if( is_open_element( id ) )
                 {
                     if( nb_open++ == 0 )
                     {
@@ -235,13 +231,22 @@ namespace orvane::internal
                 for( const auto id :
                     edge_info->value( twin->polygon_id )[twin->edge_id] )
                 {
-                    if( is_open( id ) )
+                    if( is_open_element( id ) )
                     {
                         smallest = std::min( smallest, id );
                     }
                 }
             }
             return smallest;
+        }
+
+        /// Whether the element is still open: no output triangle closes it
+        /// yet (an id reserved for an element not yet registered counts as
+        /// open).
+        [[nodiscard]] bool is_open_element( index_t id ) const
+        {
+            return id >= element_triangles.size()
+                   || element_triangles[id].second == NO_ID;
         }
 
         /// element_on_polygon_edge for an edge listing several open ids: the

@@ -25,8 +25,7 @@ namespace orvane::internal
         std::vector< index_t > open;
         for( const auto id : edge_info->value( edge.polygon_id )[edge.edge_id] )
         {
-            if( id >= element_triangles.size()
-                || element_triangles[id].second == NO_ID )
+            if( is_open_element( id ) )
             {
                 open.push_back( id );
             }
@@ -61,15 +60,11 @@ namespace orvane::internal
     index_t FrontalRemesher< dimension >::Impl::element_among_open_ids(
         const PolygonEdge& edge )
     {
-        const auto is_open = [this]( index_t id ) {
-            return id >= element_triangles.size()
-                   || element_triangles[id].second == NO_ID;
-        };
         const auto& listed = edge_info->value( edge.polygon_id )[edge.edge_id];
         absl::InlinedVector< index_t, 4 > open;
         for( const auto id : listed )
         {
-            if( is_open( id ) )
+            if( is_open_element( id ) )
             {
                 open.push_back( id );
             }

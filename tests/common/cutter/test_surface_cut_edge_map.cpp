@@ -106,8 +106,10 @@ namespace
     /// A map of edits as a cut makes them, origins leading to earlier
     /// entries, to edges outside the map, to the entry itself or nowhere.
     /// With `in_key_order` unset, the edits come in an order unrelated to
-    /// the edges, so that origins also lead to later entries.
-    detail::SurfaceCutEdgeMap random_acyclic_map( std::mt19937& random, bool in_key_order )
+    /// the edges, so that origins also lead to later entries. Each entry has
+    /// 1 to `max_origins` origins.
+    detail::SurfaceCutEdgeMap random_acyclic_map(
+        std::mt19937& random, bool in_key_order, int max_origins )
     {
         std::uniform_int_distribution< int > nb_entries_of( 1, 90 );
         const auto nb_entries = nb_entries_of( random );
@@ -127,7 +129,7 @@ namespace
         {
             std::sort( keys.begin(), keys.end(), detail::PolygonEdgeLess{} );
         }
-        std::uniform_int_distribution< int > nb_origins_of( 1, 4 );
+        std::uniform_int_distribution< int > nb_origins_of( 1, max_origins );
         std::uniform_int_distribution< int > origin_kind_of( 0, 9 );
         std::uniform_int_distribution< index_t > outside_polygon_of( 0, 60 );
         std::uniform_int_distribution< int > entry_kind_of( 0, 3 );
@@ -172,32 +174,39 @@ namespace
         return edges;
     }
 
-    // The resolution takes a shortcut when every origin that is a key comes
-    // before its entry, as the edits of a cut give them: both ways must agree
-    // with the plain recursive resolution.
+    // The resolution takes shortcuts when every origin that is a key comes
+    // before its entry, as the edits of a cut give them, and further when
+    // every entry has a single origin: every way must agree with the plain
+    // recursive resolution.
     TEST( SurfaceCutEdgeOrigins, random_acyclic_origins_resolve_as_the_recursive_reference )
     {
-        for( const bool in_key_order : { true, false } )
+        for( const int max_origins : { 4, 1 } )
         {
-            for( const unsigned seed : { 1u, 2u, 3u, 4u, 5u } )
+            for( const bool in_key_order : { true, false } )
             {
-                SCOPED_TRACE( "seed " + std::to_string( seed )
-                              + ( in_key_order ? " in key order" : " in any order" ) );
-                std::mt19937 random{ seed };
-                for( int map = 0; map < 50; map++ )
+                for( const unsigned seed : { 1u, 2u, 3u, 4u, 5u } )
                 {
-                    const auto original = random_acyclic_map( random, in_key_order );
-                    auto edges = original;
-                    detail::resolve_edge_origins( edges );
-                    ASSERT_EQ( edges.size(), original.size() );
-                    ResolvedEntries resolved_entries;
-                    for( const auto& [edge, entry] : edges )
+                    SCOPED_TRACE( "seed " + std::to_string( seed )
+                                  + ( in_key_order ? " in key order" : " in any order" )
+                                  + ", up to " + std::to_string( max_origins )
+                                  + " origins" );
+                    std::mt19937 random{ seed };
+                    for( int map = 0; map < 50; map++ )
                     {
-                        const auto expected = reference_resolution( original, edge, resolved_entries );
-                        ASSERT_EQ( entry.origins, expected.origins )
-                            << "map " << map << " edge " << edge.string();
-                        ASSERT_EQ( entry.kind, expected.kind )
-                            << "map " << map << " edge " << edge.string();
+                        const auto original =
+                            random_acyclic_map( random, in_key_order, max_origins );
+                        auto edges = original;
+                        detail::resolve_edge_origins( edges );
+                        ASSERT_EQ( edges.size(), original.size() );
+                        ResolvedEntries resolved_entries;
+                        for( const auto& [edge, entry] : edges )
+                        {
+                            const auto expected = reference_resolution( original, edge, resolved_entries );
+                            ASSERT_EQ( entry.origins, expected.origins )
+                                << "map " << map << " edge " << edge.string();
+                            ASSERT_EQ( entry.kind, expected.kind )
+                                << "map " << map << " edge " << edge.string();
+                        }
                     }
                 }
             }
